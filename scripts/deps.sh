@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build, the tests and the tools need.
+# Only what is missing is installed, so a second run costs nothing.
+set -euo pipefail
+pkgs=(cmake g++ make pkg-config libboost-thread-dev libboost-system-dev
+      libboost-filesystem-dev libexpat1-dev googletest libgtest-dev ffmpeg)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
