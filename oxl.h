@@ -1,3 +1,34 @@
 #pragma once
 // Umbrella header: the whole public interface of the OXL data reader.
+
+// Host-framework layer
+#include "qelCore/Buffer.h"
+#include "qelCore/Check.h"
+#include "qelCore/EditRate.h"
+#include "qelCore/Element.h"
+#include "qelCore/FileType.h"
+#include "qelCore/ImplementElement.h"
+#include "qelCore/Logger.h"
+#include "qelCore/MediaDescription.h"
+#include "qelCore/MediaTime.h"
+#include "qelCore/Parameters.h"
+#include "qelCore/QELRuntimeError.h"
+#include "qelCore/Recycler.h"
+#include "qelCore/Sample.h"
+
+// Text
 #include "OxlTbx/TextEncoding.h"
+
+// File access
+#include "OXLFileAccess/FileReaderFactory.h"
+#include "OXLFileAccess/LockableOxlFileReader.h"
+#include "OXLFileAccess/OXLAccessHandler.h"
+#include "OXLFileAccess/OXLFileReader.h"
+#include "OXLFileAccess/ReaderFactoryParameters.h"
+#include "OXLFileAccess/SimpleFileReader.h"
+
+// Readers
+#include "OXLDataReader/AudioStream.h"
+#include "OXLDataReader/DataReaderTimeLimits.h"
+#include "OXLDataReader/MediaTypes.h"
+#include "OXLDataReader/OXLDataReader.h"
