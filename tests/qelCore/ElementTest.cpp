@@ -1,0 +1,129 @@
+// Implementing elements from the registry, and the recycler they give readers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "qelCore/ImplementElement.h"
+#include "qelCore/Recycler.h"
+#include "support/CapturingLogger.h"
+
+namespace {
+
+constexpr auto kRecyclerType = qel::ElementFactoryType_Recycler;
+
+std::string ImplementFailure(const std::string& impl, const std::string& type) {
+  try {
+    qel::ImplementElement<kRecyclerType>(impl, type, nullptr);
+  } catch (const qel::QELRuntimeError& e) {
+    return e.what();
+  }
+  return "<no failure>";
+}
+
+// An entry of the right keys but a factory of another type.
+struct OtherFactory : qel::IElementFactory {
+  qel::ElementFactoryType GetFactoryType() const override { return static_cast<qel::ElementFactoryType>(7); }
+};
+
+}  // namespace
+
+TEST(ImplementElement, BuiltInRecyclerWithMilestone) {
+  oxltest::CapturingLogger log;
+  auto recycler = qel::ImplementElement<kRecyclerType>("qel", "Recycler", nullptr);
+  ASSERT_NE(recycler, nullptr);
+  ASSERT_EQ(log.lines().size(), 1u);
+  EXPECT_EQ(log.lines()[0].level, qel::LogLevel::Info);
+  EXPECT_EQ(log.lines()[0].text, "[MILESTONE][ImplementElement " + qel::GetLabel(kRecyclerType) + ".qel.Recycler]");
+  EXPECT_EQ(log.lines()[0].source, "qelCore/include/WorkflowStepImplementation");
+}
+
+TEST(ImplementElement, UnknownEntryNamesTheMissingPiece) {
+  oxltest::CapturingLogger log;
+  const std::string label = qel::GetLabel(kRecyclerType);
+  EXPECT_EQ(ImplementFailure("qel", "Nothing"), "can not implement " + label +
+                                                     " with implementation=\"qel\" and type=\"Nothing\"\n"
+                                                     "[registryEntry] [ Pointer is null ]");
+  // milestone, inner failure, outer failure
+  ASSERT_EQ(log.lines().size(), 3u);
+  EXPECT_EQ(log.lines()[2].level, qel::LogLevel::Error);
+  EXPECT_EQ(log.lines()[2].text, ImplementFailure("qel", "Nothing"));
+}
+
+TEST(ImplementElement, MissingManifestAndWrongFactoryClass) {
+  oxltest::CapturingLogger log;
+  const std::string prefix = "can not implement " + qel::GetLabel(kRecyclerType) + " with implementation=\"test\"";
+  qel::RegisterElementFactory(kRecyclerType, "test", "NoManifest", std::make_shared<OtherFactory>(), nullptr);
+  EXPECT_EQ(ImplementFailure("test", "NoManifest"),
+            prefix + " and type=\"NoManifest\"\n[manifest] [ Pointer is null ]");
+  qel::RegisterElementFactory(kRecyclerType, "test", "Wrong", std::make_shared<OtherFactory>(),
+                              qel::CreateManifest("test", "Wrong", ""));
+  EXPECT_EQ(ImplementFailure("test", "Wrong"), prefix + " and type=\"Wrong\"\n[factory] [ Pointer is null ]");
+  qel::RegisterElementFactory(kRecyclerType, "test", "NoManifest", nullptr, nullptr);
+  qel::RegisterElementFactory(kRecyclerType, "test", "Wrong", nullptr, nullptr);
+  EXPECT_EQ(qel::GetFactory(kRecyclerType, "test", "Wrong"), nullptr);
+}
+
+TEST(ImplementElement, FactoryExceptionsAreWrapped) {
+  oxltest::CapturingLogger log;
+  auto throwing = std::make_shared<qel::ElementFactory<kRecyclerType>>(
+      [](auto, auto) -> std::shared_ptr<qel::IRecycler> { throw std::runtime_error("out of pools"); });
+  qel::RegisterElementFactory(kRecyclerType, "test", "Throwing", throwing, qel::CreateManifest("test", "Throwing", ""));
+  const std::string text = ImplementFailure("test", "Throwing");
+  qel::RegisterElementFactory(kRecyclerType, "test", "Throwing", nullptr, nullptr);
+  EXPECT_EQ(text, "can not implement " + qel::GetLabel(kRecyclerType) +
+                      " with implementation=\"test\" and type=\"Throwing\"\nout of pools");
+}
+
+TEST(Recycler, ReusesReleasedBlocksOfSufficientSize) {
+  auto recycler = qel::CreateRecycler(2);
+  uint8_t* first = nullptr;
+  {
+    auto buffer = qel::CreateBuffer(recycler);
+    ASSERT_TRUE(buffer->Resize(4096));
+    first = buffer->GetData();
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(first) % 1024, 0u);
+  }
+  EXPECT_EQ(recycler->GetPooledBlockCount(), 1u);
+  auto again = qel::CreateBuffer(recycler);
+  ASSERT_TRUE(again->Resize(1000));
+  EXPECT_EQ(again->GetData(), first);
+  EXPECT_EQ(recycler->GetPooledBlockCount(), 0u);
+  auto larger = qel::CreateBuffer(recycler);  // nothing pooled fits: fresh memory
+  ASSERT_TRUE(larger->Resize(8192));
+  EXPECT_NE(larger->GetData(), first);
+}
+
+TEST(Recycler, PoolIsBoundedAndOutlivedSafely) {
+  auto recycler = qel::CreateRecycler(2);
+  std::vector<std::shared_ptr<qel::IBuffer>> buffers;
+  for (int i = 0; i < 5; ++i) {
+    buffers.push_back(qel::CreateBuffer(recycler));
+    ASSERT_TRUE(buffers.back()->Resize(100));
+  }
+  buffers.clear();
+  EXPECT_EQ(recycler->GetPooledBlockCount(), 2u);
+  auto survivor = qel::CreateBuffer(recycler);
+  ASSERT_TRUE(survivor->Resize(100));
+  recycler.reset();  // the block outlives its recycler and is simply freed later
+  survivor->GetData()[0] = 1;
+}
+
+TEST(Buffer, GrowingKeepsContentAndShrinkingKeepsMemory) {
+  auto buffer = qel::CreateBuffer();
+  ASSERT_TRUE(buffer->Resize(3));
+  std::memcpy(buffer->GetData(), "abc", 3);
+  ASSERT_TRUE(buffer->Resize(1 << 20));
+  EXPECT_EQ(std::memcmp(buffer->GetData(), "abc", 3), 0);
+  uint8_t* data = buffer->GetData();
+  ASSERT_TRUE(buffer->Resize(2));
+  EXPECT_EQ(buffer->GetData(), data);
+  EXPECT_EQ(buffer->GetSize(), 2u);
+  EXPECT_GE(buffer->GetCapacity(), 1u << 20);
+}
+
+TEST(Buffer, ImpossibleSizeFailsAndLeavesBufferAlone) {
+  auto buffer = qel::CreateBuffer();
+  ASSERT_TRUE(buffer->Resize(10));
+  EXPECT_FALSE(buffer->Resize(~size_t(0) - 4096));
+  EXPECT_EQ(buffer->GetSize(), 10u);
+}
