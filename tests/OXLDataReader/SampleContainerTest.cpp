@@ -6,6 +6,7 @@
 #include "OXLDataReader/DataReaderTimeLimits.h"
 #include "OXLDataReader/OXLDataReader.h"
 #include "support/CapturingLogger.h"
+#include "support/Failure.h"
 
 namespace {
 
@@ -57,15 +58,6 @@ class FixedReader : public COXLDataReader {
     return 0;
   }
 };
-
-std::string Failure(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const qel::QELRuntimeError& e) {
-    return e.what();
-  }
-  return "<no failure>";
-}
 
 std::string Bytes(const qel::ISampleContainer& c) {
   auto buffer = c.GetSample()->GetBuffer();
@@ -128,8 +120,8 @@ TEST(SampleContainerFailures, ReadErrorsInBothDirections) {
   oxltest::CapturingLogger log;
   FixedReader reader;
   reader.readResult = 1;
-  EXPECT_EQ(Failure([&] { reader.GetNextDataSampleContainer(); }), "[GetNextData error] [ Condition is not true ]");
-  EXPECT_EQ(Failure([&] { reader.GetPrevDataSampleContainer(); }), "[GetNextData error] [ Condition is not true ]");
+  EXPECT_EQ(oxltest::QelFailure([&] { reader.GetNextDataSampleContainer(); }), "[GetNextData error] [ Condition is not true ]");
+  EXPECT_EQ(oxltest::QelFailure([&] { reader.GetPrevDataSampleContainer(); }), "[GetNextData error] [ Condition is not true ]");
   ASSERT_FALSE(log.lines().empty());
   EXPECT_EQ(log.lines().back().source, "OXLDataReader/OXLDataReaderSamples");
 }
@@ -139,7 +131,7 @@ TEST(SampleContainerFailures, SystemFiveHasLimitsButNoSamples) {
   FixedReader reader;
   reader.system = 5;
   reader.out = 100;
-  EXPECT_EQ(Failure([&] { reader.GetNextDataSampleContainer(); }), "[invalid video system]");
+  EXPECT_EQ(oxltest::QelFailure([&] { reader.GetNextDataSampleContainer(); }), "[invalid video system]");
   EXPECT_EQ(reader.GetTimeLimits().start.GetEditRate(), qel::EditRate(2997, 100));
   reader.system = 4;  // a failed build is retried on the next call
   EXPECT_NE(reader.GetNextDataSampleContainer(), nullptr);
@@ -149,7 +141,7 @@ TEST(SampleContainerFailures, NoVideoSystemMeansNoRate) {
   oxltest::CapturingLogger log;
   FixedReader reader;
   reader.system = 0;
-  EXPECT_EQ(Failure([&] { reader.GetNextDataSampleContainer(); }), "[denominator is 0] [ Condition is not true ]");
+  EXPECT_EQ(oxltest::QelFailure([&] { reader.GetNextDataSampleContainer(); }), "[denominator is 0] [ Condition is not true ]");
 }
 
 TEST(TimeLimits, VideoInFieldsBecomesFrames) {
@@ -197,10 +189,10 @@ TEST(TimeLimits, FailuresOfInOutAndSystem) {
   oxltest::CapturingLogger log;
   FixedReader reader;
   reader.inOutResult = 1;
-  EXPECT_EQ(Failure([&] { reader.GetTimeLimits(); }), "[Failed to get in out from datareader]");
+  EXPECT_EQ(oxltest::QelFailure([&] { reader.GetTimeLimits(); }), "[Failed to get in out from datareader]");
   reader.inOutResult = 0;
   reader.system = 0xFFFFFFFF;
-  EXPECT_EQ(Failure([&] { reader.GetTimeLimits(); }), "[invalid video system]");
+  EXPECT_EQ(oxltest::QelFailure([&] { reader.GetTimeLimits(); }), "[invalid video system]");
   reader.system = 0;  // video at an empty rate: frames of nothing, but no failure
   EXPECT_EQ(reader.GetTimeLimits().duration, 0);
 }

@@ -6,41 +6,29 @@
 #include "qelCore/Check.h"
 #include "qelCore/Logger.h"
 #include "support/CapturingLogger.h"
-
-namespace {
-
-std::string FailureText(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const qel::QELRuntimeError& e) {
-    return e.what();
-  }
-  return "<no failure>";
-}
-
-}  // namespace
+#include "support/Failure.h"
 
 TEST(CheckFailureTexts, EachCheckHasItsSuffix) {
   oxltest::CapturingLogger log;
   const int* none = nullptr;
-  EXPECT_EQ(FailureText([&] { QEL_CHECK_NOT_NULL(none, "registryEntry"); }), "[registryEntry] [ Pointer is null ]");
-  EXPECT_EQ(FailureText([] { QEL_CHECK_TRUE(1 == 2, "GetNextData error"); }), "[GetNextData error] [ Condition is not true ]");
-  EXPECT_EQ(FailureText([] { QEL_CHECK_FALSE(true, "busy"); }), "[busy] [ Condition is not false ]");
-  EXPECT_EQ(FailureText([] { QEL_CHECK_NOT_EMPTY(std::string(), "Need at least one index entry"); }),
+  EXPECT_EQ(oxltest::QelFailure([&] { QEL_CHECK_NOT_NULL(none, "registryEntry"); }), "[registryEntry] [ Pointer is null ]");
+  EXPECT_EQ(oxltest::QelFailure([] { QEL_CHECK_TRUE(1 == 2, "GetNextData error"); }), "[GetNextData error] [ Condition is not true ]");
+  EXPECT_EQ(oxltest::QelFailure([] { QEL_CHECK_FALSE(true, "busy"); }), "[busy] [ Condition is not false ]");
+  EXPECT_EQ(oxltest::QelFailure([] { QEL_CHECK_NOT_EMPTY(std::string(), "Need at least one index entry"); }),
             "[Need at least one index entry] [ object is empty ]");
-  EXPECT_EQ(FailureText([] { QEL_FAIL("invalid video system"); }), "[invalid video system]");
+  EXPECT_EQ(oxltest::QelFailure([] { QEL_FAIL("invalid video system"); }), "[invalid video system]");
 }
 
 TEST(CheckFailureTexts, ComparisonsPrintBothValues) {
   oxltest::CapturingLogger log;
-  EXPECT_EQ(FailureText([] { QEL_CHECK_GE(3, 8, "Failed to read 8 bytes at 100"); }),
+  EXPECT_EQ(oxltest::QelFailure([] { QEL_CHECK_GE(3, 8, "Failed to read 8 bytes at 100"); }),
             "[Failed to read 8 bytes at 100] [ value1 (3) is not >= value2 (8) ]");
-  EXPECT_EQ(FailureText([] { QEL_CHECK_EQ(0, 1, "Failed to read file"); }),
+  EXPECT_EQ(oxltest::QelFailure([] { QEL_CHECK_EQ(0, 1, "Failed to read file"); }),
             "[Failed to read file] [ value1 (0) is not == value2 (1) ]");
-  EXPECT_EQ(FailureText([] { QEL_CHECK_NE(5u, 5u, "m"); }), "[m] [ value1 (5) is not != value2 (5) ]");
-  EXPECT_EQ(FailureText([] { QEL_CHECK_LT(9, 2, "m"); }), "[m] [ value1 (9) is not < value2 (2) ]");
+  EXPECT_EQ(oxltest::QelFailure([] { QEL_CHECK_NE(5u, 5u, "m"); }), "[m] [ value1 (5) is not != value2 (5) ]");
+  EXPECT_EQ(oxltest::QelFailure([] { QEL_CHECK_LT(9, 2, "m"); }), "[m] [ value1 (9) is not < value2 (2) ]");
   const unsigned char byte = 200;  // bytes print as numbers, not characters
-  EXPECT_EQ(FailureText([&] { QEL_CHECK_LT(byte, 1, "m"); }), "[m] [ value1 (200) is not < value2 (1) ]");
+  EXPECT_EQ(oxltest::QelFailure([&] { QEL_CHECK_LT(byte, 1, "m"); }), "[m] [ value1 (200) is not < value2 (1) ]");
 }
 
 TEST(CheckFailureTexts, PassingChecksDoNotEvaluateTheMessage) {

@@ -6,18 +6,14 @@
 #include "qelCore/ImplementElement.h"
 #include "qelCore/Recycler.h"
 #include "support/CapturingLogger.h"
+#include "support/Failure.h"
 
 namespace {
 
 constexpr auto kRecyclerType = qel::ElementFactoryType_Recycler;
 
 std::string ImplementFailure(const std::string& impl, const std::string& type) {
-  try {
-    qel::ImplementElement<kRecyclerType>(impl, type, nullptr);
-  } catch (const qel::QELRuntimeError& e) {
-    return e.what();
-  }
-  return "<no failure>";
+  return oxltest::QelFailure([&] { qel::ImplementElement<kRecyclerType>(impl, type, nullptr); });
 }
 
 // An entry of the right keys but a factory of another type.
