@@ -14,8 +14,9 @@
 // pass a day and its text shows hours from 24 on.
 //
 // A timecode "without value" holds the count NoValue; it is invalid (system 0)
-// when built that way. Arithmetic leaves a timecode without value unchanged,
-// and the text, packed and time conversions of it give nothing (false, 0).
+// when built that way. Arithmetic by a field count leaves it without value,
+// arithmetic with it gives an invalid timecode, and its text, packed and time
+// forms give nothing (false, empty text, 0).
 #include <cstdint>
 
 #include "OxlTbx/TimeCodeFormat.h"
@@ -79,6 +80,7 @@ class CTimeCode {
   // True when the count is not on a frame boundary.
   bool GetParity() const;
 
+  // NoValue without value.
   unsigned long GetFrames() const;
   // Real time since midnight in seconds (0 without value).
   double GetSecond() const;
@@ -108,7 +110,9 @@ class CTimeCode {
   // --- Parts, text and packed forms ---
   // Sets the count of h:m:s:f (frames of the system: fields in the
   // progressive systems). Frame numbers skipped at the start of a drop-frame
-  // minute give the first frame that exists (00:01:00;00 is 00:01:00;02).
+  // minute give the first frame that exists: 00:01:00;00 and ;01 are ;02, and
+  // at 59.94 all four skipped fields (pairs 00 and 01, either frame) give the
+  // first field of pair 02.
   void SetHMSF(unsigned short h, unsigned short m, unsigned short s, unsigned short f);
   // Hours = d x 24 + h.
   void SetDHMSF(unsigned short d, unsigned short h, unsigned short m, unsigned short s, unsigned short f);

@@ -82,16 +82,11 @@ TEST(DropFrameCounts, FieldNtscDropMatchesSmpteFrameNumbers) {
 }
 
 TEST(DropFrameCounts, SkippedFrameNumbersGiveFirstFrameOfMinute) {
-  for (const char* text : {"00:01:00;00", "00:01:00;01", "00:01:00;02"}) {
-    EXPECT_EQ(FieldsOf(text, VS_NTSCDrop), 3600u) << text;
-    EXPECT_EQ(CTimeCode(0, 1, 0, static_cast<unsigned short>(text[10] - '0'), false, VS_NTSCDrop).GetFields(), 3600u);
-  }
-  CTimeCode tc(3600, VS_NTSCDrop);
-  EXPECT_STREQ(tc.GetStr(2), "00:01:00;02 ");
+  for (unsigned short f : {0, 1, 2}) EXPECT_EQ(CTimeCode(0, 1, 0, f, false, VS_NTSCDrop).GetFields(), 3600u) << f;
+  EXPECT_STREQ(CTimeCode(3600, VS_NTSCDrop).GetStr(2), "00:01:00;02 ");
 }
 
 TEST(DropFrameCounts, PlainCountingSkipsNothing) {
   EXPECT_EQ(FieldsOf("00:01:00;00", VS_NTSCNoDrop), 3600u);
-  EXPECT_EQ(FieldsOf("00:10:00:00", VS_FieldNTSCNoDrop), 36000u);
-  EXPECT_STREQ(CTimeCode(3600, VS_NTSCNoDrop).GetStr(2), "00:01:00:00 ");
+  EXPECT_STREQ(CTimeCode(36000, VS_FieldNTSCNoDrop).GetStr(2), "00:10:00:00 ");
 }
