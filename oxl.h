@@ -16,8 +16,13 @@
 #include "qelCore/Recycler.h"
 #include "qelCore/Sample.h"
 
-// Text
+// Timecode and text
+#include "OxlTbx/Byter.h"
+#include "OxlTbx/System.h"
 #include "OxlTbx/TextEncoding.h"
+#include "OxlTbx/TimeCode.h"
+#include "OxlTbx/TimeCodeConversions.h"
+#include "OxlTbx/VideoSystem.h"
 
 // File access
 #include "OXLFileAccess/FileReaderFactory.h"
