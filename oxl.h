@@ -34,6 +34,7 @@
 
 // Readers
 #include "OXLDataReader/AudioStream.h"
+#include "OXLDataReader/DataReaderContextReader.h"
 #include "OXLDataReader/DataReaderTimeLimits.h"
 #include "OXLDataReader/MediaTypes.h"
 #include "OXLDataReader/OXLDataReader.h"

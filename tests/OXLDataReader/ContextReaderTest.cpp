@@ -1,0 +1,85 @@
+// The context reader kept from identification.
+#include <gtest/gtest.h>
+
+#include "OXLDataReader/DataReaderContextReader.h"
+#include "OXLFileAccess/SimpleFileReader.h"
+
+namespace {
+
+class AnsweringReader : public COXLDataReader {
+ public:
+  AnsweringReader() : COXLDataReader(OXLDataReader::Video_Data, 0, "ctx") {}
+  int inOutResult = 0;
+  int videoInfoCalls = 0;
+  bool videoInfoResult = true;
+  int GetInOut(unsigned int* in, unsigned int* out, unsigned int* system) override {
+    *in = 100;
+    *out = 350;
+    *system = 4;
+    return inOutResult;
+  }
+  bool GetVideoInfo(OXLDataReader::VIDEO_INFO& info) override {
+    ++videoInfoCalls;
+    info.Width = 720;
+    return videoInfoResult;
+  }
+
+ protected:
+  int Initialize(bool) override { return 0; }
+};
+
+struct BaseContext : IContextReader {
+  int GetType() const override { return 0; }
+};
+
+}  // namespace
+
+TEST(ContextReaderTimecode, AnswersFromTheReader) {
+  auto reader = std::make_shared<AnsweringReader>();
+  DataReaderContextReader context(reader);
+  unsigned int in = 0, out = 0;
+  OxlTbx::VideoSystem system = OxlTbx::VS_Invalid;
+  EXPECT_EQ(context.GetType(), 1);
+  EXPECT_EQ(context.GetTC(in, out, system), 0);
+  EXPECT_EQ(in, 100u);
+  EXPECT_EQ(out, 350u);
+  EXPECT_EQ(system, OxlTbx::VS_NTSCDrop);
+  reader->inOutResult = -1;
+  EXPECT_EQ(context.GetTC(in, out, system), 12);
+  DataReaderContextReader empty(nullptr);
+  EXPECT_EQ(empty.GetTC(in, out, system), 4);
+}
+
+TEST(ContextReaderTimecode, BaseAnswersElevenWithZeroes) {
+  BaseContext base;
+  unsigned int in = 5, out = 6;
+  OxlTbx::VideoSystem system = OxlTbx::VS_PAL;
+  EXPECT_EQ(base.GetTC(in, out, system), 11);
+  EXPECT_EQ(in, 0u);
+  EXPECT_EQ(out, 0u);
+  EXPECT_EQ(system, OxlTbx::VS_Invalid);
+}
+
+TEST(ContextReaderVideoInfo, AskedOnceThenCached) {
+  auto reader = std::make_shared<AnsweringReader>();
+  DataReaderContextReader context(reader);
+  OXLDataReader::VIDEO_INFO info{};
+  ASSERT_TRUE(context.GetVideoInfo(info));
+  EXPECT_EQ(info.Width, 720u);
+  ASSERT_TRUE(context.GetVideoInfo(info));
+  EXPECT_EQ(reader->videoInfoCalls, 1);
+  auto refusing = std::make_shared<AnsweringReader>();
+  refusing->videoInfoResult = false;
+  DataReaderContextReader second(refusing);
+  EXPECT_FALSE(second.GetVideoInfo(info));
+  EXPECT_FALSE(second.GetVideoInfo(info));
+  EXPECT_EQ(refusing->videoInfoCalls, 2);  // a refusal is not cached
+}
+
+TEST(ContextReaderOwnership, FileReaderSurvivesTheContext) {
+  SimpleFileReader file;
+  auto reader = std::make_shared<AnsweringReader>();
+  ASSERT_EQ(reader->UseFileReader(&file), 0);
+  { DataReaderContextReader context(reader); }
+  EXPECT_EQ(reader->GetFileReader(), nullptr);  // detached, not deleted: `file` lives on the stack
+}
