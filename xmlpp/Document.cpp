@@ -1,6 +1,5 @@
 #include "xmlpp/Document.h"
 
-#include "OxlTbx/TextEncoding.h"
 #include "xmlpp/Exception.h"
 #include "xmlpp/NodeWriter.h"
 #include "xmlpp/xpath.h"
@@ -80,18 +79,11 @@ ProcessingInstructionNode* Document::add_processing_instruction(const std::strin
 }
 
 Node::NodeList Document::get_children(const std::string& name) const {
-  if (name.empty()) return m_Children;
-  NodeList found;
-  for (Node* child : m_Children) {
-    const Element* e = dynamic_cast<const Element*>(child);
-    if (e && e->has_name(name)) found.push_back(child);
-  }
-  return found;
+  return Element::children_named(m_Children, name);
 }
 
 Node* Document::operator[](size_t index) const {
-  if (index >= m_Children.size()) throw Exception("Document::operator[] out of range");
-  return m_Children[index];
+  return Element::child_at(m_Children, index, "Document::operator[] out of range");
 }
 
 Node::NodeSet Document::find(const std::string& path, const PrefixNsMap& namespaces) const {
@@ -124,34 +116,6 @@ void Document::write(std::ostream& os, bool formatted, int) const {
   os << "<?xml version=\"" << m_Version << "\" encoding=\"UTF-8\"?>\n";
   for (const Node* child : m_Children) child->write(os, formatted, 0);
   detail::checkStream(os, "Document::write exception");
-}
-
-void Document::write_to_stream(std::ostream& os) const { detail::writeToStream(*this, os, false, "Document"); }
-
-void Document::write_to_stream_formatted(std::ostream& os) const {
-  detail::writeToStream(*this, os, true, "Document");
-}
-
-std::string Document::write_to_string() const { return detail::writeToString(*this, false, "Document"); }
-
-std::string Document::write_to_string_formatted() const {
-  return detail::writeToString(*this, true, "Document");
-}
-
-void Document::write_to_file(const std::string& filename) const {
-  detail::writeToFile(*this, filename, false, false, "Document");
-}
-
-void Document::write_to_file(const std::wstring& filename) const {
-  detail::writeToFile(*this, TextEncoding::UTF8::get(filename), true, false, "Document");
-}
-
-void Document::write_to_file_formatted(const std::string& filename) const {
-  detail::writeToFile(*this, filename, false, true, "Document");
-}
-
-void Document::write_to_file_formatted(const std::wstring& filename) const {
-  detail::writeToFile(*this, TextEncoding::UTF8::get(filename), true, true, "Document");
 }
 
 std::ostream& operator<<(std::ostream& os, const Document& document) {

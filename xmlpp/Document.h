@@ -8,13 +8,14 @@
 // other children.
 #include "xmlpp/Element.h"
 #include "xmlpp/Node.h"
+#include "xmlpp/Writers.h"
 
 #include <iosfwd>
 #include <string>
 
 namespace xmlpp {
 
-class Document : public Node {
+class Document : public Node, public Writers<Document> {
  public:
   explicit Document(const std::string& version = "1.0");
   ~Document() override;
@@ -54,15 +55,8 @@ class Document : public Node {
   bool operator==(const Node& other) const override;
   // The XML declaration (always naming UTF-8), a newline, then the children.
   void write(std::ostream& os, bool formatted = false, int level = 0) const override;
-
-  void write_to_stream(std::ostream& os) const;
-  void write_to_stream_formatted(std::ostream& os) const;
-  std::string write_to_string() const;
-  std::string write_to_string_formatted() const;
-  void write_to_file(const std::string& filename) const;
-  void write_to_file(const std::wstring& filename) const;
-  void write_to_file_formatted(const std::string& filename) const;
-  void write_to_file_formatted(const std::wstring& filename) const;
+  // write_to_stream, write_to_string, write_to_file and their formatted forms
+  // come from Writers.
 
  private:
   Node* adopt(Node* node, NodeList::iterator where);

@@ -1,6 +1,5 @@
 #include "xmlpp/Element.h"
 
-#include "OxlTbx/TextEncoding.h"
 #include "xmlpp/Document.h"
 #include "xmlpp/Exception.h"
 #include "xmlpp/NodeWriter.h"
@@ -221,19 +220,25 @@ bool Element::has_only_text_children() const {
 
 // --- navigation
 
-Node::NodeList Element::get_children(const std::string& name) const {
-  if (name.empty()) return m_Children;
+Node::NodeList Element::children_named(const NodeList& children, const std::string& name) {
+  if (name.empty()) return children;
   NodeList found;
-  for (Node* child : m_Children) {
+  for (Node* child : children) {
     const Element* e = dynamic_cast<const Element*>(child);
     if (e && e->has_name(name)) found.push_back(child);
   }
   return found;
 }
 
+Node* Element::child_at(const NodeList& children, size_t index, const char* outOfRange) {
+  if (index >= children.size()) throw Exception(outOfRange);
+  return children[index];
+}
+
+Node::NodeList Element::get_children(const std::string& name) const { return children_named(m_Children, name); }
+
 Node* Element::operator[](size_t index) const {
-  if (index >= m_Children.size()) throw Exception("Element::operator[] out of range");
-  return m_Children[index];
+  return child_at(m_Children, index, "Element::operator[] out of range");
 }
 
 Node::NodeSet Element::find(const std::string& path, const PrefixNsMap& namespaces) const {
@@ -324,34 +329,6 @@ bool Element::equal_nodes(const NodeList& a, const NodeList& b) {
 
 void Element::write(std::ostream& os, bool formatted, int level) const {
   detail::writeElement(*this, os, formatted, level);
-}
-
-void Element::write_to_stream(std::ostream& os) const { detail::writeToStream(*this, os, false, "Element"); }
-
-void Element::write_to_stream_formatted(std::ostream& os) const {
-  detail::writeToStream(*this, os, true, "Element");
-}
-
-std::string Element::write_to_string() const { return detail::writeToString(*this, false, "Element"); }
-
-std::string Element::write_to_string_formatted() const {
-  return detail::writeToString(*this, true, "Element");
-}
-
-void Element::write_to_file(const std::string& filename) const {
-  detail::writeToFile(*this, filename, false, false, "Element");
-}
-
-void Element::write_to_file(const std::wstring& filename) const {
-  detail::writeToFile(*this, TextEncoding::UTF8::get(filename), true, false, "Element");
-}
-
-void Element::write_to_file_formatted(const std::string& filename) const {
-  detail::writeToFile(*this, filename, false, true, "Element");
-}
-
-void Element::write_to_file_formatted(const std::wstring& filename) const {
-  detail::writeToFile(*this, TextEncoding::UTF8::get(filename), true, true, "Element");
 }
 
 }  // namespace xmlpp

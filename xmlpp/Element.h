@@ -11,6 +11,7 @@
 // matching) walks it without recursion, so nesting depth is limited only by
 // memory.
 #include "xmlpp/Node.h"
+#include "xmlpp/Writers.h"
 
 #include <iosfwd>
 #include <map>
@@ -42,7 +43,7 @@ class Attribute {
   std::string m_Value;
 };
 
-class Element : public Node {
+class Element : public Node, public Writers<Element> {
  public:
   // Keyed and ordered by qualified name (attributes are written in this order).
   typedef std::map<std::string, Attribute> AttributeMap;
@@ -138,15 +139,8 @@ class Element : public Node {
   Node* copy(bool deep = true) const override;
   bool operator==(const Node& other) const override;
   void write(std::ostream& os, bool formatted = false, int level = 0) const override;
-
-  void write_to_stream(std::ostream& os) const;
-  void write_to_stream_formatted(std::ostream& os) const;
-  std::string write_to_string() const;
-  std::string write_to_string_formatted() const;
-  void write_to_file(const std::string& filename) const;
-  void write_to_file(const std::wstring& filename) const;
-  void write_to_file_formatted(const std::string& filename) const;
-  void write_to_file_formatted(const std::wstring& filename) const;
+  // write_to_stream, write_to_string, write_to_file and their formatted forms
+  // come from Writers.
 
   // Compares everything but the children.
   bool same_element(const Element& other) const;
@@ -159,6 +153,9 @@ class Element : public Node {
   Node* insert_before(Node* next_sibling, Node* node);
   Element* shallow_copy() const;
 
+  // Shared with Document: children by name, and indexing with its failure.
+  static NodeList children_named(const NodeList& children, const std::string& name);
+  static Node* child_at(const NodeList& children, size_t index, const char* outOfRange);
   // Tree algorithms without recursion, shared with Document.
   static void destroy_nodes(NodeList& nodes);
   static bool equal_nodes(const NodeList& a, const NodeList& b);

@@ -1,7 +1,11 @@
 #include "xmlpp/NodeWriter.h"
 
+#include "OxlTbx/TextEncoding.h"
+#include "xmlpp/Document.h"
+
 #include "xmlpp/Element.h"
 #include "xmlpp/Exception.h"
+#include "xmlpp/Writers.h"
 
 #include <fstream>
 #include <sstream>
@@ -69,9 +73,23 @@ void writeEndTag(const OpenElement& e, std::ostream& os) {
   checkStream(os, "Element::write exception");
 }
 
-std::string streamFailure(const char* kind, bool formatted) {
-  return std::string(kind) +
-         (formatted ? "::write_to_stream_formatted exception" : "::write_to_stream exception");
+// "Element::" or "Document::" followed by `what`.
+std::string failure(const Node& node, const char* what) {
+  return std::string(dynamic_cast<const Document*>(&node) ? "Document::" : "Element::") + what;
+}
+
+// `ending` follows the message about a file that cannot be opened.
+void writeFile(const Node& node, const std::string& utf8Name, bool formatted, const char* ending) {
+  std::ofstream file(utf8Name.c_str(), std::ios::out | std::ios::binary | std::ios::trunc);
+  if (!file.is_open()) {
+    throw Exception(failure(node, formatted ? "write_to_file_formatted: can't open file" : "write_to_file: can't open file") +
+                    ending);
+  }
+  writeToStream(node, file, formatted);
+  file.flush();
+  if (file.fail()) {
+    throw Exception(failure(node, formatted ? "write_to_stream_formatted exception" : "write_to_stream exception"));
+  }
 }
 
 }  // namespace
@@ -126,36 +144,30 @@ void writeElement(const Element& element, std::ostream& os, bool formatted, int 
   }
 }
 
-void writeToStream(const Node& node, std::ostream& os, bool formatted, const char* kind) {
+void writeToStream(const Node& node, std::ostream& os, bool formatted) {
   try {
     node.write(os, formatted, 0);
   } catch (...) {
-    throw Exception(streamFailure(kind, formatted));
+    throw Exception(failure(node, formatted ? "write_to_stream_formatted exception" : "write_to_stream exception"));
   }
 }
 
-std::string writeToString(const Node& node, bool formatted, const char* kind) {
+std::string writeToString(const Node& node, bool formatted) {
   try {
     std::ostringstream os;
     node.write(os, formatted, 0);
     return os.str();
   } catch (...) {
-    throw Exception(std::string(kind) + (formatted ? "::write_to_string_formatted exception"
-                                                   : "::write_to_string exception"));
+    throw Exception(failure(node, formatted ? "write_to_string_formatted exception" : "write_to_string exception"));
   }
 }
 
-void writeToFile(const Node& node, const std::string& utf8Name, bool wideName, bool formatted,
-                 const char* kind) {
-  std::ofstream file(utf8Name.c_str(), std::ios::out | std::ios::binary | std::ios::trunc);
-  if (!file.is_open()) {
-    throw Exception(std::string(kind) +
-                    (formatted ? "::write_to_file_formatted: can't open file" : "::write_to_file: can't open file") +
-                    (wideName ? "." : ""));
-  }
-  writeToStream(node, file, formatted, kind);
-  file.flush();
-  if (file.fail()) throw Exception(streamFailure(kind, formatted));
+void writeToFile(const Node& node, const std::string& filename, bool formatted) {
+  writeFile(node, filename, formatted, "");
+}
+
+void writeToFile(const Node& node, const std::wstring& filename, bool formatted) {
+  writeFile(node, TextEncoding::UTF8::get(filename), formatted, ".");
 }
 
 }  // namespace detail

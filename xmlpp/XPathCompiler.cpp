@@ -77,7 +77,7 @@ class Compiler {
   }
 
   std::unique_ptr<Condition> expression();
-  std::unique_ptr<Condition> conjunction();
+  std::unique_ptr<Condition> joined(Token::Type op);
   std::unique_ptr<Condition> balanced(Conditions& terms, size_t begin, size_t end, Group::Op op);
   std::unique_ptr<Condition> term();
   std::unique_ptr<Condition> group();
@@ -110,20 +110,15 @@ class Compiler {
   size_t m_Pos;
 };
 
-std::unique_ptr<Condition> Compiler::expression() {
-  Conditions alternatives;
-  do {
-    alternatives.push_back(conjunction());
-  } while (accept(Token::OR));
-  return balanced(alternatives, 0, alternatives.size(), Group::Op::OR);
-}
+std::unique_ptr<Condition> Compiler::expression() { return joined(Token::OR); }
 
-std::unique_ptr<Condition> Compiler::conjunction() {
-  Conditions terms;
+// Terms joined by "and", or such conjunctions joined by "or".
+std::unique_ptr<Condition> Compiler::joined(Token::Type op) {
+  Conditions parts;
   do {
-    terms.push_back(term());
-  } while (accept(Token::AND));
-  return balanced(terms, 0, terms.size(), Group::Op::AND);
+    parts.push_back(op == Token::OR ? joined(Token::AND) : term());
+  } while (accept(op));
+  return balanced(parts, 0, parts.size(), op == Token::OR ? Group::Op::OR : Group::Op::AND);
 }
 
 std::unique_ptr<Condition> Compiler::balanced(Conditions& terms, size_t begin, size_t end, Group::Op op) {

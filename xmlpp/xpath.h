@@ -28,8 +28,15 @@
 //   groups     at the top, "p1 | p2" (or "and") joins whole paths: the union
 //              of their matches ("and": only when both match).
 // Matching walks the tree without recursion, considers every node at most once
-// per step, and returns each node once, in the order found. Brackets and
-// parentheses nest at most 256 deep.
+// per step, and returns each node once, in the order found.
+//
+// Errors (Exception) name the text being compiled: inside brackets or
+// parentheses that is their content. A condition on a step without a test is
+// reported with the text before its bracket as context ("the beginning" when
+// there is none); a dangling "and"/"or" outside brackets makes the group
+// invalid; any other ill-formed order of tokens, and brackets nested more than
+// 256 deep, count as a bad formed predicate (parentheses: an invalid group).
+// Attribute and text tests outside brackets compile but fail when matched.
 #include "xmlpp/Node.h"
 
 #include <iosfwd>

@@ -8,19 +8,7 @@
 #include <memory>
 
 using namespace xmlpp;
-
-namespace {
-
-std::string thrownBy(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Exception& e) {
-    return e.what();
-  }
-  return "nothing thrown";
-}
-
-}  // namespace
+using xmltest::thrownBy;
 
 TEST(ElementText, AddedTextJoinsThePreviousTextButNotCdata) {
   Element e("e");

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 using namespace xmlpp;
+using xmltest::thrownBy;
 
 namespace {
 
@@ -19,15 +20,6 @@ std::string written(const Node& node, bool formatted = false, int level = 0) {
   std::ostringstream os;
   node.write(os, formatted, level);
   return os.str();
-}
-
-std::string thrownBy(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Exception& e) {
-    return e.what();
-  }
-  return "nothing thrown";
 }
 
 // A node whose serialisation breaks down.

@@ -9,17 +9,9 @@
 #include <sstream>
 
 using namespace xmlpp;
+using xmltest::thrownBy;
 
 namespace {
-
-std::string thrownBy(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Exception& e) {
-    return e.what();
-  }
-  return "nothing thrown";
-}
 
 // The values of one attribute over the nodes found, joined by blanks.
 std::string values(const Node::NodeSet& found, const std::string& attribute) {

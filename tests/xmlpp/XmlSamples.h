@@ -1,6 +1,9 @@
 #pragma once
 // Sample documents shared by the XML tests.
+#include "xmlpp/Exception.h"
 #include "xmlpp/domparser.h"
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -76,6 +79,16 @@ inline const char* const kMarkup = R"(<?xml version="1.0" encoding="UTF-8"?>
 </archive>
 <!-- end -->
 )";
+
+// The message of the xmlpp::Exception that `action` throws.
+inline std::string thrownBy(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const xmlpp::Exception& e) {
+    return e.what();
+  }
+  return "nothing thrown";
+}
 
 // Parses `text`, failing the test when it does not parse.
 inline xmlpp::Document* parsed(xmlpp::DomParser& parser, const std::string& text) {
