@@ -1,11 +1,11 @@
 #include "xmlpp/Document.h"
 
+#include <algorithm>
+#include <memory>
+
 #include "xmlpp/Exception.h"
 #include "xmlpp/NodeWriter.h"
 #include "xmlpp/xpath.h"
-
-#include <algorithm>
-#include <memory>
 
 namespace xmlpp {
 
@@ -38,8 +38,7 @@ Element* Document::get_root_node() const {
   return it == m_Children.end() ? nullptr : static_cast<Element*>(*it);
 }
 
-Element* Document::create_root_node(const std::string& name, const std::string& ns_uri,
-                                    const std::string& ns_prefix) {
+Element* Document::create_root_node(const std::string& name, const std::string& ns_uri, const std::string& ns_prefix) {
   std::unique_ptr<Element> root(new Element(name, ns_prefix));
   if (!ns_uri.empty()) root->set_namespace_declaration(ns_uri, ns_prefix);
   NodeList::iterator it = m_Children.begin() + (findKind<Element>(m_Children) - m_Children.begin());
@@ -72,10 +71,8 @@ CommentNode* Document::add_comment(const std::string& content) {
   return static_cast<CommentNode*>(adopt(new CommentNode(content), m_Children.end()));
 }
 
-ProcessingInstructionNode* Document::add_processing_instruction(const std::string& target,
-                                                                const std::string& data) {
-  return static_cast<ProcessingInstructionNode*>(
-      adopt(new ProcessingInstructionNode(target, data), m_Children.end()));
+ProcessingInstructionNode* Document::add_processing_instruction(const std::string& target, const std::string& data) {
+  return static_cast<ProcessingInstructionNode*>(adopt(new ProcessingInstructionNode(target, data), m_Children.end()));
 }
 
 Node::NodeList Document::get_children(const std::string& name) const {

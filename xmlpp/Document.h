@@ -6,12 +6,12 @@
 // The document type (internal subset) is kept as a top-level DtdNode child at
 // its place in the document, so it is written, compared and copied with the
 // other children.
+#include <iosfwd>
+#include <string>
+
 #include "xmlpp/Element.h"
 #include "xmlpp/Node.h"
 #include "xmlpp/Writers.h"
-
-#include <iosfwd>
-#include <string>
 
 namespace xmlpp {
 
@@ -35,11 +35,10 @@ class Document : public Node, public Writers<Document> {
   // The document type, or null.
   DtdNode* get_internal_subset() const;
   // Replaces the document type, or inserts one before the root element.
-  DtdNode* set_internal_subset(const std::string& name, const std::string& public_id,
-                               const std::string& system_id, bool has_internal_subset = false);
+  DtdNode* set_internal_subset(const std::string& name, const std::string& public_id, const std::string& system_id,
+                               bool has_internal_subset = false);
   CommentNode* add_comment(const std::string& content);
-  ProcessingInstructionNode* add_processing_instruction(const std::string& target,
-                                                        const std::string& data);
+  ProcessingInstructionNode* add_processing_instruction(const std::string& target, const std::string& data);
 
   // All top-level children when `name` is empty, else the elements of that name.
   NodeList get_children(const std::string& name = std::string()) const override;
@@ -47,8 +46,7 @@ class Document : public Node, public Writers<Document> {
   Node* operator[](size_t index) const;
   // Path queries; the root element is the start of relative paths.
   NodeSet find(const std::string& path, const PrefixNsMap& namespaces = PrefixNsMap()) const override;
-  Node* find_first(const std::string& path,
-                   const PrefixNsMap& namespaces = PrefixNsMap()) const override;
+  Node* find_first(const std::string& path, const PrefixNsMap& namespaces = PrefixNsMap()) const override;
   Node* find_first_node(const std::string& path, const PrefixNsMap& namespaces = PrefixNsMap()) const;
 
   Node* copy(bool deep = true) const override;

@@ -1,11 +1,11 @@
 #include "xmlpp/DomParserImpl.h"
 
-#include "xmlpp/ExpatEncodings.h"
-
 #include <expat.h>
 
 #include <cstring>
 #include <new>
+
+#include "xmlpp/ExpatEncodings.h"
 
 namespace xmlpp {
 
@@ -72,8 +72,7 @@ void XMLCALL comment(void* data, const XML_Char* s) {
 
 }  // namespace
 
-DomParserImpl::DomParserImpl()
-    : m_pParser(XML_ParserCreateNS(nullptr, ' ')), m_pCurrent(nullptr), m_bInCdata(false) {
+DomParserImpl::DomParserImpl() : m_pParser(XML_ParserCreateNS(nullptr, ' ')), m_pCurrent(nullptr), m_bInCdata(false) {
   if (!m_pParser) m_LastError = "DomParser backend can't create a parser object";
 }
 
@@ -97,9 +96,7 @@ void DomParserImpl::close() {
   if (m_pParser) m_LastError.clear();
 }
 
-std::string DomParserImpl::at_line() const {
-  return " at line " + std::to_string(XML_GetCurrentLineNumber(m_pParser));
-}
+std::string DomParserImpl::at_line() const { return " at line " + std::to_string(XML_GetCurrentLineNumber(m_pParser)); }
 
 void DomParserImpl::abort(const std::string& error) {
   m_AbortError = error;
@@ -203,8 +200,7 @@ void DomParserImpl::on_namespace(const char* prefix, const char* uri) {
   m_Pending[text(prefix)] = uri;
 }
 
-void DomParserImpl::on_doctype(const char* name, const char* system_id, const char* public_id,
-                               bool internal_subset) {
+void DomParserImpl::on_doctype(const char* name, const char* system_id, const char* public_id, bool internal_subset) {
   m_pDocument->set_internal_subset(text(name), text(public_id), text(system_id), internal_subset);
 }
 

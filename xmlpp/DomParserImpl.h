@@ -1,12 +1,12 @@
 #pragma once
 // Internal: the implementation behind DomParser. It owns one Expat parser
 // (created with namespace processing) and builds the document from its events.
-#include "xmlpp/Document.h"
-
 #include <istream>
 #include <map>
 #include <memory>
 #include <string>
+
+#include "xmlpp/Document.h"
 
 struct XML_ParserStruct;
 

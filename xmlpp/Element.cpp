@@ -1,15 +1,15 @@
 #include "xmlpp/Element.h"
 
-#include "xmlpp/Document.h"
-#include "xmlpp/Exception.h"
-#include "xmlpp/NodeWriter.h"
-#include "xmlpp/xpath.h"
-
 #include <algorithm>
 #include <memory>
 #include <typeinfo>
 #include <utility>
 #include <vector>
+
+#include "xmlpp/Document.h"
+#include "xmlpp/Exception.h"
+#include "xmlpp/NodeWriter.h"
+#include "xmlpp/xpath.h"
 
 namespace xmlpp {
 
@@ -83,8 +83,7 @@ void Element::set_namespace_declaration(const std::string& ns_uri, const std::st
 
 // --- attributes
 
-Attribute* Element::set_attribute(const std::string& name, const std::string& value,
-                                  const std::string& ns_prefix) {
+Attribute* Element::set_attribute(const std::string& name, const std::string& value, const std::string& ns_prefix) {
   const std::string key = qualify(ns_prefix, name);
   AttributeMap::iterator it = m_Attributes.find(key);
   if (it == m_Attributes.end()) {
@@ -163,8 +162,7 @@ ProcessingInstructionNode* Element::add_child_processing_instruction(const std::
   return static_cast<ProcessingInstructionNode*>(adopt(new ProcessingInstructionNode(target, data)));
 }
 
-Element* Element::add_previous_sibling(Node* next_sibling, const std::string& name,
-                                       const std::string& ns_prefix) {
+Element* Element::add_previous_sibling(Node* next_sibling, const std::string& name, const std::string& ns_prefix) {
   return static_cast<Element*>(insert_before(next_sibling, new Element(name, ns_prefix)));
 }
 

@@ -10,12 +10,12 @@
 // Every operation on the tree (destruction, copy, equality, writing, path
 // matching) walks it without recursion, so nesting depth is limited only by
 // memory.
-#include "xmlpp/Node.h"
-#include "xmlpp/Writers.h"
-
 #include <iosfwd>
 #include <map>
 #include <string>
+
+#include "xmlpp/Node.h"
+#include "xmlpp/Writers.h"
 
 namespace xmlpp {
 
@@ -33,9 +33,7 @@ class Attribute {
   const std::string& get_value() const { return m_Value; }
   void set_value(const std::string& value) { m_Value = value; }
 
-  bool operator==(const Attribute& other) const {
-    return m_Name == other.m_Name && m_Value == other.m_Value;
-  }
+  bool operator==(const Attribute& other) const { return m_Name == other.m_Name && m_Value == other.m_Value; }
   bool operator!=(const Attribute& other) const { return !(*this == other); }
 
  private:
@@ -85,11 +83,9 @@ class Element : public Node, public Writers<Element> {
   Attribute* set_attribute(const std::string& name, const std::string& value,
                            const std::string& ns_prefix = std::string());
   Attribute* get_attribute(const std::string& name, const std::string& ns_prefix = std::string());
-  const Attribute* get_attribute(const std::string& name,
-                                 const std::string& ns_prefix = std::string()) const;
+  const Attribute* get_attribute(const std::string& name, const std::string& ns_prefix = std::string()) const;
   // "" when absent.
-  std::string get_attribute_value(const std::string& name,
-                                  const std::string& ns_prefix = std::string()) const;
+  std::string get_attribute_value(const std::string& name, const std::string& ns_prefix = std::string()) const;
   bool has_attribute(const std::string& name, const std::string& ns_prefix = std::string()) const;
   void remove_attribute(const std::string& name, const std::string& ns_prefix = std::string());
   const AttributeMap& get_attributes() const { return m_Attributes; }
@@ -100,8 +96,7 @@ class Element : public Node, public Writers<Element> {
   TextNode* add_child_text(const std::string& content = std::string());
   CdataNode* add_child_cdata(const std::string& content);
   CommentNode* add_child_comment(const std::string& content);
-  ProcessingInstructionNode* add_child_processing_instruction(const std::string& target,
-                                                              const std::string& data);
+  ProcessingInstructionNode* add_child_processing_instruction(const std::string& target, const std::string& data);
   // Insert before `next_sibling`, which must be a child of this element;
   // return null (and insert nothing) when it is not.
   Element* add_previous_sibling(Node* next_sibling, const std::string& name,
@@ -132,8 +127,7 @@ class Element : public Node, public Writers<Element> {
   Node* operator[](size_t index) const;
   // Path queries from this element; relative paths start at its children.
   NodeSet find(const std::string& path, const PrefixNsMap& namespaces = PrefixNsMap()) const override;
-  Node* find_first(const std::string& path,
-                   const PrefixNsMap& namespaces = PrefixNsMap()) const override;
+  Node* find_first(const std::string& path, const PrefixNsMap& namespaces = PrefixNsMap()) const override;
 
   // --- whole-node operations
   Node* copy(bool deep = true) const override;

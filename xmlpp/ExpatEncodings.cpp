@@ -67,9 +67,9 @@ struct CodePage {
 };
 
 const CodePage kCodePages[] = {
-    {"LATIN1", kLatin1},         {"ISO8859-1", kLatin1},          {"ISO-LATIN1", kLatin1},
-    {"ISO-LATIN-1", kLatin1},    {"CP-1252", kWindows1252},       {"WINDOWS-1252", kWindows1252},
-    {"CP-1251", kWindows1251},   {"WINDOWS-1251", kWindows1251},
+    {"LATIN1", kLatin1},       {"ISO8859-1", kLatin1},         {"ISO-LATIN1", kLatin1},
+    {"ISO-LATIN-1", kLatin1},  {"CP-1252", kWindows1252},      {"WINDOWS-1252", kWindows1252},
+    {"CP-1251", kWindows1251}, {"WINDOWS-1251", kWindows1251},
 };
 
 int XMLCALL unknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {

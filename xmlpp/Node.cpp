@@ -1,9 +1,9 @@
 #include "xmlpp/Node.h"
 
+#include <typeinfo>
+
 #include "xmlpp/Element.h"
 #include "xmlpp/NodeWriter.h"
-
-#include <typeinfo>
 
 namespace xmlpp {
 
@@ -48,9 +48,7 @@ std::ostream& operator<<(std::ostream& os, const Node& node) {
 
 TextNode::TextNode(const std::string& content) : m_Content(content) {}
 
-bool TextNode::is_white_space() const {
-  return m_Content.find_first_not_of(" \t\n\r") == std::string::npos;
-}
+bool TextNode::is_white_space() const { return m_Content.find_first_not_of(" \t\n\r") == std::string::npos; }
 
 Node* TextNode::copy(bool) const { return new TextNode(m_Content); }
 
@@ -73,8 +71,7 @@ CdataNode::CdataNode(const std::string& content) : TextNode(content) {}
 Node* CdataNode::copy(bool) const { return new CdataNode(get_content()); }
 
 void CdataNode::write(std::ostream& os, bool formatted, int level) const {
-  detail::writeMarkup(os, formatted, level, "<![CDATA[", get_content(), "]]>",
-                      "CdataNode::write exception");
+  detail::writeMarkup(os, formatted, level, "<![CDATA[", get_content(), "]]>", "CdataNode::write exception");
 }
 
 // --- CommentNode
@@ -96,9 +93,7 @@ void CommentNode::write(std::ostream& os, bool formatted, int level) const {
 ProcessingInstructionNode::ProcessingInstructionNode(const std::string& target, const std::string& data)
     : m_Target(target), m_Data(data) {}
 
-Node* ProcessingInstructionNode::copy(bool) const {
-  return new ProcessingInstructionNode(m_Target, m_Data);
-}
+Node* ProcessingInstructionNode::copy(bool) const { return new ProcessingInstructionNode(m_Target, m_Data); }
 
 bool ProcessingInstructionNode::operator==(const Node& other) const {
   if (!Node::operator==(other)) return false;
@@ -108,8 +103,7 @@ bool ProcessingInstructionNode::operator==(const Node& other) const {
 
 void ProcessingInstructionNode::write(std::ostream& os, bool formatted, int level) const {
   const std::string body = m_Data.empty() ? m_Target : m_Target + " " + m_Data;
-  detail::writeMarkup(os, formatted, level, "<?", body, "?>",
-                      "ProcessingInstructionNode::write exception");
+  detail::writeMarkup(os, formatted, level, "<?", body, "?>", "ProcessingInstructionNode::write exception");
 }
 
 // --- DtdNode

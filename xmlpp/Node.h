@@ -33,8 +33,7 @@ class Node {
   virtual NodeList get_children(const std::string& name = std::string()) const;
   // Path queries (see xpath.h); on leaf kinds they find nothing.
   virtual NodeSet find(const std::string& path, const PrefixNsMap& namespaces = PrefixNsMap()) const;
-  virtual Node* find_first(const std::string& path,
-                           const PrefixNsMap& namespaces = PrefixNsMap()) const;
+  virtual Node* find_first(const std::string& path, const PrefixNsMap& namespaces = PrefixNsMap()) const;
   // Same kind (exact class) and equal contents.
   virtual bool operator==(const Node& other) const;
   virtual bool operator!=(const Node& other) const;

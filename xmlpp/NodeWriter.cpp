@@ -1,15 +1,14 @@
 #include "xmlpp/NodeWriter.h"
 
-#include "OxlTbx/TextEncoding.h"
-#include "xmlpp/Document.h"
-
-#include "xmlpp/Element.h"
-#include "xmlpp/Exception.h"
-#include "xmlpp/Writers.h"
-
 #include <fstream>
 #include <sstream>
 #include <vector>
+
+#include "OxlTbx/TextEncoding.h"
+#include "xmlpp/Document.h"
+#include "xmlpp/Element.h"
+#include "xmlpp/Exception.h"
+#include "xmlpp/Writers.h"
 
 namespace xmlpp {
 namespace detail {
@@ -18,12 +17,18 @@ namespace {
 
 const char* entityFor(char c) {
   switch (c) {
-    case '"': return "&quot;";
-    case '&': return "&amp;";
-    case '\'': return "&apos;";
-    case '<': return "&lt;";
-    case '>': return "&gt;";
-    default: return nullptr;
+    case '"':
+      return "&quot;";
+    case '&':
+      return "&amp;";
+    case '\'':
+      return "&apos;";
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
+    default:
+      return nullptr;
   }
 }
 
@@ -78,18 +83,20 @@ std::string failure(const Node& node, const char* what) {
   return std::string(dynamic_cast<const Document*>(&node) ? "Document::" : "Element::") + what;
 }
 
+std::string streamFailure(const Node& node, bool formatted) {
+  return failure(node, formatted ? "write_to_stream_formatted exception" : "write_to_stream exception");
+}
+
 // `ending` follows the message about a file that cannot be opened.
 void writeFile(const Node& node, const std::string& utf8Name, bool formatted, const char* ending) {
   std::ofstream file(utf8Name.c_str(), std::ios::out | std::ios::binary | std::ios::trunc);
   if (!file.is_open()) {
-    throw Exception(failure(node, formatted ? "write_to_file_formatted: can't open file" : "write_to_file: can't open file") +
-                    ending);
+    const char* what = formatted ? "write_to_file_formatted: can't open file" : "write_to_file: can't open file";
+    throw Exception(failure(node, what) + ending);
   }
   writeToStream(node, file, formatted);
   file.flush();
-  if (file.fail()) {
-    throw Exception(failure(node, formatted ? "write_to_stream_formatted exception" : "write_to_stream exception"));
-  }
+  if (file.fail()) throw Exception(streamFailure(node, formatted));
 }
 
 }  // namespace
@@ -148,7 +155,7 @@ void writeToStream(const Node& node, std::ostream& os, bool formatted) {
   try {
     node.write(os, formatted, 0);
   } catch (...) {
-    throw Exception(failure(node, formatted ? "write_to_stream_formatted exception" : "write_to_stream exception"));
+    throw Exception(streamFailure(node, formatted));
   }
 }
 

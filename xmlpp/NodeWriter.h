@@ -18,8 +18,8 @@ void writeIndent(std::ostream& os, bool formatted, int level);
 // Throws Exception(message) when the stream has failed.
 void checkStream(const std::ostream& os, const char* message);
 // open + content + close, indented and ended by a newline when formatted.
-void writeMarkup(std::ostream& os, bool formatted, int level, const char* open,
-                 const std::string& content, const char* close, const char* failMessage);
+void writeMarkup(std::ostream& os, bool formatted, int level, const char* open, const std::string& content,
+                 const char* close, const char* failMessage);
 void writeElement(const Element& element, std::ostream& os, bool formatted, int level);
 
 }  // namespace detail

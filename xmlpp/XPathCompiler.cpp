@@ -10,11 +10,11 @@
 //   step        := ( NAME | "*" | "." | ".." | @name | text() ) BRACKET*
 // Chains of one operator are built as balanced trees so that long "or" lists
 // stay shallow.
+#include <climits>
+
 #include "xmlpp/Exception.h"
 #include "xmlpp/XPathTokenizer.h"
 #include "xmlpp/xpath.h"
-
-#include <climits>
 
 namespace xmlpp {
 namespace xpath {
@@ -52,12 +52,20 @@ bool isEmpty(const Path& step) { return !step.node() && step.conditions().empty(
 class Compiler {
  public:
   Compiler(const std::string& text, Mode mode, int depth)
-      : m_Text(text), m_Mode(mode), m_bInPredicate(mode == Mode::PREDICATE), m_Depth(depth),
-        m_Tokens(Tokenizer::tokenize(text)), m_Pos(0) {}
+      : m_Text(text),
+        m_Mode(mode),
+        m_bInPredicate(mode == Mode::PREDICATE),
+        m_Depth(depth),
+        m_Tokens(Tokenizer::tokenize(text)),
+        m_Pos(0) {}
   // Parentheses inside a predicate stay inside it.
   Compiler(const std::string& text, const Compiler& outer)
-      : m_Text(text), m_Mode(Mode::GROUP), m_bInPredicate(outer.m_bInPredicate), m_Depth(outer.m_Depth + 1),
-        m_Tokens(Tokenizer::tokenize(text)), m_Pos(0) {}
+      : m_Text(text),
+        m_Mode(Mode::GROUP),
+        m_bInPredicate(outer.m_bInPredicate),
+        m_Depth(outer.m_Depth + 1),
+        m_Tokens(Tokenizer::tokenize(text)),
+        m_Pos(0) {}
 
   std::unique_ptr<Condition> compile() { return expression(); }
 
@@ -196,11 +204,18 @@ void Compiler::compare(Path& step, Predicate::Comparison comparison, const std::
   }
   Predicate::Operand operand;
   switch (test->kind()) {
-    case Node::Kind::NAME: operand = Predicate::Operand::ELEMENT; break;
-    case Node::Kind::ATTRIBUTE: operand = Predicate::Operand::ATTRIBUTE; break;
+    case Node::Kind::NAME:
+      operand = Predicate::Operand::ELEMENT;
+      break;
+    case Node::Kind::ATTRIBUTE:
+      operand = Predicate::Operand::ATTRIBUTE;
+      break;
     case Node::Kind::TEXT:
-    case Node::Kind::SELF: operand = Predicate::Operand::TEXT; break;
-    default: badPredicate();
+    case Node::Kind::SELF:
+      operand = Predicate::Operand::TEXT;
+      break;
+    default:
+      badPredicate();
   }
   step.set_node(std::unique_ptr<Node>(new Predicate(operand, test->name(), comparison, value)));
 }

@@ -5,14 +5,14 @@
 // Every step remembers the places it has considered and skips them when they
 // come again (through "..", "//" or groups): each node is tested at most once
 // per step, which keeps "//a//b" linear.
+#include <sstream>
+#include <unordered_map>
+#include <unordered_set>
+
 #include "xmlpp/Document.h"
 #include "xmlpp/Element.h"
 #include "xmlpp/Exception.h"
 #include "xmlpp/xpath.h"
-
-#include <sstream>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace xmlpp {
 namespace xpath {
@@ -71,19 +71,26 @@ Selection selectionFor(const Path& step, WHERE where) {
   if (test && test->kind() == Node::Kind::ROOT) return Selection::DOCUMENT;
   const bool self = !test || test->looks_at_self();
   switch (where) {
-    case WHERE::SELF: return Selection::SELF;
-    case WHERE::CHILDREN: return self ? Selection::SELF : Selection::CHILDREN;
-    case WHERE::DESCENDANTS: return self && test ? Selection::SELF_AND_DESCENDANTS : Selection::DESCENDANTS;
-    case WHERE::PARENT: break;
+    case WHERE::SELF:
+      return Selection::SELF;
+    case WHERE::CHILDREN:
+      return self ? Selection::SELF : Selection::CHILDREN;
+    case WHERE::DESCENDANTS:
+      return self && test ? Selection::SELF_AND_DESCENDANTS : Selection::DESCENDANTS;
+    case WHERE::PARENT:
+      break;
   }
   return Selection::PARENT;
 }
 
 WHERE whereAfter(Path::Link link) {
   switch (link) {
-    case Path::Link::DESCENDANT: return WHERE::DESCENDANTS;
-    case Path::Link::PARENT: return WHERE::PARENT;
-    default: return WHERE::CHILDREN;
+    case Path::Link::DESCENDANT:
+      return WHERE::DESCENDANTS;
+    case Path::Link::PARENT:
+      return WHERE::PARENT;
+    default:
+      return WHERE::CHILDREN;
   }
 }
 
@@ -92,7 +99,8 @@ const Element* topOf(const Element* element) {
   return element;
 }
 
-// The candidates of one step from one place, in document order.
+// The candidates of one step from one place, in document order, produced
+// lazily so that find_first stops early.
 class Cursor {
  public:
   Cursor(Selection selection, const Place& from, PlaceSet& seen)
@@ -100,35 +108,66 @@ class Cursor {
         m_bDescend(selection == Selection::DESCENDANTS || selection == Selection::SELF_AND_DESCENDANTS) {
     switch (selection) {
       case Selection::SELF:
-      case Selection::SELF_AND_DESCENDANTS: m_Pending.push_back(from); break;
+      case Selection::SELF_AND_DESCENDANTS:
+        m_Pending.push_back(from);
+        break;
       case Selection::CHILDREN:
-      case Selection::DESCENDANTS: pushChildren(from); break;
-      case Selection::PARENT: pushParent(from); break;
-      case Selection::DOCUMENT: m_Pending.push_back(Place{topOf(from.element), true}); break;
+      case Selection::DESCENDANTS:
+        enter(from);
+        break;
+      case Selection::PARENT:
+        pushParent(from);
+        break;
+      case Selection::DOCUMENT:
+        m_Pending.push_back(Place{topOf(from.element), true});
+        break;
     }
   }
 
   // A place seen before by this step is skipped; in a descendant walk so is
   // its subtree, which the walk that saw it went through completely.
   bool next(Place& place) {
-    while (!m_Pending.empty()) {
-      place = m_Pending.back();
-      m_Pending.pop_back();
+    while (take(place)) {
       if (!m_pSeen->insert(place).second) continue;
-      if (m_bDescend) pushChildren(place);
+      if (m_bDescend) enter(place);
       return true;
     }
     return false;
   }
 
  private:
-  void pushChildren(const Place& place) {
+  struct Level {
+    const Element* parent;
+    size_t next;  // index of the next child to offer
+  };
+
+  bool take(Place& place) {
+    if (!m_Pending.empty()) {
+      place = m_Pending.back();
+      m_Pending.pop_back();
+      return true;
+    }
+    while (!m_Levels.empty()) {
+      Level& level = m_Levels.back();
+      if (level.next == level.parent->get_children_count()) {
+        m_Levels.pop_back();
+        continue;
+      }
+      const Element* child = dynamic_cast<const Element*>((*level.parent)[level.next++]);
+      if (!child) continue;
+      place = Place{child, false};
+      return true;
+    }
+    return false;
+  }
+
+  // Offers the children of `place` next; the only child of the document level
+  // is the top element.
+  void enter(const Place& place) {
     if (place.document) {
       m_Pending.push_back(Place{place.element, false});
-      return;
-    }
-    for (size_t i = place.element->get_children_count(); i-- > 0;) {
-      if (const Element* e = dynamic_cast<const Element*>((*place.element)[i])) m_Pending.push_back(Place{e, false});
+    } else {
+      m_Levels.push_back(Level{place.element, 0});
     }
   }
 
@@ -141,7 +180,8 @@ class Cursor {
 
   PlaceSet* m_pSeen;
   bool m_bDescend;
-  std::vector<Place> m_Pending;  // next candidate last
+  std::vector<Place> m_Pending;  // single places offered first, next last
+  std::vector<Level> m_Levels;   // the open levels of a walk over children
 };
 
 class Matcher {
@@ -182,8 +222,7 @@ class Matcher {
   bool passes(const Path& step, const Place& place) const {
     if (!place.document) return step.passes(*place.element, m_Namespaces, step.conditions().size());
     const Node* test = step.node();
-    return step.conditions().empty() &&
-           (!test || test->kind() == Node::Kind::ROOT || test->kind() == Node::Kind::SELF);
+    return step.conditions().empty() && (!test || test->kind() == Node::Kind::ROOT || test->kind() == Node::Kind::SELF);
   }
 
   // The document level is a result only when the walk began at a document.
@@ -204,7 +243,8 @@ class Matcher {
 
 bool matchSide(const Condition& side, const MatchStart& start, const PrefixNsMap& namespaces, WHERE where,
                HOWMANY howMany, NodeSet& result) {
-  if (const Path* path = dynamic_cast<const Path*>(&side)) return path->match(start, namespaces, where, howMany, result);
+  if (const Path* path = dynamic_cast<const Path*>(&side))
+    return path->match(start, namespaces, where, howMany, result);
   return start.element && side.does_match(*start.element, namespaces, where, howMany, result);
 }
 
@@ -226,27 +266,36 @@ NodeSet unique(const NodeSet& nodes, HOWMANY howMany) {
 
 bool Node::does_match(const Element& element, const PrefixNsMap& namespaces) const {
   switch (m_Kind) {
-    case Kind::ROOT: return false;
+    case Kind::ROOT:
+      return false;
     case Kind::SELF:
-    case Kind::ANY: return true;
-    case Kind::NAME: return nameMatches(element, m_Name, namespaces);
-    default: break;
+    case Kind::ANY:
+      return true;
+    case Kind::NAME:
+      return nameMatches(element, m_Name, namespaces);
+    default:
+      break;
   }
   throw Exception("xpath::Node::does_match: bad-formed node with attribute or text (" + printed(*this) + ")");
 }
 
 bool Predicate::compare(const std::string& actual, bool present) const {
   switch (m_Comparison) {
-    case Comparison::EQUAL: return present && actual == m_Value;
-    case Comparison::NOT_EQUAL: return present && actual != m_Value;
-    default: return present;
+    case Comparison::EQUAL:
+      return present && actual == m_Value;
+    case Comparison::NOT_EQUAL:
+      return present && actual != m_Value;
+    default:
+      return present;
   }
 }
 
 bool Predicate::does_match(const Element& element, const PrefixNsMap& namespaces) const {
   switch (m_Operand) {
-    case Operand::NAME_FUNCTION: return compare(element.get_qualified_name(), true);
-    case Operand::ELEMENT: return nameMatches(element, name(), namespaces) && compare(element.get_text(), true);
+    case Operand::NAME_FUNCTION:
+      return compare(element.get_qualified_name(), true);
+    case Operand::ELEMENT:
+      return nameMatches(element, name(), namespaces) && compare(element.get_text(), true);
     case Operand::ATTRIBUTE: {
       const Attribute* attribute = findAttribute(element, name(), namespaces);
       return compare(attribute ? attribute->get_value() : std::string(), attribute != nullptr);
@@ -254,17 +303,15 @@ bool Predicate::does_match(const Element& element, const PrefixNsMap& namespaces
     case Operand::TEXT:
       if (m_Comparison == Comparison::NONE) return element.has_child_text();
       return compare(element.get_text(), true);
-    default: break;
+    default:
+      break;
   }
-  throw Exception("xpath::Predicate::does_match: bad-formed predicate with root, * or node (" + printed(*this) +
-                  ")");
+  throw Exception("xpath::Predicate::does_match: bad-formed predicate with root, * or node (" + printed(*this) + ")");
 }
 
-bool Predicate::does_match(const Element& element, const PrefixNsMap& namespaces, WHERE, HOWMANY,
-                           NodeSet&) const {
+bool Predicate::does_match(const Element& element, const PrefixNsMap& namespaces, WHERE, HOWMANY, NodeSet&) const {
   if (m_Operand == Operand::ELEMENT) {
-    throw Exception("xpath::Predicate::does_match: bad-formed predicate with root, * or node (" +
-                    printed(*this) + ")");
+    throw Exception("xpath::Predicate::does_match: bad-formed predicate with root, * or node (" + printed(*this) + ")");
   }
   return does_match(element, namespaces);
 }
@@ -273,8 +320,7 @@ bool Position::counts(const Element& sibling, const PrefixNsMap& namespaces) con
   return !m_pStep || m_pStep->passes(sibling, namespaces, m_Preceding);
 }
 
-bool Position::does_match(const Element& element, const PrefixNsMap& namespaces, WHERE, HOWMANY,
-                          NodeSet&) const {
+bool Position::does_match(const Element& element, const PrefixNsMap& namespaces, WHERE, HOWMANY, NodeSet&) const {
   const Element* parent = element.get_parent();
   if (!parent) return m_Index <= 0;  // a top-level element has no sibling elements
   // Siblings are usually tested in order: look from just after the last one.

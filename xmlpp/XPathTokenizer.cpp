@@ -1,8 +1,8 @@
 #include "xmlpp/XPathTokenizer.h"
 
-#include "xmlpp/Exception.h"
-
 #include <cstring>
+
+#include "xmlpp/Exception.h"
 
 namespace xmlpp {
 namespace xpath {

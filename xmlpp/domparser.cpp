@@ -1,9 +1,9 @@
 #include "xmlpp/domparser.h"
 
+#include <streambuf>
+
 #include "OxlTbx/TextEncoding.h"
 #include "xmlpp/DomParserImpl.h"
-
-#include <streambuf>
 
 namespace xmlpp {
 

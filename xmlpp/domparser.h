@@ -16,12 +16,12 @@
 // The parser owns the document until the next parse, close() or its
 // destruction; after a failed parse the document holds what was read before
 // the error. A copy gets its own backend parser and a copy of the document.
-#include "xmlpp/Document.h"
-
 #include <fstream>
 #include <istream>
 #include <memory>
 #include <string>
+
+#include "xmlpp/Document.h"
 
 namespace xmlpp {
 

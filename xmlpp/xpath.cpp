@@ -13,18 +13,28 @@ Node::Node(Kind kind, const std::string& name) : m_Kind(kind), m_Name(name) {}
 
 Node::~Node() = default;
 
-bool Node::looks_at_self() const {
-  return m_Kind == Kind::SELF || m_Kind == Kind::ATTRIBUTE || m_Kind == Kind::TEXT;
-}
+bool Node::looks_at_self() const { return m_Kind == Kind::SELF || m_Kind == Kind::ATTRIBUTE || m_Kind == Kind::TEXT; }
 
 void Node::print(std::ostream& os) const {
   switch (m_Kind) {
-    case Kind::ROOT: os << '/'; break;
-    case Kind::SELF: os << '.'; break;
-    case Kind::NAME: os << m_Name; break;
-    case Kind::ANY: os << '*'; break;
-    case Kind::ATTRIBUTE: os << '@' << m_Name; break;
-    case Kind::TEXT: os << "text()"; break;
+    case Kind::ROOT:
+      os << '/';
+      break;
+    case Kind::SELF:
+      os << '.';
+      break;
+    case Kind::NAME:
+      os << m_Name;
+      break;
+    case Kind::ANY:
+      os << '*';
+      break;
+    case Kind::ATTRIBUTE:
+      os << '@' << m_Name;
+      break;
+    case Kind::TEXT:
+      os << "text()";
+      break;
   }
 }
 
@@ -63,12 +73,18 @@ namespace {
 
 Node::Kind kindOf(Predicate::Operand operand) {
   switch (operand) {
-    case Predicate::Operand::ATTRIBUTE: return Node::Kind::ATTRIBUTE;
-    case Predicate::Operand::TEXT: return Node::Kind::TEXT;
-    case Predicate::Operand::ROOT: return Node::Kind::ROOT;
-    case Predicate::Operand::SELF: return Node::Kind::SELF;
-    case Predicate::Operand::ANY: return Node::Kind::ANY;
-    default: return Node::Kind::NAME;  // an element name, or the name function (with no name)
+    case Predicate::Operand::ATTRIBUTE:
+      return Node::Kind::ATTRIBUTE;
+    case Predicate::Operand::TEXT:
+      return Node::Kind::TEXT;
+    case Predicate::Operand::ROOT:
+      return Node::Kind::ROOT;
+    case Predicate::Operand::SELF:
+      return Node::Kind::SELF;
+    case Predicate::Operand::ANY:
+      return Node::Kind::ANY;
+    default:
+      return Node::Kind::NAME;  // an element name, or the name function (with no name)
   }
 }
 
@@ -101,11 +117,21 @@ bool Predicate::looks_at_self() const {
 
 void Predicate::print(std::ostream& os) const {
   switch (m_Operand) {
-    case Operand::NAME_FUNCTION: os << "name()"; break;
-    case Operand::ELEMENT: os << name(); break;
-    case Operand::ATTRIBUTE: os << '@' << name(); break;
-    case Operand::TEXT: os << "text()"; break;
-    default: os << "!!!error!!!"; break;
+    case Operand::NAME_FUNCTION:
+      os << "name()";
+      break;
+    case Operand::ELEMENT:
+      os << name();
+      break;
+    case Operand::ATTRIBUTE:
+      os << '@' << name();
+      break;
+    case Operand::TEXT:
+      os << "text()";
+      break;
+    default:
+      os << "!!!error!!!";
+      break;
   }
   if (m_Comparison == Comparison::NONE) return;
   os << (m_Comparison == Comparison::EQUAL ? "=" : "!=");
@@ -142,10 +168,17 @@ void Path::print(std::ostream& os) const {
     // The root prints its own slash; a step printed as nothing is the start of "..".
     const bool printed = !root && (step->node() || !step->conditions().empty());
     switch (step->link()) {
-      case Link::NONE: break;
-      case Link::CHILD: os << (root ? "" : "/"); break;
-      case Link::DESCENDANT: os << (root ? "/" : "//"); break;
-      case Link::PARENT: os << (printed ? "/.." : ".."); break;
+      case Link::NONE:
+        break;
+      case Link::CHILD:
+        os << (root ? "" : "/");
+        break;
+      case Link::DESCENDANT:
+        os << (root ? "/" : "//");
+        break;
+      case Link::PARENT:
+        os << (printed ? "/.." : "..");
+        break;
     }
   }
 }

@@ -37,12 +37,12 @@
 // invalid; any other ill-formed order of tokens, and brackets nested more than
 // 256 deep, count as a bad formed predicate (parentheses: an invalid group).
 // Attribute and text tests outside brackets compile but fail when matched.
-#include "xmlpp/Node.h"
-
 #include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "xmlpp/Node.h"
 
 namespace xmlpp {
 
@@ -88,8 +88,8 @@ class Condition {
  public:
   // Whether the condition holds for `element`; a path condition looks in the
   // `where` direction and adds what it finds to `result`.
-  virtual bool does_match(const Element& element, const PrefixNsMap& namespaces, WHERE where,
-                          HOWMANY howMany, NodeSet& result) const = 0;
+  virtual bool does_match(const Element& element, const PrefixNsMap& namespaces, WHERE where, HOWMANY howMany,
+                          NodeSet& result) const = 0;
   virtual void print(std::ostream& os) const = 0;
   // An equivalent condition: this one, or a part released from it (the caller
   // then deletes this one). A one-step path holding only an attribute, text or

@@ -1,8 +1,3 @@
-#include "OxlTbx/TextEncoding.h"
-#include "XmlSamples.h"
-#include "support/TempDir.h"
-#include "xmlpp/domparser.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -10,6 +5,11 @@
 #include <memory>
 #include <sstream>
 #include <stdexcept>
+
+#include "OxlTbx/TextEncoding.h"
+#include "XmlSamples.h"
+#include "support/TempDir.h"
+#include "xmlpp/domparser.h"
 
 using namespace xmlpp;
 using xmltest::parsed;
@@ -38,7 +38,8 @@ TEST(DomParserDocument, NonRealTimeMetaBecomesATree) {
   EXPECT_EQ(root->get_namespace_prefix(), "");
   EXPECT_EQ(root->get_namespace_uri(), "urn:schemas-professionalDisc:nonRealTimeMeta:ver.2.00");
   EXPECT_EQ(root->get_namespaces().size(), 3u);
-  EXPECT_EQ(root->get_attribute_value("schemaLocation", "xsi"), "urn:schemas-professionalDisc:nonRealTimeMeta:ver.2.00");
+  EXPECT_EQ(root->get_attribute_value("schemaLocation", "xsi"),
+            "urn:schemas-professionalDisc:nonRealTimeMeta:ver.2.00");
   EXPECT_EQ(root->get_attribute_value("lastUpdate"), "2015-06-12T10:21:33+09:00");
 
   Node::NodeList changes = child(root, "LtcChangeTable")->get_children("LtcChange");
@@ -172,7 +173,8 @@ TEST(DomParserNamespaces, AttributesKeepTheirPrefix) {
 
 TEST(DomParserEncoding, Windows1252NameMatchesInAnyCase) {
   DomParser parser;
-  Element* root = parsed(parser, "<?xml version='1.0' encoding='windows-1252'?><r>\x80\x93\x94\xE9\x9F</r>")->get_root_node();
+  Element* root =
+      parsed(parser, "<?xml version='1.0' encoding='windows-1252'?><r>\x80\x93\x94\xE9\x9F</r>")->get_root_node();
   // U+20AC, U+201C, U+201D, U+00E9, U+0178 in UTF-8.
   EXPECT_EQ(root->get_text(), "\xE2\x82\xAC\xE2\x80\x9C\xE2\x80\x9D\xC3\xA9\xC5\xB8");
 }
@@ -180,7 +182,8 @@ TEST(DomParserEncoding, Windows1252NameMatchesInAnyCase) {
 TEST(DomParserEncoding, Latin1AliasesAndWindows1251) {
   for (const char* name : {"LATIN1", "ISO8859-1", "iso-latin1", "Iso-Latin-1"}) {
     DomParser parser;
-    EXPECT_TRUE(parser.parse_memory(std::string("<?xml version='1.0' encoding='") + name + "'?><r>\xE9\x80</r>")) << name;
+    EXPECT_TRUE(parser.parse_memory(std::string("<?xml version='1.0' encoding='") + name + "'?><r>\xE9\x80</r>"))
+        << name;
     EXPECT_EQ(parser.get_document()->get_root_node()->get_text(), "\xC3\xA9\xC2\x80") << name;
   }
   DomParser parser;
@@ -222,7 +225,9 @@ namespace {
 // Delivers some bytes, then fails like a broken device.
 class BrokenBuffer : public std::streambuf {
  public:
-  explicit BrokenBuffer(const std::string& head) : m_Head(head) { setg(&m_Head[0], &m_Head[0], &m_Head[0] + m_Head.size()); }
+  explicit BrokenBuffer(const std::string& head) : m_Head(head) {
+    setg(&m_Head[0], &m_Head[0], &m_Head[0] + m_Head.size());
+  }
 
  protected:
   int_type underflow() override { throw std::runtime_error("device gone"); }
@@ -326,7 +331,8 @@ TEST(DomParserLimits, HugeAttributeValueSurvivesARoundTrip) {
   value[1000] = '<';
   value[5000000] = '"';
   DomParser parser;
-  Document* doc = parsed(parser, "<r a=\"" + std::string(value).replace(5000000, 1, "&quot;").replace(1000, 1, "&lt;") + "\"/>");
+  Document* doc =
+      parsed(parser, "<r a=\"" + std::string(value).replace(5000000, 1, "&quot;").replace(1000, 1, "&lt;") + "\"/>");
   EXPECT_EQ(doc->get_root_node()->get_attribute_value("a"), value);
   DomParser again;
   EXPECT_TRUE(*parsed(again, doc->write_to_string()) == *doc);

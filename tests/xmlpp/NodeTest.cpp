@@ -1,11 +1,11 @@
-#include "XmlSamples.h"
-#include "xmlpp/Document.h"
-#include "xmlpp/Exception.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
+
+#include "XmlSamples.h"
+#include "xmlpp/Document.h"
+#include "xmlpp/Exception.h"
 
 using namespace xmlpp;
 using xmltest::thrownBy;
@@ -163,14 +163,12 @@ TEST(NodeEquality, EveryDifferenceCounts) {
   const std::string base = "<r xmlns:p='u' a='1'><!--c--><?t d?><x>t</x></r>";
   DomParser reference;
   Document* ref = xmltest::parsed(reference, base);
-  for (const char* other : {"<r xmlns:p='u' a='2'><!--c--><?t d?><x>t</x></r>",
-                            "<r xmlns:p='v' a='1'><!--c--><?t d?><x>t</x></r>",
-                            "<r xmlns:p='u' a='1'><!--d--><?t d?><x>t</x></r>",
-                            "<r xmlns:p='u' a='1'><!--c--><?t e?><x>t</x></r>",
-                            "<r xmlns:p='u' a='1'><!--c--><?t d?><x><![CDATA[t]]></x></r>",
-                            "<r xmlns:p='u' a='1'><!--c--><?t d?><p:x>t</p:x></r>",
-                            "<r xmlns:p='u' a='1'><?t d?><!--c--><x>t</x></r>",
-                            "<!DOCTYPE r><r xmlns:p='u' a='1'><!--c--><?t d?><x>t</x></r>"}) {
+  for (const char* other :
+       {"<r xmlns:p='u' a='2'><!--c--><?t d?><x>t</x></r>", "<r xmlns:p='v' a='1'><!--c--><?t d?><x>t</x></r>",
+        "<r xmlns:p='u' a='1'><!--d--><?t d?><x>t</x></r>", "<r xmlns:p='u' a='1'><!--c--><?t e?><x>t</x></r>",
+        "<r xmlns:p='u' a='1'><!--c--><?t d?><x><![CDATA[t]]></x></r>",
+        "<r xmlns:p='u' a='1'><!--c--><?t d?><p:x>t</p:x></r>", "<r xmlns:p='u' a='1'><?t d?><!--c--><x>t</x></r>",
+        "<!DOCTYPE r><r xmlns:p='u' a='1'><!--c--><?t d?><x>t</x></r>"}) {
     DomParser parser;
     EXPECT_TRUE(*xmltest::parsed(parser, other) != *ref) << other;
   }

@@ -1,15 +1,15 @@
-#include "OxlTbx/TextEncoding.h"
-#include "XmlSamples.h"
-#include "support/TempDir.h"
-#include "xmlpp/Document.h"
-#include "xmlpp/Exception.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <stdexcept>
+
+#include "OxlTbx/TextEncoding.h"
+#include "XmlSamples.h"
+#include "support/TempDir.h"
+#include "xmlpp/Document.h"
+#include "xmlpp/Exception.h"
 
 using namespace xmlpp;
 using xmltest::thrownBy;
@@ -35,8 +35,9 @@ TEST(WriterEscaping, MarkupCharactersBecomeEntities) {
   Element e("e");
   e.set_attribute("v", "say \"<hi>\" & 'bye'");
   e.add_child_text("a<b>&\"c'\n\xC3\xA9");
-  EXPECT_EQ(written(e), "<e v=\"say &quot;&lt;hi&gt;&quot; &amp; &apos;bye&apos;\">"
-                        "a&lt;b&gt;&amp;&quot;c&apos;\n\xC3\xA9</e>");
+  EXPECT_EQ(written(e),
+            "<e v=\"say &quot;&lt;hi&gt;&quot; &amp; &apos;bye&apos;\">"
+            "a&lt;b&gt;&amp;&quot;c&apos;\n\xC3\xA9</e>");
 }
 
 TEST(WriterLayout, ElementsWithoutChildrenSelfClose) {
@@ -61,8 +62,9 @@ TEST(WriterLayout, FormattedOutputIndentsByLevel) {
   r.add_child_text("  \n ");
   r.add_child("w");
   EXPECT_EQ(written(r, true), "<r a=\"1\">\n  <x>text</x>\n  <y>\n    <z/>\n    <!--note-->\n  </y>\n  <w/>\n</r>\n");
-  EXPECT_EQ(written(r, true, 1), "  <r a=\"1\">\n    <x>text</x>\n    <y>\n      <z/>\n      <!--note-->\n    </y>\n"
-                                 "    <w/>\n  </r>\n");
+  EXPECT_EQ(written(r, true, 1),
+            "  <r a=\"1\">\n    <x>text</x>\n    <y>\n      <z/>\n      <!--note-->\n    </y>\n"
+            "    <w/>\n  </r>\n");
   EXPECT_EQ(written(r), "<r a=\"1\"><x>text</x><y><z/><!--note--></y>  \n <w/></r>");
 }
 
@@ -197,8 +199,9 @@ TEST(WriterLimits, DeepTreesWriteWithoutRecursion) {
   EXPECT_EQ(flat, xmltest::nested(10000));
   DomParser small;
   const std::string formatted = xmltest::parsed(small, xmltest::nested(3))->write_to_string_formatted();
-  EXPECT_EQ(formatted, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                       "<a i=\"0\">\n  <a i=\"1\">\n    <a i=\"2\">leaf</a>\n  </a>\n</a>\n");
+  EXPECT_EQ(formatted,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<a i=\"0\">\n  <a i=\"1\">\n    <a i=\"2\">leaf</a>\n  </a>\n</a>\n");
   // Formatting adds 2 * level blanks before each tag and a newline after each line.
   const size_t n = 2000;
   Document* deep = xmltest::parsed(small, xmltest::nested(static_cast<int>(n)));

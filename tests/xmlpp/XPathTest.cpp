@@ -1,12 +1,12 @@
-#include "XmlSamples.h"
-#include "xmlpp/Exception.h"
-#include "xmlpp/xpath.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <random>
 #include <sstream>
+
+#include "XmlSamples.h"
+#include "xmlpp/Exception.h"
+#include "xmlpp/xpath.h"
 
 using namespace xmlpp;
 using xmltest::thrownBy;
@@ -110,8 +110,9 @@ TEST_F(XPathNrt, FindFirstStopsAtTheFirstMatch) {
 
 TEST(XPathNamespaces, PrefixMapSelectsByUri) {
   DomParser parser;
-  Document* doc = xmltest::parsed(parser, "<n:Meta xmlns:n='urn:nrt' xmlns:i='urn:inst' xmlns:o='urn:other'>"
-                                          "<n:Item i:kind='a'/><o:Item i:kind='b'/><Item kind='c'/></n:Meta>");
+  Document* doc = xmltest::parsed(parser,
+                                  "<n:Meta xmlns:n='urn:nrt' xmlns:i='urn:inst' xmlns:o='urn:other'>"
+                                  "<n:Item i:kind='a'/><o:Item i:kind='b'/><Item kind='c'/></n:Meta>");
   const Node::PrefixNsMap map{{"x", "urn:nrt"}, {"k", "urn:inst"}};
   EXPECT_EQ(doc->find("/x:Meta/x:Item", map).size(), 1u);
   EXPECT_EQ(values(doc->find("/x:Meta/*[@k:kind='b']", map), "i:kind"), "b");
@@ -182,7 +183,8 @@ TEST(XPathErrors, MalformedPathsThrowTheirMessages) {
 TEST(XPathErrors, IllFormedStepsFailWhenMatched) {
   DomParser parser;
   Document* doc = xmltest::parsed(parser, "<r a='1'><c>t</c></r>");
-  EXPECT_EQ(thrownBy([&] { doc->find("/r/@a"); }), "xpath::Node::does_match: bad-formed node with attribute or text (@a)");
+  EXPECT_EQ(thrownBy([&] { doc->find("/r/@a"); }),
+            "xpath::Node::does_match: bad-formed node with attribute or text (@a)");
   EXPECT_EQ(thrownBy([&] { doc->find("c/text()"); }),
             "xpath::Node::does_match: bad-formed node with attribute or text (text())");
   const Element& root = *doc->get_root_node();
@@ -250,8 +252,9 @@ TEST(XPathLimits, NestingIsBoundedAndLongListsStayShallow) {
 }
 
 TEST(XPathLimits, RandomPathsOnlyEverThrowXmlppExceptions) {
-  const char* pieces[] = {"/", "//", ".", "..", "@status", "LtcChange", "*", "'end'", "\"x\"", "[", "]", "(", ")",
-                          "=", "!=", "and", "or", "|", "text()", "name()", "last()", "first()", "2", " ", "!", "@"};
+  const char* pieces[] = {"/",      "//",     ".",      "..",      "@status", "LtcChange", "*",   "'end'", "\"x\"",
+                          "[",      "]",      "(",      ")",       "=",       "!=",        "and", "or",    "|",
+                          "text()", "name()", "last()", "first()", "2",       " ",         "!",   "@"};
   std::mt19937 random(20150612);
   DomParser parser;
   Document* doc = xmltest::parsed(parser, xmltest::kNrtMeta);

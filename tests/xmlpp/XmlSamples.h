@@ -1,13 +1,12 @@
 #pragma once
 // Sample documents shared by the XML tests.
-#include "xmlpp/Exception.h"
-#include "xmlpp/domparser.h"
-
-#include <functional>
-
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+
+#include "xmlpp/Exception.h"
+#include "xmlpp/domparser.h"
 
 namespace xmltest {
 
