@@ -50,6 +50,7 @@ class DomParser {
   // The document of the last parse, or null before any parse and after close().
   Document* get_document();
   const Document* get_document() const;
+  // The error of the last failed parse; empty after a successful one.
   const std::string& get_last_error() const;
 
   // Whether the backend parser exists, that is whether parsing can work.
