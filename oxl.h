@@ -38,3 +38,11 @@
 #include "OXLDataReader/DataReaderTimeLimits.h"
 #include "OXLDataReader/MediaTypes.h"
 #include "OXLDataReader/OXLDataReader.h"
+
+// XML document model and path queries
+#include "xmlpp/Document.h"
+#include "xmlpp/Element.h"
+#include "xmlpp/Exception.h"
+#include "xmlpp/Node.h"
+#include "xmlpp/domparser.h"
+#include "xmlpp/xpath.h"
