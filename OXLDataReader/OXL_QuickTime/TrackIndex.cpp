@@ -157,9 +157,12 @@ TrackIndexQtSampleIndex::TrackIndexQtSampleIndex(CTrackIndex* trackIndex, uint64
                                                  std::shared_ptr<IQtSampleIndex> inner)
     : m_pTrackIndex(trackIndex), m_SubIndex(std::move(subIndex)), m_Number(number), m_Inner(std::move(inner)) {}
 
+// A sub-index entered without a start time (a fragment without decode time
+// that no lookup reached yet) gets its chained start before it is used.
 void TrackIndexQtSampleIndex::MoveTo(uint64_t number) {
   m_Number = number;
   m_SubIndex = m_pTrackIndex->GetSubTrack(number);
+  if (!m_SubIndex->IsKnownTimestamp()) m_pTrackIndex->UpdateTimeNumber(number);
 }
 
 void TrackIndexQtSampleIndex::AdaptIfIndexWasOverwritten() {

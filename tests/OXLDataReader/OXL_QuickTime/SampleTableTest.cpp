@@ -17,38 +17,14 @@
 #include "OXLDataReader/OXL_QuickTime/SampleTimeTable.h"
 #include "qelCore/QELRuntimeError.h"
 #include "support/ByteBuilder.h"
+#include "support/QtSampleTables.h"
 
 using namespace oxltest;
 
 namespace {
 
-using Pairs = std::vector<std::pair<uint32_t, uint32_t>>;
-using Triples = std::vector<std::tuple<uint32_t, uint32_t, uint32_t>>;
-
-std::string PairTable(const char* type, const Pairs& entries, uint32_t count) {
-  ByteBuilder b;
-  b.u32(count);
-  for (auto [a, v] : entries) b.u32(a).u32(v);
-  return FullAtom(type, 0, 0, b.str());
-}
-std::string PairTable(const char* type, const Pairs& entries) {
-  return PairTable(type, entries, static_cast<uint32_t>(entries.size()));
-}
-
-std::string Stsc(const Triples& entries, uint32_t count) {
-  ByteBuilder b;
-  b.u32(count);
-  for (auto [first, perChunk, description] : entries) b.u32(first).u32(perChunk).u32(description);
-  return FullAtom("stsc", 0, 0, b.str());
-}
-std::string Stsc(const Triples& entries) { return Stsc(entries, static_cast<uint32_t>(entries.size())); }
-
-std::string Words(const char* type, const std::vector<uint32_t>& words, uint32_t count) {
-  ByteBuilder b;
-  b.u32(count);
-  for (uint32_t w : words) b.u32(w);
-  return FullAtom(type, 0, 0, b.str());
-}
+using Pairs = SampleRuns;
+using Triples = ChunkRuns;
 
 std::string Error(const std::function<void()>& f) {
   try {
@@ -84,7 +60,7 @@ std::vector<uint64_t> WanderingOrder(uint64_t count, unsigned seed) {
 }
 
 TEST(DecodeTimes, WalkForwardAndBackAcrossEntries) {
-  const ExactBuffer stts(PairTable("stts", {{3, 10}, {2, 20}}));
+  const ExactBuffer stts(RunTableAtom("stts", {{3, 10}, {2, 20}}));
   CSampleTimeTable table;
   table.SetTableData(stts.data(), stts.size(), qel::EditRate(1, 1));
   const qel::TimeLimits fourth = table.GetSampleTime(4);
@@ -95,7 +71,7 @@ TEST(DecodeTimes, WalkForwardAndBackAcrossEntries) {
 }
 
 TEST(DecodeTimes, TimesCarryTheTablesEditRate) {
-  const ExactBuffer stts(PairTable("stts", {{3, 512}}));
+  const ExactBuffer stts(RunTableAtom("stts", {{3, 512}}));
   CSampleTimeTable table;
   table.SetTableData(stts.data(), stts.size(), qel::EditRate(12800, 1));
   EXPECT_DOUBLE_EQ(table.GetSampleTime(2).start.GetTimeStamp(), 0.08);
@@ -106,7 +82,7 @@ TEST(DecodeTimes, RandomVisitsAgreeWithAFullScan) {
   Pairs entries;
   for (int i = 0; i < 200; ++i) entries.emplace_back(random() % 5, 1 + random() % 1000);
   const auto expected = ScanTimes(entries);
-  const ExactBuffer stts(PairTable("stts", entries));
+  const ExactBuffer stts(RunTableAtom("stts", entries));
   CSampleTimeTable table;
   table.SetTableData(stts.data(), stts.size(), qel::EditRate(1000, 1));
   for (uint64_t s : WanderingOrder(expected.size(), 3)) {
@@ -117,7 +93,7 @@ TEST(DecodeTimes, RandomVisitsAgreeWithAFullScan) {
 }
 
 TEST(DecodeTimes, SampleOutsideTheTableIsAnError) {
-  const ExactBuffer stts(PairTable("stts", {{3, 10}}));
+  const ExactBuffer stts(RunTableAtom("stts", {{3, 10}}));
   CSampleTimeTable table;
   table.SetTableData(stts.data(), stts.size(), qel::EditRate(1, 1));
   EXPECT_FALSE(table.FindSample(3));
@@ -126,12 +102,12 @@ TEST(DecodeTimes, SampleOutsideTheTableIsAnError) {
 }
 
 TEST(DecodeTimes, EntryCountBeyondTheAtomAndEmptyTables) {
-  const ExactBuffer claimsMore(PairTable("stts", {{2, 10}, {2, 20}}, 1000));
+  const ExactBuffer claimsMore(RunTableAtom("stts", {{2, 10}, {2, 20}}, 1000));
   CSampleTimeTable table;
   table.SetTableData(claimsMore.data(), claimsMore.size(), qel::EditRate(1, 1));
   EXPECT_EQ(table.GetSampleTime(3).start.GetTimeNumber(), 40);
   EXPECT_FALSE(table.FindSample(4));
-  const ExactBuffer empty(PairTable("stts", {}));
+  const ExactBuffer empty(RunTableAtom("stts", {}));
   table.SetTableData(empty.data(), empty.size(), qel::EditRate(1, 1));
   EXPECT_FALSE(table.FindSample(0));
   EXPECT_EQ(table.FindTimeSample(5.0), 0u);
@@ -140,7 +116,7 @@ TEST(DecodeTimes, EntryCountBeyondTheAtomAndEmptyTables) {
 }
 
 TEST(DecodeTimes, ZeroCountEntriesArePassedOver) {
-  const ExactBuffer stts(PairTable("stts", {{2, 10}, {0, 99}, {1, 30}}));
+  const ExactBuffer stts(RunTableAtom("stts", {{2, 10}, {0, 99}, {1, 30}}));
   CSampleTimeTable table;
   table.SetTableData(stts.data(), stts.size(), qel::EditRate(1, 1));
   EXPECT_EQ(table.GetSampleTime(2).start.GetTimeNumber(), 20);
@@ -149,7 +125,7 @@ TEST(DecodeTimes, ZeroCountEntriesArePassedOver) {
 }
 
 TEST(TimeToSample, RoundsToTheNearestSampleStart) {
-  const ExactBuffer stts(PairTable("stts", {{3, 10}, {2, 20}}));
+  const ExactBuffer stts(RunTableAtom("stts", {{3, 10}, {2, 20}}));
   CSampleTimeTable table;
   table.SetTableData(stts.data(), stts.size(), qel::EditRate(10, 1));  // 10 units per second
   EXPECT_EQ(table.FindTimeSample(0.0), 0u);
@@ -168,7 +144,7 @@ TEST(CompositionOffsets, NoTableMeansZero) {
 }
 
 TEST(CompositionOffsets, PerRunSignedOffsets) {
-  const ExactBuffer ctts(PairTable("ctts", {{1, 1024}, {2, 0xFFFFFFF6}, {1, 512}}));
+  const ExactBuffer ctts(RunTableAtom("ctts", {{1, 1024}, {2, 0xFFFFFFF6}, {1, 512}}));
   CompositionTimeToSampleTable table;
   table.SetTableData(ctts.data(), ctts.size());
   EXPECT_EQ(table.GetCompositionToTimeOffset(3), 512);
@@ -192,7 +168,7 @@ std::vector<std::pair<uint32_t, uint32_t>> ScanChunks(const Triples& entries, ui
 }
 
 TEST(SampleToChunk, SampleChunkAndPlace) {
-  const ExactBuffer stsc(Stsc({{1, 2, 1}, {3, 5, 1}}));
+  const ExactBuffer stsc(StscAtom({{1, 2, 1}, {3, 5, 1}}));
   CSampleChunkTable table;
   table.SetTableData(stsc.data(), stsc.size());
   uint32_t chunk = 0, place = 0;
@@ -216,7 +192,7 @@ TEST(SampleToChunk, RandomVisitsAgreeWithAFullScan) {
     first += 1 + random() % 3;
   }
   const auto expected = ScanChunks(entries, first + 2);
-  const ExactBuffer stsc(Stsc(entries));
+  const ExactBuffer stsc(StscAtom(entries));
   CSampleChunkTable table;
   table.SetTableData(stsc.data(), stsc.size());
   for (uint64_t s : WanderingOrder(expected.size(), 5)) {
@@ -229,7 +205,7 @@ TEST(SampleToChunk, RandomVisitsAgreeWithAFullScan) {
 
 TEST(SampleToChunk, FirstChunksGoingBackwardsEndTheTable) {
   for (uint32_t badFirst : {2u, 3u}) {
-    const ExactBuffer stsc(Stsc({{1, 2, 1}, {3, 5, 1}, {badFirst, 7, 1}, {9, 1, 1}}));
+    const ExactBuffer stsc(StscAtom({{1, 2, 1}, {3, 5, 1}, {badFirst, 7, 1}, {9, 1, 1}}));
     CSampleChunkTable table;
     table.SetTableData(stsc.data(), stsc.size());
     uint32_t chunk = 0, place = 0;
@@ -241,14 +217,14 @@ TEST(SampleToChunk, FirstChunksGoingBackwardsEndTheTable) {
 }
 
 TEST(SampleToChunk, RunsWithoutSamplesHoldNone) {
-  const ExactBuffer stsc(Stsc({{1, 0, 1}, {3, 4, 1}}));
+  const ExactBuffer stsc(StscAtom({{1, 0, 1}, {3, 4, 1}}));
   CSampleChunkTable table;
   table.SetTableData(stsc.data(), stsc.size());
   uint32_t chunk = 0, place = 0;
   ASSERT_TRUE(table.GetSampleChunkData(0, chunk, place));
   EXPECT_EQ(chunk, 2u);
   EXPECT_EQ(table.GetChunkSize(1), 0u);
-  const ExactBuffer lastEmpty(Stsc({{1, 2, 1}, {2, 0, 1}}));
+  const ExactBuffer lastEmpty(StscAtom({{1, 2, 1}, {2, 0, 1}}));
   table.SetTableData(lastEmpty.data(), lastEmpty.size());
   EXPECT_FALSE(table.GetSampleChunkData(5, chunk, place));
   EXPECT_TRUE(table.GetSampleChunkData(1, chunk, place));
@@ -259,7 +235,7 @@ TEST(SampleToChunk, EmptyOrCutTables) {
   uint32_t chunk = 0, place = 0;
   EXPECT_FALSE(table.GetSampleChunkData(0, chunk, place));
   EXPECT_EQ(Error([&] { table.GetChunkSize(0); }), "[Chunk not found : 0]");
-  std::string cut = Stsc({{1, 2, 1}, {3, 5, 1}}, 3);
+  std::string cut = StscAtom({{1, 2, 1}, {3, 5, 1}}, 3);
   const ExactBuffer claimsMore(cut);
   table.SetTableData(claimsMore.data(), claimsMore.size());
   EXPECT_EQ(table.GetChunkSize(1000), 5u);
@@ -270,7 +246,7 @@ TEST(SampleToChunk, EmptyOrCutTables) {
 }
 
 TEST(SampleSizes, UniformSizeAnswersEverySample) {
-  const ExactBuffer stsz(FullAtom("stsz", 0, 0, ByteBuilder().u32(1000).u32(5).str()));
+  const ExactBuffer stsz(StszAtom(1000, {}, 5));
   CSampleSizeTable table;
   table.SetTableData(stsz.data(), stsz.size());
   EXPECT_EQ(table.GetSampleSizeCount(), 5u);
@@ -279,7 +255,7 @@ TEST(SampleSizes, UniformSizeAnswersEverySample) {
 }
 
 TEST(SampleSizes, PerSampleSizesBoundedByTheAtom) {
-  const std::string full = FullAtom("stsz", 0, 0, ByteBuilder().u32(0).u32(100).u32(11).u32(22).u32(33).str());
+  const std::string full = StszAtom(0, {11, 22, 33}, 100);
   const ExactBuffer stsz(full);
   CSampleSizeTable table;
   table.SetTableData(stsz.data(), stsz.size());
@@ -294,27 +270,20 @@ TEST(SampleSizes, PerSampleSizesBoundedByTheAtom) {
   EXPECT_EQ(table.GetSampleSizeCount(), 0u);
 }
 
-std::string Co64(const std::vector<uint64_t>& offsets, uint32_t count) {
-  ByteBuilder b;
-  b.u32(count);
-  for (uint64_t o : offsets) b.u64(o);
-  return FullAtom("co64", 0, 0, b.str());
-}
-
 TEST(ChunkOffsets, ThirtyTwoAndSixtyFourBitOffsets) {
-  const ExactBuffer stco(Words("stco", {100, 0xFFFFFFF0}, 2));
+  const ExactBuffer stco(WordTableAtom("stco", {100, 0xFFFFFFF0}, 2));
   CChunkOffsetTable table;
   table.SetTableData(stco.data(), stco.size());
   EXPECT_EQ(table.GetChunkOffset(1), 0xFFFFFFF0u);
   EXPECT_EQ(table.GetChunkOffset(2), 0u);
-  const ExactBuffer co64(Co64({8, 0x123456789ull}, 2));
+  const ExactBuffer co64(Co64Atom({8, 0x123456789ull}, 2));
   table.SetTableData(co64.data(), co64.size());
   EXPECT_EQ(table.GetNumberOfChunk(), 2u);
   EXPECT_EQ(table.GetChunkOffset(1), 0x123456789ull);
 }
 
 TEST(ChunkOffsets, Co64CutInTheMiddleKeepsItsWholeOffsets) {
-  const std::string full = Co64({8, 0x100000000ull, 0x200000000ull}, 3);
+  const std::string full = Co64Atom({8, 0x100000000ull, 0x200000000ull}, 3);
   for (size_t cut = 16; cut < full.size(); ++cut) {
     const ExactBuffer b(full.substr(0, cut));
     CChunkOffsetTable table;
@@ -329,7 +298,7 @@ TEST(ChunkAtOffset, LastChunkStartingAtOrBeforeTheOffset) {
   std::vector<uint32_t> offsets;
   uint32_t at = 1000;
   for (int i = 0; i < 300; ++i) offsets.push_back(at += 1 + (i % 50 == 0 ? 100000 : random() % 3000));
-  const ExactBuffer stco(Words("stco", offsets, static_cast<uint32_t>(offsets.size())));
+  const ExactBuffer stco(WordTableAtom("stco", offsets, static_cast<uint32_t>(offsets.size())));
   CChunkOffsetTable table;
   table.SetTableData(stco.data(), stco.size());
   for (uint64_t x = 0; x < uint64_t(at) + 5000; x += 1 + random() % 997) {
@@ -344,7 +313,7 @@ TEST(ChunkAtOffset, LastChunkStartingAtOrBeforeTheOffset) {
 TEST(ChunkAtOffset, DegenerateTables) {
   CChunkOffsetTable none;
   EXPECT_EQ(none.FindChunkAtOffset(500), 0u);
-  const ExactBuffer same(Words("stco", {100, 100, 100}, 3));
+  const ExactBuffer same(WordTableAtom("stco", {100, 100, 100}, 3));
   CChunkOffsetTable table;
   table.SetTableData(same.data(), same.size());
   EXPECT_EQ(table.FindChunkAtOffset(100), 2u);
@@ -361,27 +330,27 @@ TEST(SyncSamples, WithoutTableEverySampleIsSyncUntilToldOtherwise) {
 
 TEST(SyncSamples, ListedOneBasedNumbersInAnyVisitingOrder) {
   const std::set<uint32_t> listed = {1, 2, 13, 25, 26, 40, 77};
-  const ExactBuffer stss(Words("stss", std::vector<uint32_t>(listed.begin(), listed.end()), 7));
+  const ExactBuffer stss(WordTableAtom("stss", std::vector<uint32_t>(listed.begin(), listed.end()), 7));
   SampleSyncTable table;
   table.SetTableData(stss.data(), stss.size());
   for (uint64_t s : WanderingOrder(90, 9)) ASSERT_EQ(table.IsSyncSample(s), listed.count(uint32_t(s + 1)) == 1) << s;
 }
 
 TEST(SyncSamples, SizeMustMatchTheCountExactly) {
-  const std::string twoListed = Words("stss", {1, 5}, 2);
+  const std::string twoListed = WordTableAtom("stss", {1, 5}, 2);
   SampleSyncTable table;
   EXPECT_EQ(Error([&] { table.SetTableData(Data(twoListed), 20); }),
             "[sample sync table too small] [ value1 (20) is not == value2 (24) ]");
   EXPECT_EQ(Error([&] { table.SetTableData(Data(twoListed), 12); }),
             "[sample sync table too small] [ value1 (12) is not >= value2 (16) ]");
-  const std::string huge = Words("stss", {}, 0xFFFFFFFF);
+  const std::string huge = WordTableAtom("stss", {}, 0xFFFFFFFF);
   EXPECT_EQ(Error([&] { table.SetTableData(Data(huge), huge.size()); }),
             "[sample sync table too small] [ value1 (16) is not == value2 (17179869196) ]");
   EXPECT_TRUE(table.IsSyncSample(3));  // still without table
 }
 
 TEST(SyncSamples, EmptyTableListsNoSample) {
-  const ExactBuffer stss(Words("stss", {}, 0));
+  const ExactBuffer stss(WordTableAtom("stss", {}, 0));
   SampleSyncTable table;
   table.SetTableData(stss.data(), stss.size());
   EXPECT_FALSE(table.IsSyncSample(0));
