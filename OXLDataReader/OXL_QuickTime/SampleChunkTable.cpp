@@ -18,7 +18,7 @@ uint32_t FirstChunkOf(const unsigned char* entry) {
 
 void CSampleChunkTable::SetTableData(const unsigned char* table, uint64_t size) {
   m_dwEntryCount = QTReader::CountHeldEntries(table, size, 12, 16, kEntrySize);
-  m_pEntry = table + 16;
+  m_pEntry = m_dwEntryCount ? table + 16 : nullptr;
   m_dwEntryIndex = 0;
   m_qwFirstSample = 0;
   m_dwFirstChunk = m_dwNextFirstChunk = m_dwSamplesPerChunk = 0;

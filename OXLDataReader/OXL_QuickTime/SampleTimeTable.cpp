@@ -19,6 +19,11 @@ uint32_t TruncateToUInt32(double value) {
   return static_cast<uint32_t>(value);
 }
 
+void ResetRun(SampleRunCursor& run, const unsigned char* table, uint64_t size) {
+  const uint32_t count = QTReader::CountHeldEntries(table, size, 12, kFirstEntry, kEntrySize);
+  run.Reset(count ? table + kFirstEntry : nullptr, count);
+}
+
 }  // namespace
 
 void SampleRunCursor::Reset(const unsigned char* firstEntry, uint32_t entryCount) {
@@ -54,7 +59,7 @@ void SampleRunCursor::StepBack() {
 void CSampleTimeTable::SetTableData(const unsigned char* table, uint64_t size, qel::EditRate rate) {
   m_EditRate = rate;
   m_qwStartTime = 0;
-  m_Run.Reset(table + kFirstEntry, QTReader::CountHeldEntries(table, size, 12, kFirstEntry, kEntrySize));
+  ResetRun(m_Run, table, size);
 }
 
 void CSampleTimeTable::StepForward() {
@@ -98,7 +103,7 @@ uint64_t CSampleTimeTable::FindTimeSample(double seconds) {
 
 void CompositionTimeToSampleTable::SetTableData(const unsigned char* table, uint64_t size) {
   m_pTable = table;
-  m_Run.Reset(table + kFirstEntry, QTReader::CountHeldEntries(table, size, 12, kFirstEntry, kEntrySize));
+  ResetRun(m_Run, table, size);
 }
 
 bool CompositionTimeToSampleTable::FindSample(uint64_t sample) { return m_Run.Seek(sample); }

@@ -51,7 +51,9 @@ class CTrackIndex {
   // Fails ("Need at least one index entry") for an empty chain.
   qel::MediaTime GetTrackMediaTimeOffset() const;
   // Gives sub-index `number`, and every one before it, a start time chained
-  // from its predecessor. A first sub-index without one starts at zero.
+  // from its predecessor (raw time numbers in the predecessor's rate), and
+  // enters them in the start-time map so that time lookups find them. A
+  // first sub-index without a start time starts at zero.
   void UpdateTimeNumber(uint64_t number);
   void UpdateTimeNumber();
 
