@@ -7,7 +7,9 @@
 // The table is taken to end before the first entry whose first chunk does
 // not come after its predecessor's, so a table going backwards can neither
 // loop nor produce runs of negative length; runs of 0 samples per chunk
-// hold no sample. The atom is owned by the caller.
+// hold no sample; a stored first chunk of 0 is taken as chunk 1. Sample
+// numbers are 64-bit, so sound tracks of more than 2^32 frames keep exact
+// chunk starts. The atom is owned by the caller.
 #include <cstdint>
 
 class CSampleChunkTable {

@@ -9,10 +9,14 @@
 namespace QTReader {
 namespace {
 
-// The end of the atom: its declared length, within the bytes given.
-const unsigned char* AtomEnd(const unsigned char* buffer, unsigned int size, uint32_t length) {
-  return buffer + std::min<uint64_t>(size, length);
-}
+// The fields after an extension's header, up to its declared length within the bytes given.
+struct AtomBody {
+  AtomBody(const unsigned char* buffer, unsigned int size)
+      : length(QTUtils::Read32(buffer)), cursor(buffer + 8), end(buffer + std::min<uint64_t>(size, length)) {}
+  uint32_t length;
+  const unsigned char* cursor;
+  const unsigned char* end;
+};
 
 VideoSampleDescriptionExtensionAvcc::ParameterSets ReadParameterSets(const unsigned char*& cursor,
                                                                      const unsigned char* end, unsigned int count) {
@@ -30,11 +34,9 @@ VideoSampleDescriptionExtensionAvcc::ParameterSets ReadParameterSets(const unsig
   return sets;
 }
 
-std::shared_ptr<const IVideoSampleDescriptionExtension> DeserializeAvcc(const unsigned char* buffer,
-                                                                       unsigned int size) {
-  const uint32_t length = QTUtils::Read32(buffer);
-  const unsigned char* end = AtomEnd(buffer, size, length);
-  const unsigned char* cursor = buffer + 8;
+std::shared_ptr<const IVideoSampleDescriptionExtension> DeserializeAvcc(AtomBody body) {
+  const unsigned char*& cursor = body.cursor;
+  const unsigned char* end = body.end;
   unsigned char version, profile, compatibility, level, nalLength, spsCount, ppsCount;
   QTUtils::read(cursor, end, version);
   QTUtils::read(cursor, end, profile);
@@ -43,7 +45,7 @@ std::shared_ptr<const IVideoSampleDescriptionExtension> DeserializeAvcc(const un
   QTUtils::read(cursor, end, nalLength);
   QTUtils::read(cursor, end, spsCount);
   auto avcc = std::make_shared<VideoSampleDescriptionExtensionAvcc>();
-  avcc->SetLength(length);
+  avcc->SetLength(body.length);
   avcc->SetNalLengthSizeMinusOne(nalLength & 0x03);
   avcc->SetSequenceParameterSets(ReadParameterSets(cursor, end, spsCount & 0x1F));
   QTUtils::read(cursor, end, ppsCount);
@@ -51,16 +53,12 @@ std::shared_ptr<const IVideoSampleDescriptionExtension> DeserializeAvcc(const un
   return avcc;
 }
 
-std::shared_ptr<const IVideoSampleDescriptionExtension> DeserializeFiel(const unsigned char* buffer,
-                                                                       unsigned int size) {
-  const uint32_t length = QTUtils::Read32(buffer);
-  const unsigned char* end = AtomEnd(buffer, size, length);
-  const unsigned char* cursor = buffer + 8;
+std::shared_ptr<const IVideoSampleDescriptionExtension> DeserializeFiel(AtomBody body) {
   unsigned char count = 0, ordering = 0;
-  QTUtils::read(cursor, end, count);
-  QTUtils::read(cursor, end, ordering);
+  QTUtils::read(body.cursor, body.end, count);
+  QTUtils::read(body.cursor, body.end, ordering);
   auto fiel = std::make_shared<VideoSampleDescriptionExtensionFiel>();
-  fiel->SetLength(length);
+  fiel->SetLength(body.length);
   fiel->SetFieldCount(count);
   fiel->SetFieldOrdering(ordering);
   return fiel;
@@ -71,8 +69,8 @@ std::shared_ptr<const IVideoSampleDescriptionExtension> DeserializeFiel(const un
 std::shared_ptr<const IVideoSampleDescriptionExtension> DeserializeVideoSampleDescriptionExtension(
     const unsigned char* buffer, unsigned int size) {
   const uint32_t type = GetTypeFromAtomBuffer(buffer, size);
-  if (type == AtomType("avcC")) return DeserializeAvcc(buffer, size);
-  if (type == AtomType("fiel")) return DeserializeFiel(buffer, size);
+  if (type == AtomType("avcC")) return DeserializeAvcc(AtomBody(buffer, size));
+  if (type == AtomType("fiel")) return DeserializeFiel(AtomBody(buffer, size));
   auto other = std::make_shared<VideoSampleDescriptionExtension>();
   other->SetType(type);
   other->SetLength(GetLengthFromAtomBuffer(buffer, size));

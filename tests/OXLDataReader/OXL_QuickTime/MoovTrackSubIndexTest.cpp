@@ -12,6 +12,7 @@
 #include "OXLDataReader/OXL_QuickTime/MoovTrackSubIndex.h"
 #include "qelCore/QELRuntimeError.h"
 #include "support/ByteBuilder.h"
+#include "support/ErrorText.h"
 #include "support/QtSampleTables.h"
 
 using namespace oxltest;
@@ -58,15 +59,6 @@ std::vector<uint64_t> ScanOffsets() {
   return offsets;
 }
 
-std::string Error(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "no error";
-}
-
 int64_t Position(const std::shared_ptr<IQtSampleIndex>& cursor) {
   return std::dynamic_pointer_cast<MoovSampleIndex>(cursor)->GetPosition();
 }
@@ -84,32 +76,13 @@ TEST(MoovSubIndexTimes, EarliestOfTheFirstTenSamplesIsPresentedAtZero) {
   EXPECT_DOUBLE_EQ(index->GetSampleDuration(5), 0.1);
 }
 
-TEST(MoovSubIndexTimes, WithoutCompositionOffsetsTheFirstDecodeIsZero) {
-  auto index = Index(Stbl({RunTableAtom("stts", {{2, 5}, {3, 7}}), StscAtom({{1, 5, 1}}), StszAtom(10, {}, 5),
-                           WordTableAtom("stco", {0})}));
-  EXPECT_EQ(index->GetTrackMediaTimeOffset().GetTimeNumber(), 0);
-  EXPECT_EQ(index->GetSampleTime(4).start.GetTimeNumber(), 24);
-  EXPECT_EQ(index->GetReferenceSampleTime(4).start.GetTimeNumber(), 24);
-}
-
 TEST(MoovSubIndexTimes, TrackDurationsAndStart) {
   auto index = Index(VideoStbl());
   EXPECT_EQ(index->GetDuration(), qel::MediaTime(kMediaRate, 150));  // 900 / 600 s
   EXPECT_EQ(index->GetDuration().GetEditRate(), kMediaRate);
   EXPECT_EQ(index->GetMediaContentDuration().GetTimeNumber(), 120);
-  EXPECT_TRUE(index->IsKnownTimestamp());
-  EXPECT_EQ(index->GetStartTimestamp().GetTimeNumber(), 0);
-  EXPECT_STREQ(index->GetSubIndexType(), "moov");
-  EXPECT_EQ(index->GetBaseDataOffset(), 0u);
-  EXPECT_EQ(Error([&] { index->SetStartTimestamp(qel::MediaTime(kMediaRate, 5)); }),
+  EXPECT_EQ(ErrorText([&] { index->SetStartTimestamp(qel::MediaTime(kMediaRate, 5)); }),
             "The method or operation is not implemented.");
-}
-
-TEST(MoovSubIndexTimes, EmptyRatesFailWithTheHostsRateErrors) {
-  auto noNumerator = Index(VideoStbl(), qel::EditRate(0, 1));
-  EXPECT_EQ(Error([&] { noNumerator->GetSampleDuration(0); }), "[numerator is 0] [ Condition is not true ]");
-  auto noDenominator = Index(VideoStbl(), qel::EditRate(100, 0));
-  EXPECT_EQ(Error([&] { noDenominator->GetDuration(); }), "[denominator is 0] [ Condition is not true ]");
 }
 
 TEST(MoovSubIndexOffsets, EverySampleInAnyOrderAgreesWithTheTables) {
@@ -146,24 +119,6 @@ TEST(MoovSubIndexSync, SyncAndPartialSyncTables) {
   }
 }
 
-TEST(MoovSubIndexCursor, FirstToLastAndBack) {
-  auto index = Index(VideoStbl());
-  auto cursor = index->GetFirstSampleIndex();
-  EXPECT_TRUE(cursor->IsFirstIndex());
-  const auto expected = ScanOffsets();
-  size_t n = 0;
-  for (; !cursor->IsAfterLastIndex(); cursor->Next(), ++n) EXPECT_EQ(cursor->GetSample()->GetSampleOffset(), expected[n]);
-  EXPECT_EQ(n, 12u);
-  EXPECT_TRUE(cursor->IsOutOfBounds());
-  auto copy = cursor->Copy();
-  for (cursor->Prev(); !cursor->IsBeforeFirstIndex(); cursor->Prev()) --n;
-  EXPECT_EQ(n, 0u);
-  EXPECT_FALSE(cursor->IsAfterLastIndex());  // before the first is not after the last
-  EXPECT_TRUE(copy->IsAfterLastIndex());
-  EXPECT_EQ(cursor->GetSample() , cursor->GetSample());  // created once per position
-  EXPECT_EQ(index->GetFirstSampleIndex()->GetSample()->GetSampleFile(), L"");
-}
-
 TEST(MoovSubIndexCursor, LastIndexAndEmptySizeTable) {
   auto index = Index(VideoStbl());
   EXPECT_EQ(Position(index->GetLastSampleIndex()), 11);
@@ -193,8 +148,8 @@ TEST(MoovSubIndexLookup, OffsetLookupGivesTheLastCompleteSample) {
     ASSERT_EQ(Position(index->FindSampleIndex(static_cast<unsigned long>(limit))), expected) << limit;
   }
   EXPECT_EQ(Position(index->FindSampleIndex(2050ul)), 2);  // inside chunk 1's first sample
-  EXPECT_EQ(Error([&] { index->FindSampleIndex(1050ul); }), "[failed to find sample index] [ Condition is not true ]");
-  EXPECT_EQ(Error([&] { index->FindSampleIndex(10ul); }), "[failed to find sample index] [ Condition is not true ]");
+  EXPECT_EQ(ErrorText([&] { index->FindSampleIndex(1050ul); }), "[failed to find sample index] [ Condition is not true ]");
+  EXPECT_EQ(ErrorText([&] { index->FindSampleIndex(10ul); }), "[failed to find sample index] [ Condition is not true ]");
 }
 
 TEST(MoovSubIndexLookup, OffsetLookupWithUniformSizes) {
@@ -292,6 +247,7 @@ TEST(MoovPcmSubIndex, OneSamplePerChunk) {
 
 TEST(MoovPcmSubIndex, UnevenChunks) {
   auto index = PcmIndex(PcmStbl({{1, 1000, 1}, {3, 500, 1}}, 6));
+  EXPECT_EQ(index->GetSampleSize(0), 1000u * 4);
   EXPECT_EQ(index->GetSampleTime(2).start.GetTimeNumber(), 2000);
   EXPECT_EQ(index->GetSampleSize(2), 500u * 4);
   EXPECT_EQ(index->GetSampleTime(1).start.GetTimeNumber(), 1000);

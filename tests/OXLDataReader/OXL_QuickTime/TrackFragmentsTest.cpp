@@ -8,21 +8,13 @@
 #include "OXLDataReader/OXL_QuickTime/TrackFragments.h"
 #include "qelCore/QELRuntimeError.h"
 #include "support/ByteBuilder.h"
+#include "support/ErrorText.h"
 
 using namespace oxltest;
 
 namespace {
 
 const char* Chars(const ExactBuffer& b) { return reinterpret_cast<const char*>(b.data()); }
-
-std::string Error(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const qel::QELRuntimeError& e) {
-    return e.what();
-  }
-  return "no error";
-}
 
 TrackFragmentHeader Tfhd(uint32_t flags, const std::string& fields) {
   const ExactBuffer b(FullAtom("tfhd", 0, flags, ByteBuilder().u32(7).bytes(fields).str()));
@@ -48,7 +40,7 @@ TEST(TrackExtends, ReadsTheDefaultsOrRefusesAShortAtom) {
   EXPECT_EQ(MediaTrackExtends().GetDefaultSampleSize(), 0u);
   for (const std::string& cut : Truncations(trex)) {
     const ExactBuffer c(cut);
-    EXPECT_EQ(Error([&] { MediaTrackExtends::ParseTrex(Chars(c), c.size()); }),
+    EXPECT_EQ(ErrorText([&] { MediaTrackExtends::ParseTrex(Chars(c), c.size()); }),
               "[buffer to small to read trex atom] [ Condition is not true ]");
   }
 }
@@ -76,13 +68,13 @@ TEST(TrackFragmentHeaderFields, FieldsPastTheAtomAreRefused) {
   const std::string tfhd = FullAtom("tfhd", 0, 0x00003B, ByteBuilder().u32(1).u64(9).u32(1).u32(2).u32(3).u32(4).str());
   for (const std::string& cut : Truncations(tfhd)) {
     const ExactBuffer c(cut);
-    EXPECT_EQ(Error([&] { TrackFragmentHeader::ParseTfhd(Chars(c), c.size()); }).rfind("[tfhd atom too small]", 0), 0u)
+    EXPECT_EQ(ErrorText([&] { TrackFragmentHeader::ParseTfhd(Chars(c), c.size()); }).rfind("[tfhd atom too small]", 0), 0u)
         << cut.size();
   }
   std::string lying = tfhd;
   lying[3] = 20;  // declares fewer bytes than its flags need
   const ExactBuffer l(lying);
-  EXPECT_EQ(Error([&] { TrackFragmentHeader::ParseTfhd(Chars(l), l.size()); }),
+  EXPECT_EQ(ErrorText([&] { TrackFragmentHeader::ParseTfhd(Chars(l), l.size()); }),
             "[tfhd atom too small] [ value1 (20) is not >= value2 (24) ]");
 }
 
@@ -94,7 +86,7 @@ TEST(DecodeTime, VersionDecidesTheWidth) {
   const ExactBuffer odd(FullAtom("tfdt", 3, 0, ByteBuilder().u64(5).str()));
   EXPECT_EQ(TrackFragmentBaseMediaDecodeTime::ParseTfdt(Chars(odd), odd.size()), 5u);
   const ExactBuffer cut(FullAtom("tfdt", 1, 0, ByteBuilder().u32(1).str()));
-  EXPECT_EQ(Error([&] { TrackFragmentBaseMediaDecodeTime::ParseTfdt(Chars(cut), cut.size()); }).rfind("[tfdt atom too small]", 0), 0u);
+  EXPECT_EQ(ErrorText([&] { TrackFragmentBaseMediaDecodeTime::ParseTfdt(Chars(cut), cut.size()); }).rfind("[tfdt atom too small]", 0), 0u);
   EXPECT_EQ(TrackFragmentBaseMediaDecodeTime(42).GetBaseMediaDecodeTime(), 42u);
 }
 
@@ -164,8 +156,8 @@ TEST(TrackRunRecords, RunWithoutPerSampleFieldsUsesDefaults) {
 
 TEST(TrackRunRecords, PerSampleDurationsCannotBeTimedByIndex) {
   const TrackFragmentRun run = Trun(0x000100, 2, ByteBuilder().u32(10).u32(20).str(), 512);
-  EXPECT_EQ(Error([&] { run.GetSampleTimeOffset(1); }), "[Not implemented]");
-  EXPECT_EQ(Error([&] { run.FindSampleIndex(15); }), "[Not implemented]");
+  EXPECT_EQ(ErrorText([&] { run.GetSampleTimeOffset(1); }), "[Not implemented]");
+  EXPECT_EQ(ErrorText([&] { run.FindSampleIndex(15); }), "[Not implemented]");
   EXPECT_EQ(run.GetDuration(), 30u);
 }
 
@@ -173,12 +165,12 @@ TEST(TrackRunRecords, TableOrFieldsPastTheAtomAreRefused) {
   const std::string trun = FullAtom("trun", 0, 0x000B05, ByteBuilder().u32(4).bytes(RunOfFour()).str());
   for (const std::string& cut : Truncations(trun)) {
     const ExactBuffer c(cut);
-    EXPECT_EQ(Error([&] { TrackFragmentRun::ParseTrun(Chars(c), c.size(), 0); }).rfind("[trun atom too small]", 0), 0u)
+    EXPECT_EQ(ErrorText([&] { TrackFragmentRun::ParseTrun(Chars(c), c.size(), 0); }).rfind("[trun atom too small]", 0), 0u)
         << cut.size();
   }
   // A count that no atom could hold is refused before anything is allocated.
   const ExactBuffer huge(FullAtom("trun", 0, 0x000300, ByteBuilder().u32(0xFFFFFFFF).u64(0).str()));
-  EXPECT_EQ(Error([&] { TrackFragmentRun::ParseTrun(Chars(huge), huge.size(), 0); }),
+  EXPECT_EQ(ErrorText([&] { TrackFragmentRun::ParseTrun(Chars(huge), huge.size(), 0); }),
             "[trun atom too small] [ value1 (24) is not >= value2 (34359738376) ]");
 }
 
