@@ -206,6 +206,18 @@ unsigned int GetOneSampleSize(const MediaTrackExtends& trex, const TrackFragment
   return own ? own : fallback;
 }
 
+unsigned int GetOneSampleDuration(const MediaTrackExtends& trex, const TrackFragmentHeader& tfhd,
+                                  const TrackFragmentRun& trun, unsigned int i) {
+  if (trun.IsSetSampleDuration() && i < trun.GetSampleCount()) return trun.GetSampleDuration(i);
+  return tfhd.GetDefaultSampleDuration().GetValueOr(trex.GetDefaultSampleDuration());
+}
+
+TrackFragmentRun::SampleFlags GetOneSampleFlags(const MediaTrackExtends& trex, const TrackFragmentHeader& tfhd,
+                                                const TrackFragmentRun& trun, unsigned int i) {
+  if (trun.IsSetSampleFlags(i) && i < trun.GetSampleCount()) return trun.GetSampleFlags(i);
+  return TrackFragmentRun::SampleFlags::FromWord(tfhd.GetDefaultSampleFlags().GetValueOr(trex.GetDefaultSampleFlags()));
+}
+
 unsigned int GetWholeSamplesSize(const MediaTrackExtends& trex, const TrackFragmentHeader& tfhd,
                                  const TrackFragmentRun& trun) {
   if (!trun.IsSetSampleSize())

@@ -151,6 +151,15 @@ class TrackFragmentBaseMediaDecodeTime {
 // header's default when set, else the track's. Past the run: the default.
 unsigned int GetOneSampleSize(const MediaTrackExtends& trex, const TrackFragmentHeader& tfhd,
                               const TrackFragmentRun& trun, unsigned int i);
+// Duration of sample i: the run's own when it carries durations, else the
+// fragment header's default when set, else the track's.
+unsigned int GetOneSampleDuration(const MediaTrackExtends& trex, const TrackFragmentHeader& tfhd,
+                                  const TrackFragmentRun& trun, unsigned int i);
+// Flags of sample i: the run's own when it carries them for i (the first
+// sample flags for sample 0), else the fragment header's default when set,
+// else the track's.
+TrackFragmentRun::SampleFlags GetOneSampleFlags(const MediaTrackExtends& trex, const TrackFragmentHeader& tfhd,
+                                                const TrackFragmentRun& trun, unsigned int i);
 // Sum of GetOneSampleSize over the run, wrapping at 32 bits.
 unsigned int GetWholeSamplesSize(const MediaTrackExtends& trex, const TrackFragmentHeader& tfhd,
                                  const TrackFragmentRun& trun);

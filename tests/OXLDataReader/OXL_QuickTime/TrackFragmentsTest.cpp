@@ -191,4 +191,19 @@ TEST(SampleSizeFallback, RunThenHeaderThenTrack) {
   EXPECT_EQ(GetWholeSamplesSize(big, noDefault, Trun(0, 3, "")), 0x80000000u);  // wraps at 32 bits
 }
 
+TEST(DurationAndFlagsFallback, RunThenHeaderThenTrack) {
+  const MediaTrackExtends trex(1, 1000, 0, 0x01010000);
+  const TrackFragmentHeader noDefault = Tfhd(0, "");
+  const TrackFragmentHeader withDefaults = Tfhd(0x000028, ByteBuilder().u32(512).u32(0x02000000).str());
+  const TrackFragmentRun firstFlagsOnly = Trun(0x000004, 2, ByteBuilder().u32(0x00000000).str());
+  EXPECT_EQ(GetOneSampleFlags(trex, noDefault, firstFlagsOnly, 0).sample_is_non_sync_sample, 0u);
+  EXPECT_EQ(GetOneSampleFlags(trex, noDefault, firstFlagsOnly, 1).sample_is_non_sync_sample, 1u);
+  EXPECT_EQ(GetOneSampleFlags(trex, withDefaults, firstFlagsOnly, 1).sample_depends_on, 2u);
+  EXPECT_EQ(GetOneSampleDuration(trex, noDefault, firstFlagsOnly, 1), 1000u);
+  EXPECT_EQ(GetOneSampleDuration(trex, withDefaults, firstFlagsOnly, 1), 512u);
+  const TrackFragmentRun timed = Trun(0x000100, 2, ByteBuilder().u32(7).u32(9).str());
+  EXPECT_EQ(GetOneSampleDuration(trex, withDefaults, timed, 1), 9u);
+  EXPECT_EQ(GetOneSampleDuration(trex, withDefaults, timed, 2), 512u);  // past the run
+}
+
 }  // namespace
