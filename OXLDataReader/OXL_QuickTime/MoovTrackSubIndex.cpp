@@ -17,6 +17,7 @@ MoovTrackSubIndex::MoovTrackSubIndex(const unsigned char* stbl, unsigned long si
 bool MoovTrackSubIndex::SetTrackIndexData(const unsigned char* stbl, unsigned long size, qel::EditRate editRate) {
   const FoundTables found = LoadTables(stbl, size, editRate, true);
   m_LastOffset = OffsetMemo();
+  m_TrackMediaTimeOffset = qel::MediaTime(editRate, 0);
   ComputeFirstSampleOffset();
   return found.AllMandatory();
 }
@@ -38,6 +39,7 @@ void MoovTrackSubIndex::ComputeFirstSampleOffset() {
 }
 
 uint64_t MoovTrackSubIndex::SizeOfSamples(uint64_t first, uint32_t count) const {
+  if (const uint32_t uniform = m_SampleSizes.GetUniformSize()) return uint64_t(uniform) * count;
   uint64_t total = 0;
   for (uint32_t i = 0; i < count; ++i) total += m_SampleSizes.GetSampleSize(first + i);
   return total;

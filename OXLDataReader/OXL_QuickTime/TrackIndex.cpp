@@ -34,12 +34,13 @@ std::shared_ptr<IQtSampleIndex> CTrackIndex::Ask(uint64_t number, const std::sha
   return std::make_shared<TrackIndexQtSampleIndex>(this, number, std::move(inner));
 }
 
-// Sub-index `number` (> 0) starts where its predecessor ends.
-void CTrackIndex::SetChainedStart(uint64_t number, bool withMapEntry) {
+// Sub-index `number` (> 0) starts where its predecessor ends (a time sum,
+// which converts between differing rates), and is entered in the map.
+void CTrackIndex::SetChainedStart(uint64_t number) {
   const auto& previous = m_SubIndexes[number - 1];
   const auto& subIndex = m_SubIndexes[number];
   subIndex->SetStartTimestamp(previous->GetStartTimestamp() + previous->GetDuration());
-  if (withMapEntry) m_StartTimes[subIndex->GetStartTimestamp().GetTimeStamp()] = SubIndexInfo{number, subIndex};
+  m_StartTimes[subIndex->GetStartTimestamp().GetTimeStamp()] = SubIndexInfo{number, subIndex};
 }
 
 std::shared_ptr<IQtSampleIndex> CTrackIndex::FindInChain(double seconds) {
@@ -47,7 +48,7 @@ std::shared_ptr<IQtSampleIndex> CTrackIndex::FindInChain(double seconds) {
     const auto& subIndex = m_SubIndexes[i];
     if (!subIndex->IsKnownTimestamp()) {
       if (i == 0) subIndex->SetStartTimestamp(ZeroTime());
-      else SetChainedStart(i, true);
+      else SetChainedStart(i);
     }
     if (seconds >= subIndex->GetStartTimestamp().GetTimeStamp()) continue;
     if (i > 0)

@@ -61,7 +61,7 @@ class CTrackIndex {
   friend class TrackIndexQtSampleIndex;
 
   void ClearPreviousSubIndexOnNewMoov(const ITrackSubIndex& subIndex);
-  void SetChainedStart(uint64_t number, bool withMapEntry);
+  void SetChainedStart(uint64_t number);
   std::shared_ptr<IQtSampleIndex> Ask(uint64_t number, const std::shared_ptr<ITrackSubIndex>& subIndex,
                                       double seconds);
   std::shared_ptr<IQtSampleIndex> FindInChain(double seconds);
