@@ -45,10 +45,20 @@ class AudioParameters : public IAudioParameters {
   uint32_t GetChannelCount() const override { return m_Channels; }
   void SetBitsPerSample(uint32_t v) override { m_Bits = v; }
   uint32_t GetBitsPerSample() const override { return m_Bits; }
+  void SetEndianness(uint32_t v) override { m_Endianness = v; }
+  uint32_t GetEndianness() const override { return m_Endianness; }
+  void SetBytesPerSample(uint8_t v) override { m_BytesPerSample = v; }
+  uint8_t GetBytesPerSample() const override { return m_BytesPerSample; }
+  void SetChannelLayout(uint32_t v) override { m_Layout = v; }
+  uint32_t GetChannelLayout() const override { return m_Layout; }
+  void SetInterleaved(bool v) override { m_Interleaved = v; }
+  bool IsInterleaved() const override { return m_Interleaved; }
 
  private:
   ACodecFamily m_Family;
-  uint32_t m_Rate = 0, m_Channels = 0, m_Bits = 0;
+  uint32_t m_Rate = 0, m_Channels = 0, m_Bits = 0, m_Endianness = 0, m_Layout = 0;
+  uint8_t m_BytesPerSample = 0;
+  bool m_Interleaved = false;
 };
 
 class TrackGroup : public ITrackGroup {

@@ -24,7 +24,7 @@ enum VCodecFamily : unsigned int {
   VCodecFamily_AVC = 10,
 };
 
-enum ACodecFamily : unsigned int { ACodecFamily_PCM = 0, ACodecFamily_AAC = 3, ACodecFamily_Unknown = 1000 };
+enum ACodecFamily : unsigned int { ACodecFamily_PCM = 2, ACodecFamily_AAC = 3, ACodecFamily_Unknown = 1000 };
 
 // Audio codec values of the framework: PCM 0, AAC 3, anything else 1000.
 enum audio_codec : unsigned int { audio_codec_pcm = 0, audio_codec_aac = 3, audio_codec_unknown = 1000 };
@@ -70,6 +70,18 @@ class IAudioParameters {
   virtual uint32_t GetChannelCount() const = 0;
   virtual void SetBitsPerSample(uint32_t bits) = 0;
   virtual uint32_t GetBitsPerSample() const = 0;
+  // PCM layout: 1 little-endian, 2 big-endian; 0 not given.
+  virtual void SetEndianness(uint32_t endianness) = 0;
+  virtual uint32_t GetEndianness() const = 0;
+  // Bytes that hold one sample of one channel (3 for 24-bit).
+  virtual void SetBytesPerSample(uint8_t bytes) = 0;
+  virtual uint8_t GetBytesPerSample() const = 0;
+  // 1 mono, 2 multichannel, 3 stereo; 0 not given.
+  virtual void SetChannelLayout(uint32_t layout) = 0;
+  virtual uint32_t GetChannelLayout() const = 0;
+  // Channels interleaved frame by frame rather than in planes.
+  virtual void SetInterleaved(bool interleaved) = 0;
+  virtual bool IsInterleaved() const = 0;
 };
 
 class ITrackGroup {

@@ -17,13 +17,13 @@ struct NoValidator {
 };
 
 // An optional value with its text form. Reading an unset value fails
-// ("parameter is not set"); a value refused by the validator fails too.
+// ("Value or defaultValue not set!"); a value refused by the validator fails too.
 template <typename T, typename Validator = NoValidator<T>>
 class Parameter {
  public:
   bool IsSet() const { return m_bSet; }
   const T& GetValue() const {
-    QEL_CHECK_TRUE(m_bSet, "parameter is not set");
+    QEL_CHECK_TRUE(m_bSet, "Value or defaultValue not set!");
     return m_Value;
   }
   // The value, or `fallback` when unset.

@@ -1,0 +1,26 @@
+#pragma once
+// Sync ("stss") and partial sync ("stps") samples: 1-based sample numbers in
+// ascending order. Without a table every sample gets the default answer
+// (sync until SetDefaultBehaviorToNotSync). The cursor remembers its entry
+// and walks one entry at a time. The atom is owned by the caller.
+#include <cstdint>
+
+class SampleSyncTable {
+ public:
+  SampleSyncTable() = default;
+  // Fails ("sample sync table too small") unless `size` is at least 16 and
+  // exactly 16 + 4 x the entry count. A table of no entries lists no sample.
+  void SetTableData(const unsigned char* table, uint64_t size);
+  bool IsSyncSample(uint64_t sample);
+  void SetDefaultBehaviorToNotSync() { m_bDefault = false; }
+
+ private:
+  void Step(int direction);
+
+  const unsigned char* m_pTable = nullptr;
+  uint32_t m_dwEntryCount = 0;
+  const unsigned char* m_pEntry = nullptr;
+  uint32_t m_dwValue = 0;
+  uint32_t m_dwEntriesLeft = 0;
+  bool m_bDefault = true;
+};

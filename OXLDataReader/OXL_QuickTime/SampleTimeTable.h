@@ -1,0 +1,85 @@
+#pragma once
+// Cursors over the time tables of a track: decode times ("stts") and
+// composition offsets ("ctts").
+//
+// Both tables are runs of (sample count, value) entries. The cursors keep a
+// pointer into the atom (owned by the caller, which must keep it alive) and
+// remember the entry that answered last; a lookup walks from there one entry
+// at a time, so neighbouring samples cost nothing and nothing is decoded
+// ahead. Entry counts are bounded by what the atom really holds.
+#include <cstdint>
+
+#include "qelCore/EditRate.h"
+#include "qelCore/MediaTime.h"
+
+// A cursor over a table of 8-byte (sample count, value) entries.
+class SampleRunCursor {
+ public:
+  void Reset(const unsigned char* firstEntry, uint32_t entryCount);
+  bool Contains(uint64_t sample) const { return sample >= m_qwFirstSample && sample < m_qwEndSample; }
+  bool CanStepForward() const { return m_dwEntriesLeft > 0; }
+  bool CanStepBack() const { return m_qwFirstSample > 0 && m_pEntry > m_pFirstEntry; }
+  void StepForward();
+  void StepBack();
+  // Steps towards `sample` one entry at a time; true when an entry holds it.
+  bool Seek(uint64_t sample);
+
+  uint64_t GetFirstSample() const { return m_qwFirstSample; }
+  uint64_t GetEndSample() const { return m_qwEndSample; }
+  uint64_t GetCount() const { return m_qwEndSample - m_qwFirstSample; }
+  uint32_t GetValue() const { return m_dwValue; }
+
+ private:
+  const unsigned char* m_pFirstEntry = nullptr;
+  const unsigned char* m_pEntry = nullptr;
+  uint32_t m_dwEntriesLeft = 0;
+  uint64_t m_qwFirstSample = 0;
+  uint64_t m_qwEndSample = 0;
+  uint32_t m_dwValue = 0;
+};
+
+// Decode times ("stts": sample count, sample delta).
+class CSampleTimeTable {
+ public:
+  // `table` is the atom, `size` the bytes of it that may be read; `rate` is
+  // the media time scale over 1.
+  void SetTableData(const unsigned char* table, uint64_t size, qel::EditRate rate);
+  bool IsSampleInTimeRange(uint64_t sample) const { return m_Run.Contains(sample); }
+  bool FindSample(uint64_t sample);
+  // Decode start of `sample` in the table's rate, and its delta as duration.
+  // Fails ("sample <n> not found") for a sample the table does not hold.
+  qel::TimeLimits GetSampleTime(uint64_t sample);
+  // The sample playing at `seconds`, rounded to the nearest sample start; not
+  // bounded by the table (callers clamp). 0 for an empty rate; a time before
+  // the first sample gives that sample.
+  uint64_t FindTimeSample(double seconds);
+  const qel::EditRate& GetEditRate() const { return m_EditRate; }
+
+ private:
+  double EntryEndTime(double rate) const;
+  // Entry steps that keep the start time in line.
+  void StepForward();
+  void StepBack();
+
+  SampleRunCursor m_Run;
+  qel::EditRate m_EditRate{1, 1};
+  uint64_t m_qwStartTime = 0;  // decode time of the current entry's first sample
+};
+
+// Composition offsets ("ctts": sample count, offset). Without a table every
+// offset is 0. Offsets are taken as signed, so version-1 negative offsets work.
+class CompositionTimeToSampleTable {
+ public:
+  void SetTableData(const unsigned char* table, uint64_t size);
+  bool IsSampleInTimeRange(uint64_t sample) const { return m_Run.Contains(sample); }
+  bool FindSample(uint64_t sample);
+  // True without a table, or when the table holds `sample`.
+  bool CoversSample(uint64_t sample) { return !m_pTable || IsSampleInTimeRange(sample) || FindSample(sample); }
+  // Fails ("CompositionToTimeOffset for sample <n> not found") for a sample
+  // outside a present table.
+  int32_t GetCompositionToTimeOffset(uint64_t sample);
+
+ private:
+  const unsigned char* m_pTable = nullptr;
+  SampleRunCursor m_Run;
+};

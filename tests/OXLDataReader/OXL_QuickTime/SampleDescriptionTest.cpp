@@ -1,0 +1,365 @@
+// Parsing of "stsd": sound descriptions of versions 0 to 2, video
+// descriptions with their extensions, MPEG-4 elementary stream descriptors.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "OXLDataReader/OXL_QuickTime/QTAtom.h"
+#include "OXLDataReader/OXL_QuickTime/StsdAtom.h"
+#include "qelCore/QELRuntimeError.h"
+#include "support/ByteBuilder.h"
+
+using namespace oxltest;
+using namespace QTReader;
+
+namespace {
+
+// One sample description: size, data format, 6 reserved bytes, data reference index 1, body.
+std::string Entry(const char* format, const std::string& body) {
+  return ByteBuilder().u32(static_cast<uint32_t>(16 + body.size())).fourcc(format).zeros(6).u16(1).bytes(body).str();
+}
+
+std::string Stsd(const std::string& entries, uint32_t count = 1) {
+  return FullAtom("stsd", 0, 0, ByteBuilder().u32(count).bytes(entries).str());
+}
+
+CStsdAtom Parse(const std::string& stsd, const std::string& handler) {
+  const ExactBuffer b(stsd);
+  const unsigned char* cursor = b.data();
+  CStsdAtom atom;
+  initStsdAtom(cursor, b.size(), atom, handler);
+  return atom;
+}
+
+// Version, revision, vendor, then the six version-0 fields.
+ByteBuilder SoundV0(uint16_t version, uint16_t channels, uint16_t bits, uint16_t rate) {
+  ByteBuilder b;
+  b.u16(version).u16(0).u32(0).u16(channels).u16(bits).u16(0).u16(0).u16(rate).u16(0);
+  return b;
+}
+
+std::string SoundV1(uint16_t channels, uint16_t bits, uint32_t bytesPerPacket, uint32_t bytesPerFrame,
+                    uint32_t bytesPerSample, const std::string& trailing = "") {
+  return SoundV0(1, channels, bits, 48000).u32(1).u32(bytesPerPacket).u32(bytesPerFrame).u32(bytesPerSample)
+      .bytes(trailing);
+}
+
+std::string SoundV2(double rate, uint32_t channels, uint32_t bits, uint32_t flags, uint32_t bytesPerPacket) {
+  return ByteBuilder().u16(2).u16(0).u32(0).u16(3).u16(16).u16(0xFFFE).u16(0).u32(0x00010000)
+      .u32(72).f64(rate).u32(channels).u32(0x7F000000).u32(bits).u32(flags).u32(bytesPerPacket).u32(1).str();
+}
+
+std::string Wave(uint16_t enda) {
+  return Atom("wave", Atom("frma", "in24") + ByteBuilder().u32(10).fourcc("enda").u16(enda).str() + std::string(8, '\0'));
+}
+
+const CAudioSampleDescription& Audio(const CStsdAtom& atom, size_t i = 0) {
+  return dynamic_cast<const CAudioSampleDescription&>(*atom.m_Entries.at(i));
+}
+
+TEST(StsdEntries, NoEntryGivesEmptyList) {
+  const CStsdAtom atom = Parse(Stsd("", 0), "vide");
+  EXPECT_EQ(atom.m_dwEntryCount, 0u);
+  EXPECT_TRUE(atom.m_Entries.empty());
+  EXPECT_EQ(atom.m_Type, AtomType("stsd"));
+}
+
+TEST(StsdEntries, OtherHandlerKeepsCommonPartAndNextEntryStartsAtDeclaredEnd) {
+  const std::string tmcd = Entry("tmcd", std::string(20, '\x55'));
+  const std::string second = ByteBuilder().u32(16).fourcc("tmcd").zeros(6).u16(7).str();
+  const CStsdAtom atom = Parse(Stsd(tmcd + second, 2), "tmcd");
+  ASSERT_EQ(atom.m_Entries.size(), 2u);
+  EXPECT_EQ(typeid(*atom.m_Entries[0]), typeid(CSampleDescription));
+  EXPECT_EQ(atom.m_Entries[0]->m_dwSize, 36u);
+  EXPECT_EQ(atom.m_Entries[1]->m_wDataReferenceIndex, 7);
+}
+
+TEST(StsdEntries, EntriesBeyondTheAtomOrItsDeclaredSizeAreInvalid) {
+  EXPECT_THROW(Parse(Stsd(Entry("tmcd", ""), 3), "tmcd"), QTUtils::unsuported_or_invalid);
+  EXPECT_THROW(Parse(Stsd(Entry("tmcd", ""), 2) + Entry("tmcd", ""), "tmcd"), QTUtils::unsuported_or_invalid);
+}
+
+TEST(SoundDescriptionV0, FormatDecidesDepthEndiannessAndFrameSize) {
+  const CStsdAtom atom = Parse(Stsd(Entry("twos", SoundV0(0, 2, 16, 44100)) + Entry("sowt", SoundV0(0, 2, 16, 44100)) +
+                                    Entry("in24", SoundV0(0, 3, 16, 48000)), 3), "soun");
+  EXPECT_EQ(Audio(atom, 0).GetEndianness(), kAudioBigEndian);
+  EXPECT_EQ(Audio(atom, 1).GetEndianness(), kAudioLittleEndian);
+  EXPECT_EQ(Audio(atom, 0).GetBytesPerFrame(), 4u);
+  EXPECT_EQ(Audio(atom, 0).GetSampleRate(), 44100u);
+  const auto& in24 = Audio(atom, 2);
+  EXPECT_EQ(in24.GetEndianness(), kAudioBigEndian);
+  EXPECT_EQ(in24.GetBitsDepth(), 24u);
+  EXPECT_EQ(in24.GetBytesPerFrame(), 9u);
+  EXPECT_EQ(in24.GetNumberOfChannels(), 3u);
+}
+
+TEST(SoundDescriptionV1, WaveEndaOverridesTheFormatsByteOrder) {
+  const std::string noEnda = Atom("chan", "xx") + Atom("wave", Atom("frma", "twos") + std::string(8, '\0'));
+  const CStsdAtom atom = Parse(Stsd(Entry("twos", SoundV1(2, 16, 0, 0, 0, Wave(1))) +
+                                    Entry("sowt", SoundV1(2, 16, 0, 0, 0, Wave(0))) +
+                                    Entry("twos", SoundV1(2, 16, 0, 0, 0, noEnda)), 3), "soun");
+  EXPECT_EQ(Audio(atom, 0).GetEndianness(), kAudioLittleEndian);
+  EXPECT_EQ(Audio(atom, 1).GetEndianness(), kAudioBigEndian);
+  EXPECT_EQ(Audio(atom, 2).GetEndianness(), kAudioBigEndian);  // "wave" without "enda": the format's order
+}
+
+TEST(SoundDescriptionV1, FrameSizeAndDepthPreferTheVersion1Fields) {
+  const CStsdAtom atom = Parse(Stsd(Entry("in24", SoundV1(2, 16, 3, 6, 3)) + Entry("in24", SoundV1(2, 16, 0, 0, 3)) +
+                                    Entry("in24", SoundV1(2, 16, 0, 0, 0)), 3), "soun");
+  EXPECT_EQ(Audio(atom, 0).GetBytesPerFrame(), 6u);
+  EXPECT_EQ(Audio(atom, 0).GetBitsDepth(), 24u);
+  EXPECT_EQ(Audio(atom, 1).GetBytesPerFrame(), 6u);
+  EXPECT_EQ(Audio(atom, 2).GetBytesPerFrame(), 6u);  // the version-0 rule for "in24"
+  EXPECT_EQ(Audio(atom, 2).GetBitsDepth(), 24u);
+}
+
+TEST(SoundDescriptionV2, ReadsTheExtendedFields) {
+  const CStsdAtom atom = Parse(Stsd(Entry("lpcm", SoundV2(96000.0, 6, 24, 2 | 4, 18))), "soun");
+  const auto& d = Audio(atom);
+  EXPECT_EQ(d.GetSampleRate(), 96000u);
+  EXPECT_EQ(d.GetNumberOfChannels(), 6u);
+  EXPECT_EQ(d.GetBitsDepth(), 24u);
+  EXPECT_EQ(d.GetBytesPerFrame(), 18u);
+  EXPECT_EQ(d.GetEndianness(), kAudioBigEndian);
+  EXPECT_EQ(d.GetAudioCodec(), qel::audio_codec_pcm);
+}
+
+TEST(SoundDescriptionV2, ZeroDepthOrFrameSizeParsesButCannotBeAnswered) {
+  const CStsdAtom atom = Parse(Stsd(Entry("lpcm", SoundV2(48000.0, 2, 0, 0, 0))), "soun");
+  EXPECT_EQ(Audio(atom).GetEndianness(), kAudioLittleEndian);
+  EXPECT_THROW(Audio(atom).GetBitsDepth(), QTUtils::unsuported_or_invalid);
+  EXPECT_THROW(Audio(atom).GetBytesPerFrame(), QTUtils::unsuported_or_invalid);
+  const CStsdAtom negativeRate = Parse(Stsd(Entry("lpcm", SoundV2(-1.0, 2, 16, 0, 4))), "soun");
+  EXPECT_FALSE(Audio(negativeRate).m_pDescriptor);
+}
+
+TEST(SoundDescriptionV2, WrongPrefixOrUnknownVersionIsInvalid) {
+  std::string wrongPrefix = SoundV2(48000.0, 2, 16, 0, 4);
+  wrongPrefix[9] = 2;  // channels of the prefix
+  EXPECT_THROW(Parse(Stsd(Entry("lpcm", wrongPrefix)), "soun"), QTUtils::unsuported_or_invalid);
+  EXPECT_THROW(Parse(Stsd(Entry("twos", SoundV0(3, 2, 16, 48000))), "soun"), QTUtils::unsuported_or_invalid);
+}
+
+TEST(SoundDescriptor, UnreadableFieldsLeaveTheDescriptionWithoutDescriptor) {
+  std::string cut = SoundV1(2, 16, 2, 4, 2);
+  cut.resize(cut.size() - 3);
+  const CStsdAtom atom = Parse(Stsd(Entry("twos", cut)), "soun");
+  EXPECT_FALSE(Audio(atom).m_pDescriptor);
+  EXPECT_EQ(Audio(atom).m_wVersion, 1);
+  EXPECT_THROW(Audio(atom).GetNumberOfChannels(), QTUtils::unsuported_or_invalid);
+  EXPECT_THROW(Audio(atom).GetAudioParameters(), QTUtils::unsuported_or_invalid);
+}
+
+TEST(AudioParameters, PcmFamilyWithLayoutFromChannelCount) {
+  const CStsdAtom atom = Parse(Stsd(Entry("in24", SoundV0(0, 1, 16, 48000)) + Entry("twos", SoundV0(0, 2, 16, 44100)) +
+                                    Entry("sowt", SoundV0(0, 6, 16, 48000)) + Entry("sowt", SoundV0(0, 0, 16, 48000)), 4),
+                               "soun");
+  auto mono = Audio(atom, 0).GetAudioParameters();
+  EXPECT_EQ(mono->GetCodecFamily(), qel::ACodecFamily_PCM);
+  EXPECT_EQ(mono->GetEndianness(), kAudioBigEndian);
+  EXPECT_EQ(mono->GetBytesPerSample(), 3);
+  EXPECT_EQ(mono->GetBitsPerSample(), 24u);
+  EXPECT_EQ(mono->GetSampleRate(), 48000u);
+  EXPECT_EQ(mono->GetChannelLayout(), 1u);
+  EXPECT_TRUE(mono->IsInterleaved());
+  EXPECT_EQ(Audio(atom, 1).GetAudioParameters()->GetChannelLayout(), 3u);
+  EXPECT_EQ(Audio(atom, 1).GetAudioParameters()->GetBytesPerSample(), 2);
+  EXPECT_EQ(Audio(atom, 2).GetAudioParameters()->GetChannelLayout(), 2u);
+  EXPECT_THROW(Audio(atom, 3).GetAudioParameters(), QTUtils::unsuported_or_invalid);
+}
+
+// Image description fields up to the colour table ID, then `extensions`.
+std::string Picture(uint16_t width, uint16_t height, const std::string& extensions, uint16_t colorTable = 0xFFFF,
+                    uint8_t nameLength = 5) {
+  std::string name(32, '\0');
+  name[0] = static_cast<char>(nameLength);
+  name.replace(1, 5, "Codec");
+  return ByteBuilder().u16(0).u16(0).fourcc("appl").u32(0).u32(512).u16(width).u16(height).u32(0x00480000)
+      .u32(0x00480000).u32(0).u16(1).bytes(name).u16(24).u16(colorTable).bytes(extensions).str();
+}
+
+std::string Avcc(const std::string& sps, const std::string& pps1, const std::string& pps2) {
+  ByteBuilder b;
+  b.u8(1).u8(100).u8(0).u8(30).u8(0xFF).u8(0xE1).u16(static_cast<uint16_t>(sps.size())).bytes(sps);
+  b.u8(2).u16(static_cast<uint16_t>(pps1.size())).bytes(pps1).u16(static_cast<uint16_t>(pps2.size())).bytes(pps2);
+  return Atom("avcC", b.str());
+}
+
+std::string Fiel(uint8_t count, uint8_t order) { return Atom("fiel", ByteBuilder().u8(count).u8(order).str()); }
+
+const CVideoSampleDescription& Video(const CStsdAtom& atom) {
+  return dynamic_cast<const CVideoSampleDescription&>(*atom.m_Entries.at(0));
+}
+
+std::string Bytes(const std::shared_ptr<const qel::IBuffer>& b) {
+  return std::string(reinterpret_cast<const char*>(b->GetData()), b->GetSize());
+}
+
+TEST(VideoDescription, FixedFieldsAndExtensions) {
+  const std::string ext = Avcc(std::string("\x67\x64\x00", 3), "\x68\xEE", "\x68\x01\x02") + Fiel(2, 9) +
+                          Atom("pasp", ByteBuilder().u32(1).u32(1).str());
+  const CStsdAtom atom = Parse(Stsd(Entry("avc1", Picture(1920, 1080, ext))), "vide");
+  const auto& v = Video(atom);
+  EXPECT_EQ(v.m_DataFormat, AtomType("avc1"));
+  EXPECT_EQ(v.m_wWidth, 1920);
+  EXPECT_EQ(v.m_wHeight, 1080);
+  EXPECT_EQ(v.m_dwSpatialQuality, 512u);
+  EXPECT_EQ(v.m_wDepth, 24);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(v.m_CompressorName) + 1, 5), "Codec");
+  EXPECT_EQ(v.m_dwExtensionCount, 3u);
+  auto avcc = std::dynamic_pointer_cast<const VideoSampleDescriptionExtensionAvcc>(v.GetExtension(AtomType("avcC")));
+  ASSERT_TRUE(avcc);
+  EXPECT_EQ(avcc->GetNalLengthSize(), 4u);
+  ASSERT_EQ(avcc->GetSequenceParameterSets().size(), 1u);
+  EXPECT_EQ(Bytes(avcc->GetSequenceParameterSets().front()), std::string("\x67\x64\x00", 3));
+  ASSERT_EQ(avcc->GetPictureParameterSets().size(), 2u);
+  EXPECT_EQ(Bytes(avcc->GetPictureParameterSets().back()), "\x68\x01\x02");
+  auto fiel = std::dynamic_pointer_cast<const VideoSampleDescriptionExtensionFiel>(v.GetExtension(AtomType("fiel")));
+  ASSERT_TRUE(fiel);
+  EXPECT_EQ(fiel->GetFieldCount(), 2);
+  EXPECT_EQ(fiel->GetFieldOrdering(), 9);
+  auto pasp = v.GetExtension(AtomType("pasp"));
+  ASSERT_TRUE(pasp);
+  EXPECT_EQ(pasp->GetLength(), 16u);
+  EXPECT_FALSE(v.GetExtension(AtomType("colr")));
+}
+
+TEST(VideoDescription, LaterExtensionOfATypeReplacesTheEarlier) {
+  const CStsdAtom atom = Parse(Stsd(Entry("apcn", Picture(720, 576, Fiel(2, 1) + Fiel(1, 0)))), "vide");
+  auto fiel = std::dynamic_pointer_cast<const VideoSampleDescriptionExtensionFiel>(Video(atom).GetExtension(AtomType("fiel")));
+  ASSERT_TRUE(fiel);
+  EXPECT_EQ(fiel->GetFieldCount(), 1);
+  EXPECT_EQ(Video(atom).m_dwExtensionCount, 1u);
+}
+
+TEST(VideoDescription, ZeroLengthEndsTheExtensionList) {
+  const CStsdAtom atom = Parse(Stsd(Entry("dvc ", Picture(720, 576, std::string(4, '\0') + Fiel(1, 0)))), "vide");
+  EXPECT_EQ(Video(atom).m_dwExtensionCount, 0u);
+}
+
+TEST(VideoDescription, ExtensionTooShortForAHeaderIsAHostError) {
+  EXPECT_THROW(Parse(Stsd(Entry("dvc ", Picture(720, 576, Fiel(1, 0) + std::string(2, '\0')))), "vide"), qel::QELRuntimeError);
+  EXPECT_THROW(Parse(Stsd(Entry("dvc ", Picture(720, 576, std::string("\x00\x00\x00\x09\x66", 5)))), "vide"), qel::QELRuntimeError);
+}
+
+TEST(VideoDescription, ExtensionLongerThanTheEntryEndsTheList) {
+  const std::string ext = Fiel(1, 0) + ByteBuilder().u32(1000).fourcc("colr").zeros(4).str();
+  const CStsdAtom atom = Parse(Stsd(Entry("dvc ", Picture(720, 576, ext))), "vide");
+  EXPECT_EQ(Video(atom).m_dwExtensionCount, 2u);
+  EXPECT_EQ(Video(atom).GetExtension(AtomType("colr"))->GetLength(), 1000u);
+}
+
+TEST(VideoDescription, ColourTableOrNameLongerThanTheEntryIsInvalid) {
+  EXPECT_THROW(Parse(Stsd(Entry("rle ", Picture(64, 64, "", 0))), "vide"), QTUtils::unsuported_or_invalid);
+  std::string picture = Picture(64, 64, "");
+  const size_t nameAt = 34;
+  const std::string shortEntry = Entry("rle ", picture.substr(0, nameAt) + "\x1F" + std::string(10, 'n'));
+  EXPECT_THROW(Parse(Stsd(shortEntry), "vide"), QTUtils::unsuported_or_invalid);
+}
+
+TEST(VideoDescription, AvccParameterSetPassingItsAtomIsInvalid) {
+  std::string avcc = Avcc(std::string("\x67\x64\x00", 3), "\x68", "\x68");
+  avcc[3] = static_cast<char>(avcc.size() - 2);  // declared length cuts the last picture set
+  EXPECT_THROW(Parse(Stsd(Entry("avc1", Picture(64, 64, avcc))), "vide"), QTUtils::unsuported_or_invalid);
+}
+
+// An "esds" for "mp4v": ES descriptor (tag 3), decoder configuration (tag 4),
+// decoder-specific information (tag 5).
+std::string Esds(uint8_t esTag, const std::string& info, const std::string& lengthOfInfo) {
+  ByteBuilder b;
+  b.u8(esTag).u8(0x80).u8(0x80).u8(0x80).u8(32).u16(1).u8(0);
+  b.u8(4).u8(0x20).u8(0x20).u8(0x11).u24(0x001234).u32(5000000).u32(4000000);
+  b.u8(5).bytes(lengthOfInfo).bytes(info);
+  return FullAtom("esds", 0, 0, b.str());
+}
+
+TEST(Mp4vDescription, ReadsTheElementaryStreamDescriptor) {
+  const std::string info("\x00\x00\x01\xB0\x01", 5);
+  const CStsdAtom atom = Parse(Stsd(Entry("mp4v", Picture(352, 288, Esds(3, info, "\x05")))), "vide");
+  const auto& d = dynamic_cast<const CMP4VSampleDescription&>(*atom.m_Entries.at(0));
+  EXPECT_EQ(d.m_wWidth, 352);
+  EXPECT_EQ(d.m_dwEsdsType, AtomType("esds"));
+  EXPECT_EQ(d.m_EsDescriptorTag, 3);
+  EXPECT_EQ(d.m_dwEsDescriptorLength, 32u);
+  EXPECT_EQ(d.m_wEsId, 1);
+  EXPECT_EQ(d.m_DecoderConfigTag, 4);
+  EXPECT_EQ(d.m_ObjectTypeIndication, 0x20);
+  EXPECT_EQ(d.m_dwMaxBitRate, 5000000u);
+  EXPECT_EQ(d.m_dwAvgBitRate, 4000000u);
+  EXPECT_EQ(d.m_DecoderSpecificInfoTag, 5);
+  EXPECT_EQ(std::string(d.m_DecoderSpecificInfo.begin(), d.m_DecoderSpecificInfo.end()), info);
+}
+
+TEST(Mp4vDescription, WrongTagsOrInfoPastTheAtomAreInvalid) {
+  EXPECT_THROW(Parse(Stsd(Entry("mp4v", Picture(352, 288, Esds(4, "ab", "\x02")))), "vide"), QTUtils::unsuported_or_invalid);
+  std::string esds = Esds(3, "ab", "\x02");
+  esds[esds.size() - 14 - 3 - 2] = 6;  // the decoder configuration tag
+  EXPECT_THROW(Parse(Stsd(Entry("mp4v", Picture(352, 288, esds))), "vide"), QTUtils::unsuported_or_invalid);
+  EXPECT_THROW(Parse(Stsd(Entry("mp4v", Picture(352, 288, Esds(3, "ab", "\x09")))), "vide"), QTUtils::unsuported_or_invalid);
+}
+
+uint32_t ExpandableLength(const std::string& bytes) {
+  const ExactBuffer b(bytes);
+  const unsigned char* cursor = b.data();
+  uint32_t length = 99;
+  readMP4ExpandableClassLength(cursor, b.end(), length);
+  return length;
+}
+
+TEST(ExpandableLength, SevenBitsPerByteUpToFourBytes) {
+  EXPECT_EQ(ExpandableLength("\x81\x10"), 144u);
+  EXPECT_EQ(ExpandableLength("\x7F"), 127u);
+  EXPECT_EQ(ExpandableLength("\xFF\xFF\xFF\x7F"), 0x0FFFFFFFu);
+  EXPECT_EQ(ExpandableLength(""), 0u);
+  EXPECT_THROW(ExpandableLength("\x80\x80\x80\x80\x01"), QTUtils::unsuported_or_invalid);
+  EXPECT_THROW(ExpandableLength("\x81"), QTUtils::unsuported_or_invalid);
+}
+
+enum class Outcome { Parsed, Invalid, HostError };
+
+Outcome TryParse(const std::string& bytes, const std::string& handler) {
+  try {
+    Parse(bytes, handler);
+    return Outcome::Parsed;
+  } catch (const QTUtils::unsuported_or_invalid&) {
+    return Outcome::Invalid;
+  } catch (const qel::QELRuntimeError&) {
+    return Outcome::HostError;
+  }
+}
+
+std::vector<size_t> CutsThatParse(const std::string& bytes, const std::string& handler) {
+  std::vector<size_t> parsed;
+  for (const std::string& cut : Truncations(bytes))
+    if (TryParse(cut, handler) == Outcome::Parsed) parsed.push_back(cut.size());
+  return parsed;
+}
+
+// Cut at every byte, a description fails with one of its two documented
+// exceptions, and nothing is read past the cut (the address sanitizer
+// watches the exact-size copies). What still parses: a video description cut
+// exactly between two extensions (fewer extensions), an esds cut right after
+// the decoder-specific tag (length 0), and a sound description cut inside its
+// version fields (kept without descriptor).
+TEST(TruncatedSampleDescriptions, EveryCutFailsCleanly) {
+  const std::string avcc = Avcc("\x67\x01", "\x68", "\x68\x02");
+  const std::string video = Stsd(Entry("avc1", Picture(64, 48, avcc + Fiel(1, 0))));
+  const size_t extensionsAt = 16 + 16 + 70;
+  ASSERT_EQ(TryParse(video, "vide"), Outcome::Parsed);
+  EXPECT_EQ(CutsThatParse(video, "vide"), (std::vector<size_t>{extensionsAt, extensionsAt + avcc.size()}));
+  EXPECT_EQ(TryParse(video.substr(0, 15), "vide"), Outcome::Invalid);
+
+  const std::string mp4v = Stsd(Entry("mp4v", Picture(64, 48, Esds(3, "xyz", "\x80\x80\x03"))));
+  ASSERT_EQ(TryParse(mp4v, "vide"), Outcome::Parsed);
+  EXPECT_EQ(CutsThatParse(mp4v, "vide"), std::vector<size_t>{mp4v.size() - 6});
+
+  const std::string sound = Stsd(Entry("twos", SoundV1(2, 16, 2, 4, 2, Wave(1))) +
+                                 Entry("lpcm", SoundV2(48000.0, 2, 24, 0, 6)) + Entry("sowt", SoundV0(0, 2, 16, 48000)), 3);
+  ASSERT_EQ(TryParse(sound, "soun"), Outcome::Parsed);
+  std::vector<size_t> insideLastDescriptor;
+  for (size_t n = sound.size() - 12; n < sound.size(); ++n) insideLastDescriptor.push_back(n);
+  EXPECT_EQ(CutsThatParse(sound, "soun"), insideLastDescriptor);
+}
+
+}  // namespace

@@ -1,0 +1,78 @@
+#pragma once
+// Test fixtures made by FFmpeg at test time, and reference values read back
+// with ffprobe: an independent tool's view of the same file.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace oxltest {
+
+struct CommandResult {
+  int exitCode = -1;
+  std::string output;  // standard output
+  std::string errors;  // standard error
+};
+
+// Runs `command` through the shell.
+CommandResult RunCommand(const std::string& command);
+
+// The argument quoted for the shell.
+std::string ShellQuote(const std::string& argument);
+
+// ffmpeg and ffprobe can both be run.
+bool HasFFmpegTools();
+// This ffmpeg has the encoder `name` (e.g. "libx264", "prores_ks").
+bool HasEncoder(const std::string& name);
+
+// Runs "ffmpeg -y -nostdin -v error <arguments> <output>". Throws
+// std::runtime_error carrying ffmpeg's messages when it fails.
+void MakeMediaFixture(const std::string& arguments, const std::string& output);
+
+// One packet as ffprobe reports it; absent values ("N/A") stay empty.
+struct ProbePacket {
+  std::optional<int64_t> pts;
+  std::optional<int64_t> dts;
+  std::optional<int64_t> duration;
+  uint64_t size = 0;
+  std::optional<uint64_t> pos;
+  std::string flags;     // "K_" for a key frame
+  std::string dataHash;  // "MD5:<hex>" when asked for
+  bool IsKey() const { return flags.find('K') != std::string::npos; }
+};
+
+struct ProbeStream {
+  int index = -1;
+  std::string codecType;  // "video", "audio"
+  std::string codecName;
+  std::string codecTag;  // the four-character code, e.g. "avc1"
+  int64_t timeBaseNum = 0;
+  int64_t timeBaseDen = 0;
+  int width = 0, height = 0;          // video
+  int sampleRate = 0, channels = 0;   // audio
+};
+
+// Streams and packets of a whole file, from one ffprobe run.
+struct ProbeResult {
+  std::vector<ProbeStream> streams;
+  std::vector<std::vector<ProbePacket>> packets;  // per stream index, in file order
+
+  // The stream named by an ffprobe-style specifier: "v:0", "a:1" (n-th
+  // video/audio stream) or a plain index. Throws std::runtime_error when absent.
+  const ProbeStream& Stream(const std::string& specifier) const;
+  const std::vector<ProbePacket>& Packets(const std::string& specifier) const;
+};
+
+// Probes every stream and packet of `path`; with `withDataHash`, each packet
+// with the MD5 of its bytes. Throws std::runtime_error when ffprobe fails.
+ProbeResult ProbeFile(const std::string& path, bool withDataHash = false);
+
+// Shorthands for one stream of ProbeFile.
+std::vector<ProbePacket> ProbePackets(const std::string& path, const std::string& stream, bool withDataHash = false);
+ProbeStream ProbeStreamInfo(const std::string& path, const std::string& stream);
+
+// The MD5 of `bytes` in ffprobe's form ("MD5:<hex>"), made by the system's
+// md5sum, for comparing bytes read by the library with ProbePacket::dataHash.
+std::string Md5Hash(const std::string& bytes);
+
+}  // namespace oxltest
