@@ -1,0 +1,157 @@
+#pragma once
+// CQTDataReader: the data reader for QuickTime and MP4 movies.
+//
+// It finds and reads the movie atom, builds one media track per "trak",
+// derives the video system and the start timecode, selects the track that
+// matches the data type it was made for ("vide" for 1, "soun" for 3), and
+// delivers that track's samples forwards or backwards, or from a time,
+// through the track's sample cursor.
+//
+// Result codes beside the base ones: 100 end of data or no such sample,
+// 101 buffer too small (the required size is reported), 102 no buffer,
+// 104 no active track; from Initialize: 2 no movie atom, 3 movie atom
+// unreadable, 5 fragment atoms unreadable, 6 fragment informer failed,
+// -4 no track, -5 no track of the reader's type.
+//
+// For long-GOP video (neither intra nor HDV) one delivery is a sync sample
+// and the samples that follow it up to the next sync sample.
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "OXLDataReader/OXL_QuickTime/QTAtomStreamReader.h"
+#include "OXLDataReader/OXL_QuickTime/QTMediaTrack.h"
+#include "OxlTbx/VideoSystem.h"
+#include "qelCore/Parameters.h"
+
+class CQTDataReader : public CQTAtomStreamReader {
+ public:
+  // Processor-time stopwatch that paces fragment discovery.
+  class Timer {
+   public:
+    Timer() : m_Start(std::clock()) {}
+    bool IsTimeElapsed(double seconds) const { return double(std::clock() - m_Start) / 1000000.0 > seconds; }
+    void Restart() { m_Start = std::clock(); }
+
+   private:
+    std::clock_t m_Start;
+  };
+
+  // Where a movie fragment starts: its first sample's time and its "moof" offset.
+  struct MoofInfo {
+    qel::MediaTime time;
+    uint64_t offset = 0;
+  };
+
+  // Told by a host that knows the fragments of a growing file.
+  class IFragmentIndexInformer {
+   public:
+    virtual ~IFragmentIndexInformer() = default;
+    virtual bool HasNextFragment() = 0;
+    virtual MoofInfo GetNextFragment() = 0;
+  };
+
+  CQTDataReader(OXLDataReader::DataType type, std::string name);
+  ~CQTDataReader() override;
+
+  int GetDataStreams(int* streams, int count) override;
+  int GetAudioInfos(std::vector<MediaTool::AudioStream<const char*>>& infos) override;
+  int SelectDataStream(int stream) override;
+  int GetDataDescriptor(unsigned char*& descriptor) override;
+  bool GetVideoInfo(OXLDataReader::VIDEO_INFO& info) override;
+  int GetNextData(unsigned char*& data, unsigned int size, unsigned int* dataSize, double* time) override;
+  int GetPrevData(unsigned char*& data, unsigned int size, unsigned int* dataSize, double* time) override;
+  int SkipNextData() override;
+  int SkipPrevData() override;
+  int GoToFieldOffset(unsigned int field, unsigned int* reached) override;
+  int GoToTimeOffset(double& seconds) override;
+  int GetInOut(unsigned int* in, unsigned int* out, unsigned int* videoSystem) override;
+  qel::MediaTime GetAudioPrimingDuration() override;
+  int GetSampleInfos(unsigned int* first, unsigned int* second, unsigned char* flag) override;
+  int GoToDataStart() override;
+  int GoToDataEnd() override;
+
+  virtual bool SetActiveTrack(std::shared_ptr<CQTMediaTrack> track);
+  virtual bool IsProgressive();
+
+  // Track queries.
+  int GetTrackCnt(OXLDataReader::DataType type) const;
+  std::shared_ptr<CQTMediaTrack> GetMediaTrack(uint32_t trackId) const;
+  const std::vector<std::shared_ptr<CQTMediaTrack>>& GetMediaTracks() const { return m_Tracks; }
+  const std::shared_ptr<CQTMediaTrack>& GetActiveTrack() const { return m_ActiveTrack; }
+  bool IsReferenceTrack(OXLDataReader::DataType type, int index, std::wstring& name) const;
+  bool IsReferenceTrack(OXLDataReader::DataType type, int index, std::string& name) const;
+  bool DoesTracksContainFragments() const;
+  OXLDataReader::VideoDataType GetVideoCodec() const;
+  double GetActiveTrackDuration();
+  double GetActiveTrackContentDuration();
+  unsigned long GetActiveTrackFileSize();
+
+  // What the movie said.
+  unsigned int GetStartTimecode() const { return m_dwStartTc; }
+  OxlTbx::VideoSystem GetVideoSystem() const { return m_VideoSystem; }
+  const qel::EditRate& GetSystemEditRate() const { return m_SystemEditRate; }
+  double GetFieldDuration() const { return m_dFieldDuration; }
+  uint32_t GetMovieTimescale() const { return m_dwMovieTimescale; }
+  uint64_t GetMovieDuration() const { return m_qwMovieDuration; }
+  uint32_t GetMovieCreationTime() const { return m_dwCreationTime; }
+  double GetCurrentTime() const { return m_dCurrentTime; }
+  // A fresh cursor on the sample at the reader's position (empty without a track).
+  std::shared_ptr<IQtSampleIndex> GetCurrentSampleIndex() const;
+
+  // Fragments: switches off discovery when a host tells the fragments itself.
+  void SetExternalIndexInformer(std::shared_ptr<IFragmentIndexInformer> informer);
+  void DisableFragmentAutoDiscover() { m_bAutoDiscover = false; }
+  bool UpdateReferenceDuration();
+  bool UpdateReferenceDuration(unsigned long fileSize);
+
+ protected:
+  int Initialize(bool openReference) override;
+  virtual int InitDecoder(unsigned char* buffer, unsigned int size, unsigned int* outSize);
+  virtual int GetSyncData(unsigned char* buffer, unsigned int size, unsigned int* outSize);
+
+  bool ReadMoovAtom();
+  int ReadMovieTrack(uint32_t size);
+  void ReadInfoFromVideoTrack();
+  bool ReadTCTrack();
+  bool SelectMediaTrack(const std::string& type);
+  bool SwitchToMediaTrack(const std::shared_ptr<CQTMediaTrack>& track);
+  int ReadChunkData(unsigned char* buffer, unsigned int size, unsigned long offset, unsigned int sampleSize,
+                    unsigned int& filled);
+  int GoToNextSyncData();
+  int OpenReferencedFile(const std::shared_ptr<CQTMediaTrack>& track);
+  std::wstring ReferencedPath(const std::shared_ptr<CQTMediaTrack>& track) const;
+  bool HasVideoTrack() const;
+  bool IsMpeg4AudioTrack() const;
+  double PrimingSeconds() const;
+
+  // Movie fragments and growing files. For movies without fragments these
+  // find nothing and succeed.
+  bool ReadMovieExtends(uint32_t size);
+  void LookUpForMovieFragmentRandomAccessTable();
+  bool ReadFragmentsAtoms();
+  bool ReadFromFragmentsInformer();
+  void UpdateFragments();
+
+  std::string m_HandlerType;
+  uint32_t m_dwCreationTime = 0;
+  uint32_t m_dwMovieTimescale = 0;
+  uint64_t m_qwMovieDuration = 0;
+  unsigned int m_dwStartTc = 0;
+  OxlTbx::VideoSystem m_VideoSystem = OxlTbx::VS_PAL;
+  qel::EditRate m_SystemEditRate{25, 1};
+  double m_dFieldDuration = 0.02;
+  bool m_bFirstRead = false;
+  double m_dCurrentTime = 0.0;
+  std::shared_ptr<IQtSampleIndex> m_Cursor;
+  bool m_bSyncSearch = false;
+  std::vector<std::shared_ptr<CQTMediaTrack>> m_Tracks;
+  std::shared_ptr<CQTMediaTrack> m_ActiveTrack;
+  std::wstring m_Path;
+  bool m_bGrowingReference = false;
+  Timer m_FragmentTimer;
+  bool m_bAutoDiscover = true;
+  qel::Parameter<unsigned long, qel::NoValidator<unsigned long>> m_ResumePosition;
+  std::shared_ptr<IFragmentIndexInformer> m_Informer;
+};
