@@ -75,8 +75,13 @@ ProbeStream ToStream(std::map<std::string, std::string>& fields) {
   s.codecTag = fields["codec_tag_string"];
   s.width = static_cast<int>(ToInt(fields["width"]).value_or(0));
   s.height = static_cast<int>(ToInt(fields["height"]).value_or(0));
+  s.frameRate = fields["r_frame_rate"];
+  s.sampleAspectRatio = fields["sample_aspect_ratio"];
+  s.fieldOrder = fields["field_order"];
+  s.timecode = fields["tag:timecode"];
   s.sampleRate = static_cast<int>(ToInt(fields["sample_rate"]).value_or(0));
   s.channels = static_cast<int>(ToInt(fields["channels"]).value_or(0));
+  s.bitsPerSample = static_cast<int>(ToInt(fields["bits_per_sample"]).value_or(0));
   const std::string& tb = fields["time_base"];
   const size_t slash = tb.find('/');
   if (slash != std::string::npos) {
@@ -147,14 +152,21 @@ const std::vector<ProbePacket>& ProbeResult::Packets(const std::string& specifie
   return packets.at(static_cast<size_t>(Stream(specifier).index));
 }
 
-ProbeResult ProbeFile(const std::string& path, bool withDataHash) {
-  std::string entries = "stream=index,codec_type,codec_name,codec_tag_string,time_base,width,height,sample_rate,channels:packet=stream_index,pts,dts,duration,size,pos,flags";
+std::string ProbeFileText(const std::string& path, bool withDataHash) {
+  std::string entries =
+      "stream=index,codec_type,codec_name,codec_tag_string,time_base,width,height,r_frame_rate,"
+      "sample_aspect_ratio,field_order,sample_rate,channels,bits_per_sample:stream_tags=timecode"
+      ":packet=stream_index,pts,dts,duration,size,pos,flags";
   if (withDataHash) entries += ",data_hash -show_data_hash md5";
   const CommandResult r =
       RunCommand("ffprobe -v error -of compact -show_streams -show_packets -show_entries " + entries + " " + ShellQuote(path));
   if (r.exitCode != 0) throw std::runtime_error("ffprobe failed: " + r.errors);
+  return r.output;
+}
+
+ProbeResult ParseProbeOutput(const std::string& text) {
   ProbeResult result;
-  std::istringstream lines(r.output);
+  std::istringstream lines(text);
   std::string line;
   while (std::getline(lines, line)) {
     const size_t bar = line.find('|');
@@ -172,6 +184,10 @@ ProbeResult ProbeFile(const std::string& path, bool withDataHash) {
   }
   result.packets.resize(std::max(result.packets.size(), result.streams.size()));
   return result;
+}
+
+ProbeResult ProbeFile(const std::string& path, bool withDataHash) {
+  return ParseProbeOutput(ProbeFileText(path, withDataHash));
 }
 
 std::vector<ProbePacket> ProbePackets(const std::string& path, const std::string& stream, bool withDataHash) {

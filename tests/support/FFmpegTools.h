@@ -49,7 +49,12 @@ struct ProbeStream {
   int64_t timeBaseNum = 0;
   int64_t timeBaseDen = 0;
   int width = 0, height = 0;          // video
+  std::string frameRate;              // r_frame_rate, e.g. "30000/1001"
+  std::string sampleAspectRatio;      // e.g. "16:15"; empty when unknown
+  std::string fieldOrder;             // "progressive", "tt", "bb", ..., or "unknown"
+  std::string timecode;               // the stream's timecode tag, e.g. "01:00:00;02"
   int sampleRate = 0, channels = 0;   // audio
+  int bitsPerSample = 0;              // audio; 0 for compressed formats
 };
 
 // Streams and packets of a whole file, from one ffprobe run.
@@ -66,6 +71,10 @@ struct ProbeResult {
 // Probes every stream and packet of `path`; with `withDataHash`, each packet
 // with the MD5 of its bytes. Throws std::runtime_error when ffprobe fails.
 ProbeResult ProbeFile(const std::string& path, bool withDataHash = false);
+// The same in two steps, for callers that keep ffprobe's text: its compact
+// output for `path`, and the parse of such an output.
+std::string ProbeFileText(const std::string& path, bool withDataHash = false);
+ProbeResult ParseProbeOutput(const std::string& text);
 
 // Shorthands for one stream of ProbeFile.
 std::vector<ProbePacket> ProbePackets(const std::string& path, const std::string& stream, bool withDataHash = false);

@@ -1,0 +1,263 @@
+// The QuickTime reader on movies made by FFmpeg: every codec family the
+// reader names, at 25, 29.97, 50 and 59.94 frames per second, with PCM and
+// AAC sound. What it delivers is checked against ffprobe's packets.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "QTFileCases.h"
+#include "qelCore/Sample.h"
+#include "support/FFmpegTools.h"
+#include "support/QtMovieAtoms.h"
+
+using namespace qtfiles;
+using oxltest::Md5Hash;
+using oxltest::ProbePacket;
+
+namespace {
+
+class QtFileVideoReading : public QtFileTest {};
+class QtFileAudioReading : public QtFileTest {};
+class QtFileDescription : public QtFileTest {};
+
+// The edit rate of a video system, as the framework counts frames.
+qel::EditRate SystemRate(OxlTbx::VideoSystem system) {
+  switch (system) {
+    case OxlTbx::VS_PAL: return {25, 1};
+    case OxlTbx::VS_NTSCDrop: return {2997, 100};
+    case OxlTbx::VS_FieldPAL: return {50, 1};
+    case OxlTbx::VS_FieldNTSCDrop: return {5994, 100};
+    default: return {0, 0};
+  }
+}
+
+// Resolution class of a picture height: 2160 UHD; 720 lines and more HD
+// (1080 from 1080 on); 576-719 SD 625; 480-575 SD 525; 288-479 and below low resolution.
+OXLDataReader::VideoResolution ResolutionOfHeight(int height) {
+  if (height == 2160) return OXLDataReader::UHD_2160;
+  if (height >= 1080) return OXLDataReader::HD_1080;
+  if (height >= 720) return OXLDataReader::HD_720;
+  if (height >= 576) return OXLDataReader::SD_625;
+  if (height >= 480) return OXLDataReader::SD_525;
+  if (height >= 288) return OXLDataReader::LowRes_288;
+  return OXLDataReader::LowRes_240;
+}
+
+// Aspect code of a picture: 3 (16:9) for HD; for SD the display ratio from
+// the pixel aspect ratio, 3 within 0.1 of 16:9, 2 within 0.1 of 4:3, else 0;
+// 0 for low resolution.
+uint8_t AspectCodeOf(int width, int height, const std::string& pixelAspect) {
+  const auto resolution = ResolutionOfHeight(height);
+  if (OXLDataReader::IsHDVideo(resolution)) return 3;
+  if (!OXLDataReader::IsSDVideo(resolution)) return 0;
+  unsigned int h = 0, v = 0;
+  if (std::sscanf(pixelAspect.c_str(), "%u:%u", &h, &v) != 2 || v == 0) return 0;
+  const double ratio = double(width) * h / (double(v) * height);
+  if (std::fabs(ratio - 16.0 / 9.0) <= 0.1) return 3;
+  if (std::fabs(ratio - 4.0 / 3.0) <= 0.1) return 2;
+  return 0;
+}
+
+// A movie's "fiel" atom decides; without one, 50 and 59.94 frames/s are progressive.
+bool IsProgressiveMovie(const oxltest::MediaFixture& fixture) {
+  if (auto fields = FieldCountAtom(fixture.path)) return *fields == 1;
+  const auto system = VideoSystemOf(fixture.probe.Stream("v:0"));
+  return system == OxlTbx::VS_FieldPAL || system == OxlTbx::VS_FieldNTSCDrop;
+}
+
+double ContentSeconds(const std::vector<ProbePacket>& packets, const oxltest::ProbeStream& stream) {
+  int64_t total = 0;
+  for (const auto& p : packets) total += p.duration.value_or(0);
+  return Seconds(total, stream);
+}
+
+}  // namespace
+
+TEST_P(QtFileVideoReading, ForwardDeliversEveryPacketOnceWithItsTime) {
+  const auto expected = ExpectedVideoDeliveries(Fixture(), GetParam().longGop);
+  auto reader = OpenReader(OXLDataReader::Video_Data);
+  const auto deliveries = ReadForward(*reader, expected.size() + 2);
+  ASSERT_EQ(deliveries.size(), expected.size());
+  const double halfFrame = 0.5 / FrameRate(Video());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE("delivery " + std::to_string(i));
+    EXPECT_EQ(deliveries[i].bytes.size(), expected[i].bytes.size());
+    EXPECT_EQ(Md5Hash(deliveries[i].bytes), expected[i].md5);
+    EXPECT_NEAR(deliveries[i].time, expected[i].pts, halfFrame);
+  }
+}
+
+// Backwards, each read steps back to the previous sync sample: long GOP
+// groups in reverse; intra frames in reverse, but delta frames of an intra
+// codec (RLE) are passed over.
+TEST_P(QtFileVideoReading, BackwardFromTheEndDeliversTheSyncDeliveriesInReverse) {
+  const auto expected = SyncDeliveries(Fixture(), ExpectedVideoDeliveries(Fixture(), GetParam().longGop));
+  auto reader = OpenReader(OXLDataReader::Video_Data);
+  ASSERT_EQ(reader->GoToDataEnd(), 0);
+  const auto deliveries = ReadBackward(*reader, expected.size() + 2);
+  ASSERT_EQ(deliveries.size(), expected.size());
+  const double halfFrame = 0.5 / FrameRate(Video());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    const ExpectedDelivery& want = expected[expected.size() - 1 - i];
+    SCOPED_TRACE("delivery " + std::to_string(i) + " from the end");
+    EXPECT_EQ(Md5Hash(deliveries[i].bytes), want.md5);
+    EXPECT_NEAR(deliveries[i].time, want.pts, halfFrame);
+  }
+  // At the start, the next forward read is the first delivery again.
+  const auto again = ReadForward(*reader, 0);
+  ASSERT_EQ(again.size(), 1u);
+  EXPECT_EQ(again.front().bytes, expected.front().bytes);
+}
+
+// After k forward reads the position is the start of delivery k: a backward
+// read delivers the sync delivery before it, and a forward read after that
+// delivers the same again.
+TEST_P(QtFileVideoReading, ChangingDirectionContinuesFromThePosition) {
+  const auto forward = ExpectedVideoDeliveries(Fixture(), GetParam().longGop);
+  const auto sync = SyncDeliveries(Fixture(), forward);
+  for (size_t k = 1; k < forward.size(); ++k) {
+    SCOPED_TRACE("after " + std::to_string(k) + " forward reads");
+    auto reader = OpenReader(OXLDataReader::Video_Data);
+    ASSERT_EQ(ReadForward(*reader, k - 1).size(), k);
+    const ExpectedDelivery& want = sync[DeliveryAtOrBefore(sync, forward[k].first - 1)];
+    const auto back = ReadBackward(*reader, 0);
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back.front().bytes, want.bytes);
+    const auto again = ReadForward(*reader, 0);
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again.front().bytes, want.bytes);
+    EXPECT_NEAR(again.front().time, want.pts, 1e-6);
+  }
+}
+
+// A buffer one byte short is refused with the size needed, and the read can
+// be repeated with a larger one.
+TEST_P(QtFileVideoReading, ABufferTooSmallReportsTheSizeAndKeepsThePosition) {
+  const auto expected = ExpectedVideoDeliveries(Fixture(), GetParam().longGop);
+  auto reader = OpenReader(OXLDataReader::Video_Data);
+  const unsigned int need = static_cast<unsigned int>(expected.front().bytes.size());
+  std::vector<unsigned char> buffer(need);
+  unsigned char* data = buffer.data();
+  unsigned int size = 0;
+  double time = -1;
+  EXPECT_EQ(reader->GetNextData(data, need - 1, &size, &time), 101);
+  EXPECT_EQ(size, need);
+  ASSERT_EQ(reader->GetNextData(data, need, &size, &time), 0);
+  EXPECT_EQ(std::string(buffer.begin(), buffer.end()), expected.front().bytes);
+  if (expected.size() < 2) return;
+  const auto second = ReadForward(*reader, 0);
+  ASSERT_EQ(second.size(), 1u);
+  EXPECT_EQ(second.front().bytes, expected[1].bytes);
+}
+
+// Framework samples carry the same bytes; their start counts frames at the
+// rate of the video system: the truncation of rate x time. At 29.97 the
+// rate 2997/100 is a little below 30000/1001, so frame k > 0 counts as k - 1.
+TEST_P(QtFileVideoReading, SampleContainersCarryTheFramesAtTheSystemRate) {
+  const auto expected = ExpectedVideoDeliveries(Fixture(), GetParam().longGop);
+  auto reader = OpenReader(OXLDataReader::Video_Data);
+  const qel::EditRate rate = SystemRate(VideoSystemOf(Video()));
+  for (const ExpectedDelivery& want : expected) {
+    SCOPED_TRACE("packet " + std::to_string(want.first));
+    auto container = reader->GetNextDataSampleContainer();
+    ASSERT_NE(container, nullptr);
+    auto buffer = container->GetSample()->GetBuffer();
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer->GetData()), buffer->GetSize()), want.bytes);
+    const qel::TimeLimits& limits = container->GetSample()->GetTimeLimits();
+    // A product that is a whole number in exact arithmetic may truncate either way in floating point.
+    const double frames = double(rate.numerator) / rate.denominator * want.pts;
+    const int64_t start = limits.start.GetTimeNumber();
+    EXPECT_TRUE(start == int64_t(frames - 1e-9) || start == int64_t(frames + 1e-9)) << start << " for " << frames;
+    EXPECT_EQ(limits.duration, 1);
+  }
+  EXPECT_THROW(reader->GetNextDataSampleContainer(), qel::QELRuntimeError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Movies, QtFileVideoReading, testing::ValuesIn(AllCases()), CaseName);
+
+// An AAC track's first packet holds the encoder's start-up samples; the edit
+// list starts the track after it, and so does the reader, which then reports
+// times a further 2112 samples earlier (the usual AAC priming). PCM chunks
+// are delivered whole from the first sample on.
+TEST_P(QtFileAudioReading, EveryAudioByteIsDeliveredOnceInOrder) {
+  const auto& audio = Fixture().probe.Stream("a:0");
+  std::vector<ProbePacket> packets;
+  for (const auto& p : Fixture().probe.Packets("a:0"))
+    if (p.pts.value_or(0) >= 0) packets.push_back(p);
+  std::string expected;
+  for (const auto& p : packets) expected += oxltest::ReadFileBytes(Fixture().path, p.pos.value_or(0), p.size);
+
+  auto reader = OpenReader(OXLDataReader::Audio_Data);
+  const auto deliveries = ReadForward(*reader, packets.size() * 4 + 16);
+  std::string delivered;
+  for (const auto& d : deliveries) delivered += d.bytes;
+  EXPECT_EQ(delivered.size(), expected.size());
+  EXPECT_EQ(Md5Hash(delivered), Md5Hash(expected));
+
+  const bool aac = GetParam().audioTag == "mp4a";
+  if (aac) {
+    ASSERT_EQ(deliveries.size(), packets.size());
+  }
+  const double bytesPerSecond = double(audio.sampleRate) * audio.channels * audio.bitsPerSample / 8;
+  uint64_t before = 0;
+  for (size_t i = 0; i < deliveries.size(); ++i) {
+    SCOPED_TRACE("delivery " + std::to_string(i));
+    const double want = aac ? Seconds(packets[i].pts.value_or(0), audio) - 2112.0 / audio.sampleRate
+                            : before / bytesPerSecond;
+    EXPECT_NEAR(deliveries[i].time, want, 1e-6);
+    before += deliveries[i].bytes.size();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Movies, QtFileAudioReading, testing::ValuesIn(CasesWithAudio()), CaseName);
+
+TEST_P(QtFileDescription, VideoSystemAndCodecFollowTheFile) {
+  auto reader = OpenReader(OXLDataReader::Video_Data);
+  EXPECT_EQ(reader->GetVideoSystem(), VideoSystemOf(Video()));
+  EXPECT_EQ(reader->GetSystemEditRate(), SystemRate(VideoSystemOf(Video())));
+  EXPECT_EQ(reader->GetVideoCodec(), GetParam().videoType);
+  // The sound reader of the same movie takes the video system from its video track.
+  if (!GetParam().audioTag.empty()) {
+    EXPECT_EQ(OpenReader(OXLDataReader::Audio_Data)->GetVideoSystem(), VideoSystemOf(Video()));
+  }
+}
+
+TEST_P(QtFileDescription, VideoInfoDescribesThePicture) {
+  auto reader = OpenReader(OXLDataReader::Video_Data);
+  OXLDataReader::VIDEO_INFO info{};
+  ASSERT_TRUE(reader->GetVideoInfo(info));
+  EXPECT_EQ(info.VideoType, GetParam().videoType);
+  const int height = GetParam().describedHeight ? GetParam().describedHeight : Video().height;
+  EXPECT_EQ(info.Width, unsigned(Video().width));
+  EXPECT_EQ(info.Height, unsigned(height));
+  EXPECT_EQ(info.Resolution, ResolutionOfHeight(height));
+  EXPECT_EQ(info.AspectRatio, AspectCodeOf(Video().width, height, Video().sampleAspectRatio));
+  EXPECT_EQ(info.Progressive, IsProgressiveMovie(Fixture()));
+  EXPECT_EQ(info.EditRate, SystemRate(VideoSystemOf(Video())));
+  // QuickTime graphics formats report their pixel depth: 24 for RGB.
+  EXPECT_EQ(info.GraphicsFlag, GetParam().videoTag == "rle " ? 24 : 0);
+  EXPECT_EQ(info.Reserved, 0u);
+}
+
+// In and out points count fields (frames at 50 and 59.94) from the
+// timecode FFmpeg wrote; interlaced material ends on a whole frame.
+TEST_P(QtFileDescription, InAndOutPointsSpanTheTimecodedMaterial) {
+  const auto system = VideoSystemOf(Video());
+  const unsigned int fieldsPerFrame = FieldsPerFrame(Video());
+  const unsigned int nominalFps = static_cast<unsigned int>(std::lround(FrameRate(Video())));
+  const std::string& timecode = Video().timecode;
+  const uint32_t in = timecode.empty() ? 0 : TimecodeFrames(timecode, nominalFps) * fieldsPerFrame;
+  const double fieldSeconds = 1.0 / (FrameRate(Video()) * fieldsPerFrame);
+  uint32_t out = in + static_cast<uint32_t>(ContentSeconds(VideoPackets(), Video()) / fieldSeconds + 0.5);
+  if (!IsProgressiveMovie(Fixture())) out &= ~1u;
+
+  auto reader = OpenReader(OXLDataReader::Video_Data);
+  EXPECT_EQ(reader->GetStartTimecode(), in);
+  unsigned int gotIn = 1, gotOut = 1, gotSystem = 1;
+  ASSERT_EQ(reader->GetInOut(&gotIn, &gotOut, &gotSystem), 0);
+  EXPECT_EQ(gotIn, in);
+  EXPECT_EQ(gotOut, out);
+  EXPECT_EQ(gotSystem, unsigned(system));
+}
+
+INSTANTIATE_TEST_SUITE_P(Movies, QtFileDescription, testing::ValuesIn(AllCases()), CaseName);

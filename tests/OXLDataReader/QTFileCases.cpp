@@ -1,0 +1,276 @@
+#include "QTFileCases.h"
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "support/QtMovieAtoms.h"
+
+using namespace oxltest;
+using namespace OXLDataReader;
+
+namespace qtfiles {
+namespace {
+
+const char* kTone = "-f lavfi -i sine=frequency=1000:sample_rate=48000 ";
+const unsigned int kReadBufferSize = 4 << 20;  // larger than any fixture's frame or GOP
+
+std::string Picture(const std::string& size, const std::string& rate) {
+  return "-f lavfi -i testsrc=size=" + size + ":rate=" + rate + " ";
+}
+
+// Interlaced coding with the field order written into the movie.
+std::string Interlaced(const std::string& order) { return "-vf setfield=" + order + " -flags +ildct+ilme "; }
+
+std::vector<QtFileCase> MakeCases() {
+  const std::string intra264 =
+      Picture("1920x1080", "25") + "-t 0.08 -c:v libx264 -pix_fmt yuv422p10le -x264-params avcintra-class=100 -f h264";
+  return {
+      {"prores_proxy_25_twos", {"prores_ks", "pcm_s16be"},
+       {Picture("64x48", "25") + kTone + "-t 0.24 -c:v prores_ks -profile:v 0 -c:a pcm_s16be -timecode 10:00:00:00"},
+       "apco", ProResProxy_Video, false, "twos"},
+      {"prores_lt_2997i_sowt", {"prores_ks", "pcm_s16le"},
+       {Picture("64x48", "30000/1001") + kTone + Interlaced("tff") +
+        "-t 0.2 -c:v prores_ks -profile:v 1 -c:a pcm_s16le -timecode '01:00:00;02'"},
+       "apcs", ProResLT_Video, false, "sowt"},
+      {"prores_422_50_in24", {"prores_ks", "pcm_s24be"},
+       {Picture("64x48", "50") + kTone + "-t 0.16 -c:v prores_ks -profile:v 2 -c:a pcm_s24be -timecode 10:00:00:00"},
+       "apcn", ProRes_Video, false, "in24"},
+      // 96 kHz sound needs a version-2 description, for which FFmpeg writes "lpcm".
+      {"prores_hq_5994_lpcm", {"prores_ks", "pcm_s16le"},
+       {Picture("64x48", "60000/1001") + "-f lavfi -i sine=frequency=1000:sample_rate=96000 " +
+        "-t 0.15 -c:v prores_ks -profile:v 3 -c:a pcm_s16le -timecode '10:00:00;00'"},
+       "apch", ProResHigh_Video, false, "lpcm"},
+      {"dv25_pal_169", {"dvvideo", "pcm_s16be"},
+       {Picture("720x576", "25") + kTone + Interlaced("bff") +
+        "-t 0.2 -aspect 16:9 -c:v dvvideo -pix_fmt yuv420p -c:a pcm_s16be -timecode 10:00:00:00"},
+       "dvcp", DV25_Video, false, "twos"},
+      {"dv25_ntsc_43", {"dvvideo"},
+       {Picture("720x480", "30000/1001") + "-t 0.17 -aspect 4:3 -c:v dvvideo -pix_fmt yuv411p -timecode '01:00:00;02'"},
+       "dvc ", DV25_Video, false, ""},
+      {"dvcpro50_pal", {"dvvideo", "pcm_s16le"},
+       {Picture("720x576", "25") + kTone + "-t 0.16 -c:v dvvideo -pix_fmt yuv422p -c:a pcm_s16le"},
+       "dv5p", DVCPro50_Video, false, "sowt"},
+      {"dvcpro50_ntsc", {"dvvideo"},
+       {Picture("720x480", "30000/1001") + "-t 0.17 -c:v dvvideo -pix_fmt yuv422p"},
+       "dv5n", DVCPro50_Video, false, ""},
+      {"dvcprohd_1080i50", {"dvvideo"},
+       {Picture("1440x1080", "25") + Interlaced("tff") + "-t 0.12 -c:v dvvideo -pix_fmt yuv422p"},
+       "dvh5", DVCPro100_Video, false, ""},
+      {"dvcprohd_720p50", {"dvvideo"},
+       {Picture("960x720", "50") + "-t 0.1 -c:v dvvideo -pix_fmt yuv422p -timecode 10:00:00:00"},
+       "dvhq", DVCPro720P_Video, false, ""},
+      {"dvcprohd_720p5994", {"dvvideo"},
+       {Picture("960x720", "60000/1001") + "-t 0.1 -c:v dvvideo -pix_fmt yuv422p"},
+       "dvhp", DVCPro720P_Video, false, ""},
+      // VC-3 frame sizes: 606208 bytes for 120/145 Mb/s 1080 lines, 917504 for the 185/220 Mb/s class.
+      {"dnxhd_1080_25", {"dnxhd"},
+       {Picture("1920x1080", "25") + "-t 0.12 -c:v dnxhd -b:v 120M -pix_fmt yuv422p"},
+       "AVdn", DNxHD_Video, false, ""},
+      {"dnxhd_1080_2997_high", {"dnxhd", "pcm_s16be"},
+       {Picture("1920x1080", "30000/1001") + kTone + "-t 0.1 -c:v dnxhd -b:v 220M -pix_fmt yuv422p -c:a pcm_s16be"},
+       "AVdn", DNxHDHigh_Video, false, "twos"},
+      // D-10 codes 608 lines; the movie describes the 576 of the picture.
+      {"imx50_25", {"mpeg2video", "pcm_s24be"},
+       {Picture("720x608", "25") + kTone + Interlaced("tff") +
+        "-t 0.16 -c:v mpeg2video -vtag mx5p -pix_fmt yuv422p -g 1 -b:v 50M -minrate 50M -maxrate 50M "
+        "-bufsize 2000000 -rc_init_occupancy 2000000 -intra_vlc 1 -non_linear_quant 1 -qmin 1 -qmax 12 -dc 10 "
+        "-c:a pcm_s24be -timecode 10:00:00:00"},
+       "mx5p", IMX50_Video, false, "in24", false, 576},
+      {"mjpeg_2997_sowt", {"mjpeg", "pcm_s16le"},
+       {Picture("64x48", "30000/1001") + kTone + "-t 0.2 -c:v mjpeg -pix_fmt yuvj420p -c:a pcm_s16le"},
+       "jpeg", MjpegFrame_Video, false, "sowt"},
+      // Key frames every 12 frames, delta frames between them.
+      {"qtrle_50_in24", {"qtrle", "pcm_s24be"},
+       {Picture("64x48", "50") + kTone + "-t 0.3 -c:v qtrle -pix_fmt rgb24 -g 12 -c:a pcm_s24be"},
+       "rle ", RLE_Graphical, false, "in24"},
+      {"h264_25_aac", {"libx264", "aac"},
+       {Picture("64x48", "25") + kTone +
+        "-t 1.2 -c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -c:a aac -timecode 10:00:00:00"},
+       "avc1", H264_Video, true, "mp4a"},
+      {"h264_5994_aac", {"libx264", "aac"},
+       {Picture("64x48", "60000/1001") + kTone +
+        "-t 0.5 -c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -c:a aac -timecode '10:00:00;00'"},
+       "avc1", H264_Video, true, "mp4a"},
+      // x264 writes AVC-Intra only into a raw stream (no separate headers);
+      // the stream is then put into a movie under the 1080p25 class-100 tag.
+      {"avcintra100_1080p25", {"libx264"}, {intra264, "-r 25 -f h264 -i {prev} -c copy -tag:v ai12"},
+       "ai12", AVC_I_100, false, "", true},
+  };
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+uint32_t Be32(const std::string& bytes, size_t at) {
+  uint32_t v = 0;
+  for (size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
+  return v;
+}
+
+std::vector<Delivery> Read(COXLDataReader& reader, size_t limit, bool forward) {
+  std::vector<unsigned char> buffer(kReadBufferSize);
+  std::vector<Delivery> deliveries;
+  while (deliveries.size() <= limit) {
+    unsigned char* data = buffer.data();
+    unsigned int size = 0;
+    double time = -1.0;
+    const int result = forward ? reader.GetNextData(data, kReadBufferSize, &size, &time)
+                               : reader.GetPrevData(data, kReadBufferSize, &size, &time);
+    if (result == 100) break;
+    EXPECT_EQ(result, 0) << "after " << deliveries.size() << " deliveries";
+    if (result != 0) break;
+    deliveries.push_back({std::string(reinterpret_cast<const char*>(data), size), time});
+  }
+  return deliveries;
+}
+
+}  // namespace
+
+void PrintTo(const QtFileCase& c, std::ostream* os) { *os << c.name; }
+
+const std::vector<QtFileCase>& AllCases() {
+  static const std::vector<QtFileCase> cases = MakeCases();
+  return cases;
+}
+
+std::vector<QtFileCase> CasesWithAudio() {
+  std::vector<QtFileCase> result;
+  for (const auto& c : AllCases())
+    if (!c.audioTag.empty()) result.push_back(c);
+  return result;
+}
+
+std::string CaseName(const testing::TestParamInfo<QtFileCase>& info) { return info.param.name; }
+
+void QtFileTest::SetUp() {
+  const QtFileCase& c = GetParam();
+  if (!HasFFmpegTools()) GTEST_SKIP() << "ffmpeg/ffprobe not available";
+  for (const auto& encoder : c.encoders)
+    if (!HasEncoder(encoder)) GTEST_SKIP() << "this ffmpeg has no " << encoder << " encoder";
+  try {
+    m_Fixture = &GetMediaFixture(c.name + ".mov", c.steps);
+  } catch (const std::runtime_error& e) {
+    if (c.mayBeUnsupported) GTEST_SKIP() << "this FFmpeg cannot make " << c.name << ": " << e.what();
+    FAIL() << e.what();
+  }
+  ASSERT_EQ(Video().codecTag, c.videoTag) << "FFmpeg did not write the wanted video format";
+  if (!c.audioTag.empty()) {
+    ASSERT_EQ(Fixture().probe.Stream("a:0").codecTag, c.audioTag);
+  }
+}
+
+std::unique_ptr<CQTDataReader> QtFileTest::OpenReader(OXLDataReader::DataType type) const {
+  auto reader = std::make_unique<CQTDataReader>(type, "qt-file-test");
+  EXPECT_EQ(reader->Open(m_Fixture->path.c_str(), false), 0) << m_Fixture->path;
+  return reader;
+}
+
+double Seconds(int64_t ticks, const ProbeStream& stream) {
+  return double(ticks) * double(stream.timeBaseNum) / double(stream.timeBaseDen);
+}
+
+double FrameRate(const ProbeStream& stream) {
+  const size_t slash = stream.frameRate.find('/');
+  if (slash == std::string::npos) return 0.0;
+  const double den = std::stod(stream.frameRate.substr(slash + 1));
+  return den == 0 ? 0.0 : std::stod(stream.frameRate.substr(0, slash)) / den;
+}
+
+OxlTbx::VideoSystem VideoSystemOf(const ProbeStream& stream) {
+  const double fps = FrameRate(stream);
+  if (std::fabs(fps - 25.0) < 1e-6) return OxlTbx::VS_PAL;
+  if (std::fabs(fps - 30000.0 / 1001) < 1e-6) return OxlTbx::VS_NTSCDrop;
+  if (std::fabs(fps - 50.0) < 1e-6) return OxlTbx::VS_FieldPAL;
+  if (std::fabs(fps - 60000.0 / 1001) < 1e-6) return OxlTbx::VS_FieldNTSCDrop;
+  return OxlTbx::VS_Invalid;
+}
+
+unsigned int FieldsPerFrame(const ProbeStream& stream) {
+  const OxlTbx::VideoSystem system = VideoSystemOf(stream);
+  return system == OxlTbx::VS_PAL || system == OxlTbx::VS_NTSCDrop ? 2 : 1;
+}
+
+std::vector<ExpectedDelivery> ExpectedVideoDeliveries(const MediaFixture& fixture, bool longGop) {
+  const ProbeStream& video = fixture.probe.Stream("v:0");
+  const std::vector<ProbePacket>& packets = fixture.probe.Packets("v:0");
+  std::vector<ExpectedDelivery> deliveries;
+  for (size_t i = 0; i < packets.size(); ++i) {
+    if (longGop && !packets[i].IsKey()) {
+      if (deliveries.empty()) throw std::runtime_error("long GOP stream starts without a key frame");
+      ++deliveries.back().count;
+      continue;
+    }
+    ExpectedDelivery d;
+    d.first = i;
+    d.md5 = packets[i].dataHash;
+    d.pts = Seconds(packets[i].pts.value_or(0), video);
+    d.dts = Seconds(packets[i].dts.value_or(0), video);
+    deliveries.push_back(d);
+  }
+  for (auto& d : deliveries) {
+    for (size_t i = d.first; i < d.first + d.count; ++i)
+      d.bytes += ReadFileBytes(fixture.path, packets[i].pos.value_or(0), packets[i].size);
+    if (d.count > 1) d.md5 = Md5Hash(d.bytes);
+  }
+  return deliveries;
+}
+
+std::vector<ExpectedDelivery> SyncDeliveries(const MediaFixture& fixture,
+                                             const std::vector<ExpectedDelivery>& deliveries) {
+  const std::vector<ProbePacket>& packets = fixture.probe.Packets("v:0");
+  std::vector<ExpectedDelivery> sync;
+  for (const auto& d : deliveries)
+    if (packets[d.first].IsKey()) sync.push_back(d);
+  return sync;
+}
+
+size_t DeliveryAtOrBefore(const std::vector<ExpectedDelivery>& deliveries, size_t packet) {
+  size_t found = 0;
+  for (size_t i = 0; i < deliveries.size() && deliveries[i].first <= packet; ++i) found = i;
+  return found;
+}
+
+std::vector<Delivery> ReadForward(COXLDataReader& reader, size_t limit) { return Read(reader, limit, true); }
+
+std::vector<Delivery> ReadBackward(COXLDataReader& reader, size_t limit) { return Read(reader, limit, false); }
+
+std::optional<int> FieldCountAtom(const std::string& path) {
+  const std::string file = ReadWholeFile(path);
+  // Top-level atoms up to the movie atom; "fiel" is searched inside it only.
+  size_t at = 0;
+  while (at + 8 <= file.size()) {
+    uint64_t size = Be32(file, at);
+    if (size == 1 && at + 16 <= file.size()) size = uint64_t(Be32(file, at + 8)) << 32 | Be32(file, at + 12);
+    if (size < 8 || at + size > file.size()) return std::nullopt;
+    if (file.compare(at + 4, 4, "moov") == 0) {
+      const std::string moov = file.substr(at, size);
+      const std::string marker("\0\0\0\x0a" "fiel", 8);
+      const size_t found = moov.find(marker);
+      if (found == std::string::npos) return std::nullopt;
+      return static_cast<unsigned char>(moov[found + 8]);
+    }
+    at += size;
+  }
+  return std::nullopt;
+}
+
+uint32_t TimecodeFrames(const std::string& text, unsigned int fps) {
+  unsigned int hh = 0, mm = 0, ss = 0, ff = 0;
+  char sep = ':';
+  if (std::sscanf(text.c_str(), "%u:%u:%u%c%u", &hh, &mm, &ss, &sep, &ff) != 5)
+    throw std::runtime_error("not a timecode: " + text);
+  const uint32_t minutes = hh * 60 + mm;
+  uint32_t frames = (minutes * 60 + ss) * fps + ff;
+  // SMPTE 12M drop frame: 2 (at 30) or 4 (at 60) numbers skipped each minute but every tenth.
+  if (sep == ';') frames -= (fps / 15) * (minutes - minutes / 10);
+  return frames;
+}
+
+}  // namespace qtfiles
