@@ -15,6 +15,11 @@
 //
 // For long-GOP video (neither intra nor HDV) one delivery is a sync sample
 // and the samples that follow it up to the next sync sample.
+//
+// Positioning lands on a sync sample and reports its decode time; for
+// long-GOP material with reordered frames the first one decodes before 0,
+// so GoToTimeOffset may answer a negative time and GoToFieldOffset then
+// reports a negative field count as a 32-bit two's complement value.
 #include <ctime>
 #include <memory>
 #include <string>

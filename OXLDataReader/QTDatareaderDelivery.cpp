@@ -182,8 +182,13 @@ int CQTDataReader::GoToFieldOffset(unsigned int field, unsigned int* reached) {
   UpdateFragments();
   double t = field * m_dFieldDuration;
   const int result = GoToTimeOffset(t);
-  if (reached && m_dFieldDuration != 0)
-    *reached = static_cast<unsigned int>(t / m_dFieldDuration + (t < 0 ? -0.01 : 0.01));
+  if (reached && m_dFieldDuration != 0) {
+    // Long-GOP material lands on a sync sample that decodes before time 0:
+    // its negative field count goes out in two's complement. Converting a
+    // negative double straight to unsigned is undefined, so go through int64.
+    const double fields = std::max(-1e18, std::min(1e18, t / m_dFieldDuration + (t < 0 ? -0.01 : 0.01)));
+    *reached = static_cast<unsigned int>(static_cast<int64_t>(fields));
+  }
   return result;
 }
 
