@@ -3,6 +3,7 @@
 // AAC sound. What it delivers is checked against ffprobe's packets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "QTFileCases.h"
@@ -17,7 +18,6 @@ using oxltest::ProbePacket;
 namespace {
 
 class QtFileVideoReading : public QtFileTest {};
-class QtFileAudioReading : public QtFileTest {};
 class QtFileDescription : public QtFileTest {};
 
 // The edit rate of a video system, as the framework counts frames.
@@ -175,38 +175,123 @@ TEST_P(QtFileVideoReading, SampleContainersCarryTheFramesAtTheSystemRate) {
 
 INSTANTIATE_TEST_SUITE_P(Movies, QtFileVideoReading, testing::ValuesIn(AllCases()), CaseName);
 
-// An AAC track's first packet holds the encoder's start-up samples; the edit
-// list starts the track after it, and so does the reader, which then reports
-// times a further 2112 samples earlier (the usual AAC priming). PCM chunks
-// are delivered whole from the first sample on.
+// Every sound track of the movie in turn, read from a reader made for sound.
+class QtFileAudioReading : public QtFileTest {
+ protected:
+  std::vector<const oxltest::ProbeStream*> AudioStreams() const {
+    std::vector<const oxltest::ProbeStream*> streams;
+    for (const auto& s : Fixture().probe.streams)
+      if (s.codecType == "audio") streams.push_back(&s);
+    return streams;
+  }
+  static bool IsAac(const oxltest::ProbeStream& stream) { return stream.codecTag == "mp4a"; }
+
+  // An AAC track's first packet holds the encoder's start-up samples; the
+  // edit list starts the track after it, and so does the reader. PCM tracks
+  // start with their first sample.
+  std::vector<ProbePacket> PlayedPackets(const oxltest::ProbeStream& stream) const {
+    std::vector<ProbePacket> packets;
+    for (const auto& p : Fixture().probe.packets.at(size_t(stream.index)))
+      if (p.pts.value_or(0) >= 0) packets.push_back(p);
+    return packets;
+  }
+  std::string BytesOf(const std::vector<ProbePacket>& packets) const {
+    std::string bytes;
+    for (const auto& p : packets) bytes += oxltest::ReadFileBytes(Fixture().path, p.pos.value_or(0), p.size);
+    return bytes;
+  }
+  // A sound reader on the n-th sound track.
+  std::unique_ptr<CQTDataReader> OpenTrack(size_t n) const {
+    auto reader = OpenReader(OXLDataReader::Audio_Data);
+    if (n > 0) {
+      EXPECT_EQ(reader->SelectDataStream(int(n)), 0);
+    }
+    return reader;
+  }
+};
+
+std::string Joined(const std::vector<Delivery>& deliveries) {
+  std::string bytes;
+  for (const auto& d : deliveries) bytes += d.bytes;
+  return bytes;
+}
+
+// PCM chunks are delivered whole, each at the time of its first sample;
+// AAC packets one by one, reported 2112 samples (the usual AAC priming)
+// earlier than they play.
 TEST_P(QtFileAudioReading, EveryAudioByteIsDeliveredOnceInOrder) {
-  const auto& audio = Fixture().probe.Stream("a:0");
-  std::vector<ProbePacket> packets;
-  for (const auto& p : Fixture().probe.Packets("a:0"))
-    if (p.pts.value_or(0) >= 0) packets.push_back(p);
-  std::string expected;
-  for (const auto& p : packets) expected += oxltest::ReadFileBytes(Fixture().path, p.pos.value_or(0), p.size);
+  const auto streams = AudioStreams();
+  for (size_t n = 0; n < streams.size(); ++n) {
+    const auto& audio = *streams[n];
+    SCOPED_TRACE("sound track " + std::to_string(n));
+    const auto packets = PlayedPackets(audio);
+    const std::string expected = BytesOf(packets);
+    auto reader = OpenTrack(n);
+    const auto deliveries = ReadForward(*reader, packets.size() * 4 + 16);
+    const std::string delivered = Joined(deliveries);
+    EXPECT_EQ(delivered.size(), expected.size());
+    EXPECT_EQ(Md5Hash(delivered), Md5Hash(expected));
+    if (IsAac(audio)) {
+      ASSERT_EQ(deliveries.size(), packets.size());
+    }
+    const double bytesPerSecond = double(audio.sampleRate) * audio.channels * audio.bitsPerSample / 8;
+    uint64_t before = 0;
+    for (size_t i = 0; i < deliveries.size(); ++i) {
+      SCOPED_TRACE("delivery " + std::to_string(i));
+      const double want = IsAac(audio) ? Seconds(packets[i].pts.value_or(0), audio) - 2112.0 / audio.sampleRate
+                                       : before / bytesPerSecond;
+      EXPECT_NEAR(deliveries[i].time, want, 1e-6);
+      before += deliveries[i].bytes.size();
+    }
+  }
+}
 
+// Backwards from the end the same deliveries come in reverse. Reading
+// backwards runs to the track's first sample, so for AAC the packet before
+// the edit start is delivered last.
+TEST_P(QtFileAudioReading, BackwardFromTheEndDeliversTheSameInReverse) {
+  const auto streams = AudioStreams();
+  for (size_t n = 0; n < streams.size(); ++n) {
+    SCOPED_TRACE("sound track " + std::to_string(n));
+    const auto& all = Fixture().probe.packets.at(size_t(streams[n]->index));
+    auto reader = OpenTrack(n);
+    auto forward = ReadForward(*reader, all.size() * 4 + 16);
+    ASSERT_EQ(reader->GoToDataEnd(), 0);
+    auto backward = ReadBackward(*reader, all.size() * 4 + 16);
+    std::reverse(backward.begin(), backward.end());
+    if (IsAac(*streams[n])) {
+      ASSERT_FALSE(backward.empty());
+      EXPECT_EQ(backward.front().bytes, BytesOf({all.front()}));
+      backward.erase(backward.begin());
+    }
+    ASSERT_EQ(backward.size(), forward.size());
+    for (size_t i = 0; i < forward.size(); ++i) {
+      EXPECT_EQ(backward[i].bytes, forward[i].bytes) << "delivery " << i;
+      EXPECT_NEAR(backward[i].time, forward[i].time, 1e-9) << "delivery " << i;
+    }
+  }
+}
+
+// One entry per sound track: its rate (the media time scale, which FFmpeg
+// sets to the sample rate), channels and codec (AAC 3, PCM 0).
+TEST_P(QtFileAudioReading, AudioInfosDescribeEveryTrack) {
+  const auto streams = AudioStreams();
   auto reader = OpenReader(OXLDataReader::Audio_Data);
-  const auto deliveries = ReadForward(*reader, packets.size() * 4 + 16);
-  std::string delivered;
-  for (const auto& d : deliveries) delivered += d.bytes;
-  EXPECT_EQ(delivered.size(), expected.size());
-  EXPECT_EQ(Md5Hash(delivered), Md5Hash(expected));
-
-  const bool aac = GetParam().audioTag == "mp4a";
-  if (aac) {
-    ASSERT_EQ(deliveries.size(), packets.size());
+  std::vector<MediaTool::AudioStream<const char*>> infos;
+  int channels = 0;
+  for (const auto* s : streams) channels += s->channels;
+  EXPECT_EQ(reader->GetAudioInfos(infos), channels);
+  ASSERT_EQ(infos.size(), streams.size());
+  std::vector<int> perTrack(8, -1);
+  EXPECT_EQ(reader->GetDataStreams(perTrack.data(), int(perTrack.size())), int(streams.size()));
+  for (size_t n = 0; n < streams.size(); ++n) {
+    SCOPED_TRACE("sound track " + std::to_string(n));
+    EXPECT_EQ(infos[n].SampleRate, unsigned(streams[n]->sampleRate));
+    EXPECT_EQ(infos[n].Channels, unsigned(streams[n]->channels));
+    EXPECT_EQ(infos[n].Codec, IsAac(*streams[n]) ? 3u : 0u);
+    EXPECT_EQ(perTrack[n], streams[n]->channels);
   }
-  const double bytesPerSecond = double(audio.sampleRate) * audio.channels * audio.bitsPerSample / 8;
-  uint64_t before = 0;
-  for (size_t i = 0; i < deliveries.size(); ++i) {
-    SCOPED_TRACE("delivery " + std::to_string(i));
-    const double want = aac ? Seconds(packets[i].pts.value_or(0), audio) - 2112.0 / audio.sampleRate
-                            : before / bytesPerSecond;
-    EXPECT_NEAR(deliveries[i].time, want, 1e-6);
-    before += deliveries[i].bytes.size();
-  }
+  EXPECT_EQ(reader->GetDataStreams(nullptr, 0), streams.front()->channels);
 }
 
 INSTANTIATE_TEST_SUITE_P(Movies, QtFileAudioReading, testing::ValuesIn(CasesWithAudio()), CaseName);

@@ -69,8 +69,10 @@ std::vector<QtFileCase> MakeCases() {
       {"dnxhd_1080_25", {"dnxhd"},
        {Picture("1920x1080", "25") + "-t 0.12 -c:v dnxhd -b:v 120M -pix_fmt yuv422p"},
        "AVdn", DNxHD_Video, false, ""},
-      {"dnxhd_1080_2997_high", {"dnxhd", "pcm_s16be"},
-       {Picture("1920x1080", "30000/1001") + kTone + "-t 0.1 -c:v dnxhd -b:v 220M -pix_fmt yuv422p -c:a pcm_s16be"},
+      // Two sound tracks: mono 16-bit at 48 kHz, stereo 24-bit at 44.1 kHz.
+      {"dnxhd_1080_2997_high", {"dnxhd", "pcm_s16be", "pcm_s24be"},
+       {Picture("1920x1080", "30000/1001") + kTone + "-f lavfi -i sine=frequency=500:sample_rate=44100 " +
+        "-map 0 -map 1 -map 2 -t 0.1 -c:v dnxhd -b:v 220M -pix_fmt yuv422p -c:a:0 pcm_s16be -c:a:1 pcm_s24be -ac:a:1 2"},
        "AVdn", DNxHDHigh_Video, false, "twos"},
       // D-10 codes 608 lines; the movie describes the 576 of the picture.
       {"imx50_25", {"mpeg2video", "pcm_s24be"},
@@ -151,18 +153,25 @@ std::string CaseName(const testing::TestParamInfo<QtFileCase>& info) { return in
 
 void QtFileTest::SetUp() {
   const QtFileCase& c = GetParam();
+  const std::string name = c.name + ".mov";
+  m_Fixture = FindMediaFixture(name, c.steps);
+  if (!m_Fixture) MakeFixture(c, name);
+  if (IsSkipped() || HasFatalFailure()) return;
+  ASSERT_EQ(Video().codecTag, c.videoTag) << "FFmpeg did not write the wanted video format";
+  if (!c.audioTag.empty()) {
+    ASSERT_EQ(Fixture().probe.Stream("a:0").codecTag, c.audioTag);
+  }
+}
+
+void QtFileTest::MakeFixture(const QtFileCase& c, const std::string& name) {
   if (!HasFFmpegTools()) GTEST_SKIP() << "ffmpeg/ffprobe not available";
   for (const auto& encoder : c.encoders)
     if (!HasEncoder(encoder)) GTEST_SKIP() << "this ffmpeg has no " << encoder << " encoder";
   try {
-    m_Fixture = &GetMediaFixture(c.name + ".mov", c.steps);
+    m_Fixture = &GetMediaFixture(name, c.steps);
   } catch (const std::runtime_error& e) {
     if (c.mayBeUnsupported) GTEST_SKIP() << "this FFmpeg cannot make " << c.name << ": " << e.what();
     FAIL() << e.what();
-  }
-  ASSERT_EQ(Video().codecTag, c.videoTag) << "FFmpeg did not write the wanted video format";
-  if (!c.audioTag.empty()) {
-    ASSERT_EQ(Fixture().probe.Stream("a:0").codecTag, c.audioTag);
   }
 }
 

@@ -68,6 +68,8 @@ class QtFileTest : public testing::TestWithParam<QtFileCase> {
   std::unique_ptr<CQTDataReader> OpenReader(OXLDataReader::DataType type) const;
 
  private:
+  // Makes the fixture, or skips the test when this FFmpeg cannot.
+  void MakeFixture(const QtFileCase& c, const std::string& name);
   const oxltest::MediaFixture* m_Fixture = nullptr;
 };
 

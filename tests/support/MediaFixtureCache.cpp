@@ -82,40 +82,67 @@ void MakeFixture(const std::vector<std::string>& steps, const fs::path& output, 
   }
 }
 
-MediaFixture LoadOrMake(const std::string& name, const std::vector<std::string>& steps) {
+struct CachePaths {
+  fs::path dir, file, probe;
+};
+
+CachePaths PathsOf(const std::string& name, const std::vector<std::string>& steps) {
   std::string recipe = FFmpegIdentity();
   for (const auto& step : steps) recipe += "\n" + step;
-  const fs::path dir = CacheDirectory();
-  const fs::path file = dir / (Hex(Fnv1a(recipe)) + "-" + name);
-  const fs::path probe = file.string() + ".probe";
-  // The probe text is written last: its presence means the fixture is whole.
-  if (!fs::exists(probe)) {
-    const std::string unique = "tmp-" + std::to_string(getpid()) + "-";
-    const fs::path scratch = dir / (unique + file.filename().string());
-    try {
-      MakeFixture(steps, scratch, scratch.string());
-    } catch (...) {
-      boost::system::error_code ignored;
-      fs::remove(scratch, ignored);
-      throw;
-    }
-    fs::rename(scratch, file);
-    const fs::path probeScratch = dir / (unique + probe.filename().string());
-    WriteText(probeScratch, ProbeFileText(file.string(), true));
-    fs::rename(probeScratch, probe);
+  CachePaths paths;
+  paths.dir = CacheDirectory();
+  paths.file = paths.dir / (Hex(Fnv1a(recipe)) + "-" + name);
+  paths.probe = paths.file.string() + ".probe";
+  return paths;
+}
+
+// The probe text is written last: its presence means the fixture is whole.
+void Make(const CachePaths& paths, const std::vector<std::string>& steps) {
+  const std::string unique = "tmp-" + std::to_string(getpid()) + "-";
+  const fs::path scratch = paths.dir / (unique + paths.file.filename().string());
+  try {
+    MakeFixture(steps, scratch, scratch.string());
+  } catch (...) {
+    boost::system::error_code ignored;
+    fs::remove(scratch, ignored);
+    throw;
   }
-  return MediaFixture{file.string(), ParseProbeOutput(ReadText(probe))};
+  fs::rename(scratch, paths.file);
+  const fs::path probeScratch = paths.dir / (unique + paths.probe.filename().string());
+  WriteText(probeScratch, ProbeFileText(paths.file.string(), true));
+  fs::rename(probeScratch, paths.probe);
+}
+
+using Loaded = std::map<std::vector<std::string>, std::unique_ptr<MediaFixture>>;
+
+// Fixtures parsed by this process, by recipe and name.
+std::unique_ptr<MediaFixture>& Entry(const std::string& name, const std::vector<std::string>& steps) {
+  static Loaded loaded;
+  std::vector<std::string> key(steps);
+  key.push_back(name);
+  return loaded[key];
+}
+
+const MediaFixture* Find(const std::string& name, const std::vector<std::string>& steps, bool make) {
+  std::unique_ptr<MediaFixture>& entry = Entry(name, steps);
+  if (entry) return entry.get();
+  const CachePaths paths = PathsOf(name, steps);
+  if (!fs::exists(paths.probe)) {
+    if (!make) return nullptr;
+    Make(paths, steps);
+  }
+  entry = std::make_unique<MediaFixture>(MediaFixture{paths.file.string(), ParseProbeOutput(ReadText(paths.probe))});
+  return entry.get();
 }
 
 }  // namespace
 
 const MediaFixture& GetMediaFixture(const std::string& name, const std::vector<std::string>& steps) {
-  static std::map<std::vector<std::string>, std::unique_ptr<MediaFixture>> loaded;
-  std::vector<std::string> key(steps);
-  key.push_back(name);
-  std::unique_ptr<MediaFixture>& entry = loaded[key];
-  if (!entry) entry = std::make_unique<MediaFixture>(LoadOrMake(name, steps));
-  return *entry;
+  return *Find(name, steps, true);
+}
+
+const MediaFixture* FindMediaFixture(const std::string& name, const std::vector<std::string>& steps) {
+  return Find(name, steps, false);
 }
 
 }  // namespace oxltest

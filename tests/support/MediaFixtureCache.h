@@ -30,4 +30,8 @@ struct MediaFixture {
 // their output format (-f). Throws std::runtime_error when a step fails.
 const MediaFixture& GetMediaFixture(const std::string& name, const std::vector<std::string>& steps);
 
+// The same fixture when it is already in the cache, else null: lets tests
+// skip asking ffmpeg which encoders it has (a program start per test).
+const MediaFixture* FindMediaFixture(const std::string& name, const std::vector<std::string>& steps);
+
 }  // namespace oxltest
