@@ -17,24 +17,32 @@ class QtFileTimeSeek : public QtFileTest {
     QtFileTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     m_Sync = SyncDeliveries(Fixture(), ExpectedVideoDeliveries(Fixture(), GetParam().longGop));
+    m_Partial = PartialSyncPackets(Fixture());
     m_FrameSeconds = 1.0 / FrameRate(Video());
     int64_t total = 0;
     for (const auto& p : VideoPackets()) total += p.duration.value_or(0);
     m_ContentSeconds = Seconds(total, Video());
   }
 
-  // The delivery a time lookup lands on. The reader looks the time up among
-  // the decode times of the sample table, rounding to the nearest sample
-  // start (half-way goes up); decode times count from the first sample, and
-  // the lookup time is shifted by the earliest presentation time among the
-  // first ten samples (the edit list starts the movie there). It then steps
-  // back to the sync sample at or before that sample: an index into m_Sync.
-  size_t ExpectedLanding(double t) const {
+  struct Landing {
+    size_t sync = 0;       // index into m_Sync
+    bool partial = false;  // on a partial sync sample
+  };
+
+  // Where a time lookup lands. The reader looks the time up among the
+  // decode times of the sample table, rounding to the nearest sample start
+  // (half-way goes up); decode times count from the first sample, and the
+  // lookup time is shifted by the earliest presentation time among the first
+  // ten samples (the edit list starts the movie there). From that sample it
+  // steps back to a full sync sample, or to a partial sync sample that is
+  // presented no later than the time.
+  Landing ExpectedLanding(double t) const {
     const auto& packets = VideoPackets();
     double earliest = Seconds(packets.front().pts.value_or(0), Video());
     for (size_t i = 1; i < std::min<size_t>(10, packets.size()); ++i)
       earliest = std::min(earliest, Seconds(packets[i].pts.value_or(0), Video()));
-    const double lookup = std::max(t, 0.0) - earliest;
+    t = std::max(t, 0.0);
+    const double lookup = t - earliest;
     const int64_t dts0 = packets.front().dts.value_or(0);
     size_t n = 0;
     while (n + 1 < packets.size()) {
@@ -43,7 +51,16 @@ class QtFileTimeSeek : public QtFileTest {
       if (lookup < (start + next) / 2) break;
       ++n;
     }
-    return DeliveryAtOrBefore(m_Sync, n);
+    for (; n > 0; --n) {
+      if (!packets[n].IsKey()) continue;
+      if (!m_Partial[n] || Seconds(packets[n].pts.value_or(0), Video()) <= t) break;
+    }
+    return Landing{DeliveryAtOrBefore(m_Sync, n), m_Partial[n]};
+  }
+
+  // A full sync sample reports its decode time, a partial one its presentation time.
+  double LandingTime(const Landing& landing) const {
+    return landing.partial ? m_Sync[landing.sync].pts : m_Sync[landing.sync].dts;
   }
 
   // The packet whose presentation starts nearest `t` (half-way goes up):
@@ -84,13 +101,14 @@ class QtFileTimeSeek : public QtFileTest {
   }
 
   std::vector<ExpectedDelivery> m_Sync;  // what positioning lands on
+  std::vector<bool> m_Partial;          // per video packet
   double m_FrameSeconds = 0;
   double m_ContentSeconds = 0;
 };
 
 class QtFileFieldSeek : public QtFileTimeSeek {};
 
-// The reached field of a landing: its decode time in fields, truncated
+// The reached field of a landing: its time (see LandingTime) in fields, truncated
 // towards zero after a nudge of 0.01 away from it, as an unsigned count
 // (a negative time wraps).
 unsigned int ReachedField(double seconds, double fieldSeconds) {
@@ -100,19 +118,22 @@ unsigned int ReachedField(double seconds, double fieldSeconds) {
 
 }  // namespace
 
-// Landing on a sync sample: the frame that plays at the time is the sync
-// sample itself or one of those decoded after it before the next one.
+// Landing on a sync sample: without partial sync samples, the frame that
+// plays at the time is the sync sample itself or one of those decoded after
+// it before the next one.
 TEST_P(QtFileTimeSeek, LandsOnTheSyncSampleBeforeTheFramePlayingAtThatTime) {
+  const bool anyPartial = std::find(m_Partial.begin(), m_Partial.end(), true) != m_Partial.end();
   auto reader = OpenReader(OXLDataReader::Video_Data);
   for (double t : LookupTimes()) {
     SCOPED_TRACE("time " + std::to_string(t));
-    const size_t landing = ExpectedLanding(t);
-    EXPECT_EQ(landing, DeliveryAtOrBefore(m_Sync, PresentedNearest(t)));
+    const Landing landing = ExpectedLanding(t);
+    if (!anyPartial) {
+      EXPECT_EQ(landing.sync, DeliveryAtOrBefore(m_Sync, PresentedNearest(t)));
+    }
     double seconds = t;
     ASSERT_EQ(reader->GoToTimeOffset(seconds), 0);
-    // A full sync sample reports its decode time.
-    EXPECT_NEAR(seconds, m_Sync[landing].dts, 1e-6);
-    ExpectNextDelivery(*reader, m_Sync[landing]);
+    EXPECT_NEAR(seconds, LandingTime(landing), 1e-6);
+    ExpectNextDelivery(*reader, m_Sync[landing.sync]);
   }
 }
 
@@ -167,11 +188,11 @@ TEST_P(QtFileFieldSeek, FrameStartFieldsLandOnTheirFrames) {
   for (unsigned int frame = 0; frame < frames; ++frame) {
     const unsigned int field = frame * fieldsPerFrame;
     SCOPED_TRACE("field " + std::to_string(field));
-    const size_t landing = ExpectedLanding(field * m_FrameSeconds / fieldsPerFrame);
+    const Landing landing = ExpectedLanding(field * m_FrameSeconds / fieldsPerFrame);
     unsigned int reached = 0;
     ASSERT_EQ(reader->GoToFieldOffset(field, &reached), 0);
-    EXPECT_EQ(reached, ReachedField(m_Sync[landing].dts, fieldSeconds));
-    ExpectNextDelivery(*reader, m_Sync[landing]);
+    EXPECT_EQ(reached, ReachedField(LandingTime(landing), fieldSeconds));
+    ExpectNextDelivery(*reader, m_Sync[landing.sync]);
   }
 }
 

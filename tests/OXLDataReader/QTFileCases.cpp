@@ -96,6 +96,12 @@ std::vector<QtFileCase> MakeCases() {
        {Picture("64x48", "60000/1001") + kTone +
         "-t 0.5 -c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -c:a aac -timecode '10:00:00;00'"},
        "avc1", H264_Video, true, "mp4a"},
+      // XDCAM HD422 long GOP: open GOPs, whose I pictures after the first
+      // are partial sync samples. Not intra, yet read frame by frame (HDV family).
+      {"xdcamhd422_1080i50_open_gop", {"mpeg2video"},
+       {Picture("1920x1080", "25") + Interlaced("tff") +
+        "-t 0.6 -c:v mpeg2video -vtag xd5c -pix_fmt yuv422p -g 6 -bf 2 -b:v 8M -timecode 10:00:00:00"},
+       "xd5c", HDV_Video, false, ""},
       // x264 writes AVC-Intra only into a raw stream (no separate headers);
       // the stream is then put into a movie under the 1080p25 class-100 tag.
       {"avcintra100_1080p25", {"libx264"}, {intra264, "-r 25 -f h264 -i {prev} -c copy -tag:v ai12"},
@@ -238,6 +244,35 @@ std::vector<ExpectedDelivery> SyncDeliveries(const MediaFixture& fixture,
   for (const auto& d : deliveries)
     if (packets[d.first].IsKey()) sync.push_back(d);
   return sync;
+}
+
+namespace {
+
+// An I picture of an open GOP that is not the first picture to display.
+bool IsOpenGopIntraPicture(const std::string& picture) {
+  bool closedGop = true;
+  for (size_t i = 0; i + 6 < picture.size(); ++i) {
+    if (picture.compare(i, 3, std::string("\0\0\1", 3)) != 0) continue;
+    const unsigned char code = static_cast<unsigned char>(picture[i + 3]);
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(picture[i + 3 + k]); };
+    if (code == 0xB8) closedGop = (byte(4) >> 6 & 1) != 0;  // group of pictures header
+    if (code != 0x00) continue;                             // picture header
+    const unsigned int temporalReference = byte(1) << 2 | byte(2) >> 6;
+    const unsigned int codingType = byte(2) >> 3 & 7;
+    return codingType == 1 && !closedGop && temporalReference != 0;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<bool> PartialSyncPackets(const MediaFixture& fixture) {
+  const std::vector<ProbePacket>& packets = fixture.probe.Packets("v:0");
+  std::vector<bool> partial(packets.size(), false);
+  if (fixture.probe.Stream("v:0").codecName != "mpeg2video") return partial;
+  for (size_t i = 0; i < packets.size(); ++i)
+    partial[i] = IsOpenGopIntraPicture(ReadFileBytes(fixture.path, packets[i].pos.value_or(0), packets[i].size));
+  return partial;
 }
 
 size_t DeliveryAtOrBefore(const std::vector<ExpectedDelivery>& deliveries, size_t packet) {

@@ -91,6 +91,11 @@ std::vector<ExpectedDelivery> ExpectedVideoDeliveries(const oxltest::MediaFixtur
 // encoder wrote delta frames (QuickTime RLE), only the key frames.
 std::vector<ExpectedDelivery> SyncDeliveries(const oxltest::MediaFixture& fixture,
                                              const std::vector<ExpectedDelivery>& deliveries);
+// Which video packets are partial sync samples: MPEG-2 I pictures of an
+// open GOP with leading B pictures (temporal reference above 0), which need
+// the GOP before them (ISO/IEC 13818-2). Other codecs have none.
+std::vector<bool> PartialSyncPackets(const oxltest::MediaFixture& fixture);
+
 // The index of the last of `deliveries` that starts at or before packet `packet`.
 size_t DeliveryAtOrBefore(const std::vector<ExpectedDelivery>& deliveries, size_t packet);
 
