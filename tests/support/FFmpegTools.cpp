@@ -11,6 +11,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "support/Md5.h"
+
 namespace oxltest {
 namespace {
 
@@ -198,15 +200,6 @@ ProbeStream ProbeStreamInfo(const std::string& path, const std::string& stream) 
   return ProbeFile(path).Stream(stream);
 }
 
-std::string Md5Hash(const std::string& bytes) {
-  ScratchFile data;
-  {
-    std::ofstream out(data.path(), std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  }
-  const CommandResult r = RunCommand("md5sum " + ShellQuote(data.path()));
-  if (r.exitCode != 0) throw std::runtime_error("md5sum failed: " + r.errors);
-  return "MD5:" + r.output.substr(0, r.output.find(' '));
-}
+std::string Md5Hash(const std::string& bytes) { return "MD5:" + Md5Hex(bytes); }
 
 }  // namespace oxltest

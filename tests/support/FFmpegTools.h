@@ -80,8 +80,8 @@ ProbeResult ParseProbeOutput(const std::string& text);
 std::vector<ProbePacket> ProbePackets(const std::string& path, const std::string& stream, bool withDataHash = false);
 ProbeStream ProbeStreamInfo(const std::string& path, const std::string& stream);
 
-// The MD5 of `bytes` in ffprobe's form ("MD5:<hex>"), made by the system's
-// md5sum, for comparing bytes read by the library with ProbePacket::dataHash.
+// The MD5 of `bytes` in ffprobe's form ("MD5:<hex>"), for comparing bytes
+// read by the library with ProbePacket::dataHash.
 std::string Md5Hash(const std::string& bytes);
 
 }  // namespace oxltest
