@@ -84,6 +84,12 @@ std::vector<QtFileCase> MakeCases() {
       {"mjpeg_2997_sowt", {"mjpeg", "pcm_s16le"},
        {Picture("64x48", "30000/1001") + kTone + "-t 0.2 -c:v mjpeg -pix_fmt yuvj420p -c:a pcm_s16le"},
        "jpeg", MjpegFrame_Video, false, "sowt"},
+      // 2000 frames: a movie atom larger than the reader's first window, many
+      // chunks, and sound chunks that do not line up with the frames.
+      {"mjpeg_50_long_s16le", {"mjpeg", "pcm_s16le"},
+       {Picture("64x48", "50") + "-f lavfi -i sine=frequency=1000:sample_rate=44100 " +
+        "-t 40 -c:v mjpeg -q:v 31 -pix_fmt yuvj420p -c:a pcm_s16le"},
+       "jpeg", MjpegFrame_Video, false, "sowt"},
       // Key frames every 12 frames, delta frames between them.
       {"qtrle_50_in24", {"qtrle", "pcm_s24be"},
        {Picture("64x48", "50") + kTone + "-t 0.3 -c:v qtrle -pix_fmt rgb24 -g 12 -c:a pcm_s24be"},
@@ -123,7 +129,8 @@ uint32_t Be32(const std::string& bytes, size_t at) {
 }
 
 std::vector<Delivery> Read(COXLDataReader& reader, size_t limit, bool forward) {
-  std::vector<unsigned char> buffer(kReadBufferSize);
+  // One buffer for every read: allocating megabytes per read is slow under the address sanitizer.
+  static std::vector<unsigned char> buffer(kReadBufferSize);
   std::vector<Delivery> deliveries;
   while (deliveries.size() <= limit) {
     unsigned char* data = buffer.data();
@@ -279,6 +286,17 @@ size_t DeliveryAtOrBefore(const std::vector<ExpectedDelivery>& deliveries, size_
   size_t found = 0;
   for (size_t i = 0; i < deliveries.size() && deliveries[i].first <= packet; ++i) found = i;
   return found;
+}
+
+std::vector<size_t> SpreadIndexes(size_t count, size_t most) {
+  std::vector<size_t> indexes;
+  if (count == 0) return indexes;
+  if (count <= most || most < 2) {
+    for (size_t i = 0; i < count; ++i) indexes.push_back(i);
+    return indexes;
+  }
+  for (size_t i = 0; i < most; ++i) indexes.push_back(i * (count - 1) / (most - 1));
+  return indexes;
 }
 
 std::vector<Delivery> ReadForward(COXLDataReader& reader, size_t limit) { return Read(reader, limit, true); }

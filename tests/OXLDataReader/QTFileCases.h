@@ -99,6 +99,10 @@ std::vector<bool> PartialSyncPackets(const oxltest::MediaFixture& fixture);
 // The index of the last of `deliveries` that starts at or before packet `packet`.
 size_t DeliveryAtOrBefore(const std::vector<ExpectedDelivery>& deliveries, size_t packet);
 
+// Indexes 0 to count - 1; for long movies at most `most` of them, spread
+// evenly with the first and the last among them.
+std::vector<size_t> SpreadIndexes(size_t count, size_t most);
+
 // Reads with GetNextData until it reports the end (100); other results fail the test.
 std::vector<Delivery> ReadForward(COXLDataReader& reader, size_t limit);
 // The same with GetPrevData.
