@@ -9,7 +9,6 @@
 #include "QTFileCases.h"
 #include "qelCore/Sample.h"
 #include "support/FFmpegTools.h"
-#include "support/QtMovieAtoms.h"
 
 using namespace qtfiles;
 using oxltest::Md5Hash;
@@ -111,11 +110,11 @@ TEST_P(QtFileVideoReading, BackwardFromTheEndDeliversTheSyncDeliveriesInReverse)
 
 // After k forward reads the position is the start of delivery k: a backward
 // read delivers the sync delivery before it, and a forward read after that
-// delivers the same again. (Up to 40 values of k in a long movie.)
+// delivers the same again. (Up to 20 values of k in a long movie.)
 TEST_P(QtFileVideoReading, ChangingDirectionContinuesFromThePosition) {
   const auto forward = ExpectedVideoDeliveries(Fixture(), GetParam().longGop);
   const auto sync = SyncDeliveries(Fixture(), forward);
-  for (size_t k : SpreadIndexes(forward.size(), 40)) {
+  for (size_t k : SpreadIndexes(forward.size(), 20)) {
     if (k == 0) continue;
     SCOPED_TRACE("after " + std::to_string(k) + " forward reads");
     auto reader = OpenReader(OXLDataReader::Video_Data);
@@ -198,7 +197,7 @@ class QtFileAudioReading : public QtFileTest {
   }
   std::string BytesOf(const std::vector<ProbePacket>& packets) const {
     std::string bytes;
-    for (const auto& p : packets) bytes += oxltest::ReadFileBytes(Fixture().path, p.pos.value_or(0), p.size);
+    for (const auto& p : packets) bytes += PacketBytes(Fixture(), p);
     return bytes;
   }
   // A sound reader on the n-th sound track.

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 
-#include "support/QtMovieAtoms.h"
 
 using namespace oxltest;
 using namespace OXLDataReader;
@@ -115,11 +115,15 @@ std::vector<QtFileCase> MakeCases() {
   };
 }
 
-std::string ReadWholeFile(const std::string& path) {
+// A fixture's bytes, read once per process.
+const std::string& WholeFile(const std::string& path) {
+  static std::map<std::string, std::string> files;
+  auto found = files.find(path);
+  if (found != files.end()) return found->second;
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();
-  return s.str();
+  return files[path] = s.str();
 }
 
 uint32_t Be32(const std::string& bytes, size_t at) {
@@ -219,6 +223,13 @@ unsigned int FieldsPerFrame(const ProbeStream& stream) {
   return system == OxlTbx::VS_PAL || system == OxlTbx::VS_NTSCDrop ? 2 : 1;
 }
 
+std::string PacketBytes(const MediaFixture& fixture, const ProbePacket& packet) {
+  const std::string& file = WholeFile(fixture.path);
+  const uint64_t pos = packet.pos.value_or(0);
+  if (pos > file.size() || packet.size > file.size() - pos) throw std::runtime_error("packet beyond the file's end");
+  return file.substr(pos, packet.size);
+}
+
 std::vector<ExpectedDelivery> ExpectedVideoDeliveries(const MediaFixture& fixture, bool longGop) {
   const ProbeStream& video = fixture.probe.Stream("v:0");
   const std::vector<ProbePacket>& packets = fixture.probe.Packets("v:0");
@@ -238,7 +249,7 @@ std::vector<ExpectedDelivery> ExpectedVideoDeliveries(const MediaFixture& fixtur
   }
   for (auto& d : deliveries) {
     for (size_t i = d.first; i < d.first + d.count; ++i)
-      d.bytes += ReadFileBytes(fixture.path, packets[i].pos.value_or(0), packets[i].size);
+      d.bytes += PacketBytes(fixture, packets[i]);
     if (d.count > 1) d.md5 = Md5Hash(d.bytes);
   }
   return deliveries;
@@ -278,7 +289,7 @@ std::vector<bool> PartialSyncPackets(const MediaFixture& fixture) {
   std::vector<bool> partial(packets.size(), false);
   if (fixture.probe.Stream("v:0").codecName != "mpeg2video") return partial;
   for (size_t i = 0; i < packets.size(); ++i)
-    partial[i] = IsOpenGopIntraPicture(ReadFileBytes(fixture.path, packets[i].pos.value_or(0), packets[i].size));
+    partial[i] = IsOpenGopIntraPicture(PacketBytes(fixture, packets[i]));
   return partial;
 }
 
@@ -304,7 +315,7 @@ std::vector<Delivery> ReadForward(COXLDataReader& reader, size_t limit) { return
 std::vector<Delivery> ReadBackward(COXLDataReader& reader, size_t limit) { return Read(reader, limit, false); }
 
 std::optional<int> FieldCountAtom(const std::string& path) {
-  const std::string file = ReadWholeFile(path);
+  const std::string& file = WholeFile(path);
   // Top-level atoms up to the movie atom; "fiel" is searched inside it only.
   size_t at = 0;
   while (at + 8 <= file.size()) {

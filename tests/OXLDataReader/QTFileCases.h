@@ -82,6 +82,9 @@ OxlTbx::VideoSystem VideoSystemOf(const oxltest::ProbeStream& stream);
 // Fields per frame of that system: 2 for 25 and 29.97 frames/s, else 1.
 unsigned int FieldsPerFrame(const oxltest::ProbeStream& stream);
 
+// The bytes of a packet, read from the file where ffprobe found them.
+std::string PacketBytes(const oxltest::MediaFixture& fixture, const oxltest::ProbePacket& packet);
+
 // For intra video one delivery per packet; for long GOP one per key packet,
 // covering it and the packets up to the next key packet.
 std::vector<ExpectedDelivery> ExpectedVideoDeliveries(const oxltest::MediaFixture& fixture, bool longGop);
