@@ -102,6 +102,10 @@ std::vector<QtFileCase> MakeCases() {
        {Picture("64x48", "60000/1001") + kTone +
         "-t 0.5 -c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -c:a aac -timecode '10:00:00;00'"},
        "avc1", H264_Video, true, "mp4a"},
+      // An MP4 file with its movie atom before the media data.
+      {"h264_50_aac_mp4", {"libx264", "aac"},
+       {Picture("64x48", "50") + kTone + "-t 0.6 -c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -c:a aac -movflags +faststart"},
+       "avc1", H264_Video, true, "mp4a", false, 0, "mp4"},
       // XDCAM HD422 long GOP: open GOPs, whose I pictures after the first
       // are partial sync samples. Not intra, yet read frame by frame (HDV family).
       {"xdcamhd422_1080i50_open_gop", {"mpeg2video"},
@@ -170,7 +174,7 @@ std::string CaseName(const testing::TestParamInfo<QtFileCase>& info) { return in
 
 void QtFileTest::SetUp() {
   const QtFileCase& c = GetParam();
-  const std::string name = c.name + ".mov";
+  const std::string name = c.name + "." + c.container;
   m_Fixture = FindMediaFixture(name, c.steps);
   if (!m_Fixture) MakeFixture(c, name);
   if (IsSkipped() || HasFatalFailure()) return;

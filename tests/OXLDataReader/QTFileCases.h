@@ -28,6 +28,7 @@ struct QtFileCase {
   std::string audioTag;               // empty without audio
   bool mayBeUnsupported = false;      // a failing recipe skips (an encoder option this build may lack)
   int describedHeight = 0;            // lines of the sample description when not ffprobe's coded height
+  std::string container = "mov";      // file extension: "mov" QuickTime, "mp4" ISO base media
 };
 
 // Test parameters print as their names.
