@@ -332,7 +332,8 @@ TEST_P(QtFileDescription, VideoInfoDescribesThePicture) {
 }
 
 // In and out points count fields (frames at 50 and 59.94) from the
-// timecode FFmpeg wrote; interlaced material ends on a whole frame.
+// timecode FFmpeg wrote; interlaced material ends on a whole frame. The
+// framework time limits give the same span in frames.
 TEST_P(QtFileDescription, InAndOutPointsSpanTheTimecodedMaterial) {
   const auto system = VideoSystemOf(Video());
   const unsigned int fieldsPerFrame = FieldsPerFrame(Video());
@@ -350,6 +351,11 @@ TEST_P(QtFileDescription, InAndOutPointsSpanTheTimecodedMaterial) {
   EXPECT_EQ(gotIn, in);
   EXPECT_EQ(gotOut, out);
   EXPECT_EQ(gotSystem, unsigned(system));
+  // The framework's limits of the whole media count frames of the system.
+  const qel::TimeLimits limits = reader->GetTimeLimits();
+  EXPECT_EQ(limits.start.GetEditRate(), SystemRate(system));
+  EXPECT_EQ(limits.start.GetTimeNumber(), int64_t(in / fieldsPerFrame));
+  EXPECT_EQ(limits.duration, int64_t(out / fieldsPerFrame) - int64_t(in / fieldsPerFrame));
 }
 
 INSTANTIATE_TEST_SUITE_P(Movies, QtFileDescription, testing::ValuesIn(AllCases()), CaseName);
