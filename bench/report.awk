@@ -50,9 +50,7 @@ $1 == "info" { info[$2] = $3; next }
 $1 == "input" { files[++nfiles] = $2; title[$2] = $3; size[$2] = $4; openTargets[$2] = $5; next }
 $1 == "landings" { agree[$2] = $3; landings[$2] = $4; next }
 /^file=/ {
-  delete f
-  n = split($0, words, " ")
-  for (i = 1; i <= n; i++) { k = index(words[i], "="); f[substr(words[i], 1, k - 1)] = substr(words[i], k + 1) }
+  parse_fields($0)
   L = f["file"]; R = f["reader"]; rep = f["rep"]; s = f["seconds"]
   if (f["measure"] == "open") {
     put(L, "open_ms", R, rep, s * 1000); put(L, "open_mem", R, rep, f["memory_kib"] / 1024); put(L, "open_peak", R, rep, f["peak_kib"] / 1024)

@@ -9,7 +9,7 @@ set -euo pipefail
 results=$1 out=$2
 tables=$(mktemp)
 trap 'rm -f "$tables"' EXIT
-awk -f "$(dirname "$0")/report.awk" "$results" >"$tables"
+awk -f "$(dirname "$0")/fields.awk" -f "$(dirname "$0")/report.awk" "$results" >"$tables"
 if [ ! -f "$out" ] || ! grep -q '^<!-- results: begin -->$' "$out"; then
   printf '# Benchmarks\n\n<!-- results: begin -->\n<!-- results: end -->\n' >"$out"
 fi
