@@ -23,7 +23,7 @@ const char* HandlerFor(OXLDataReader::DataType type) {
   return "unkn";
 }
 
-const unsigned int kMinWindow = 64u << 10;
+const unsigned int kMinWindow = 1u << 20;
 const unsigned int kMaxWindow = 8u << 20;
 
 bool SameRate(const qel::EditRate& a, double value) { return std::fabs(a.ToDouble() - value) <= 0.00006; }
@@ -208,7 +208,7 @@ bool CQTDataReader::SetActiveTrack(std::shared_ptr<CQTMediaTrack> track) {
       m_qwMovieDuration = static_cast<uint64_t>(track->GetMediaDuration());
     const unsigned int bufferSize = track->GetDataBufferSize();
     m_ActiveTrack = track;
-    // The window holds at least 64 KiB so that small samples do not cost a read
+    // The window holds at least 1 MiB so that small samples do not cost a read
     // each, and at most 8 MiB so that a corrupt size cannot make it huge:
     // larger samples are read straight into the caller's buffer.
     SetBufferSize(std::min(std::max(bufferSize, kMinWindow), kMaxWindow));
