@@ -86,7 +86,7 @@ class CQTMediaTrack {
   uint32_t GetHeight() const { return m_dwHeight; }
   const qel::EditRate& GetSystemEditRate() const { return m_SystemEditRate; }
   // Samples listed by the movie header's sample-size table (0 without one).
-  uint32_t GetSampleCount() const;
+  uint32_t GetSampleCount() const { return m_dwSampleCount; }
 
  private:
   int ReadTrackEdit(const unsigned char* edts, uint32_t size);
@@ -111,12 +111,13 @@ class CQTMediaTrack {
   CTrackIndex m_TrackIndex;
   std::string m_HandlerType = "unkn";
   std::string m_StsdCopy;  // copy of the "stsd" atom
-  std::vector<unsigned char> m_Stbl;  // copy of the whole "stbl" atom
+  std::vector<unsigned char> m_Stbl;  // copy of the "stbl" atom while the track is being read
   QTReader::CStsdAtom m_StsdAtom;
   OXLDataReader::VIDEO_INFO m_VideoInfo{};
   MediaTrackExtends m_TrackExtends;
   qel::EditRate m_SystemEditRate{0, 0};
   uint32_t m_dwTrackId = 0;
+  uint32_t m_dwSampleCount = 0;
   bool m_bForceSync = false;
   qel::EditRate m_EditRate;
 };

@@ -1,0 +1,304 @@
+// CQTDataReader: delivering samples forwards, backwards and from a time.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "OXLDataReader/QTDatareader.h"
+#include "OxlTbx/TimeCodeConversions.h"
+
+namespace {
+const int kEndOfData = 100;
+const int kBufferTooSmall = 101;
+const int kNoBuffer = 102;
+const int kNoTrack = 104;
+const unsigned int kAacPriming = 2112;  // samples an AAC encoder puts before the audio
+}  // namespace
+
+bool CQTDataReader::IsMpeg4AudioTrack() const {
+  uint32_t channels = 0;
+  qel::audio_codec codec = qel::audio_codec_unknown;
+  return m_ActiveTrack && m_ActiveTrack->GetAudioInfo(channels, codec) && codec == qel::audio_codec_aac;
+}
+
+double CQTDataReader::PrimingSeconds() const {
+  if (!IsMpeg4AudioTrack() || m_ActiveTrack->GetMediaTimescale() == 0) return 0.0;
+  return double(kAacPriming) / m_ActiveTrack->GetMediaTimescale();
+}
+
+std::shared_ptr<IQtSampleIndex> CQTDataReader::GetCurrentSampleIndex() const {
+  return m_Cursor ? m_Cursor->Copy() : nullptr;
+}
+
+int CQTDataReader::InitDecoder(unsigned char*, unsigned int, unsigned int*) { return 0; }
+
+// Copies `sampleSize` bytes at `offset` behind the `filled` bytes of the
+// buffer. Parts larger than the window go straight from the file into the
+// buffer instead of through the window.
+int CQTDataReader::ReadChunkData(unsigned char* buffer, unsigned int size, unsigned long offset,
+                                 unsigned int sampleSize, unsigned int& filled) {
+  if (SetFileIndex(offset) != 0) return 1;
+  if (uint64_t(filled) + sampleSize > size) {
+    filled += sampleSize;
+    return 0;
+  }
+  unsigned int left = sampleSize;
+  while (left > 0) {
+    if (m_dwAvailableBytes == 0 && left >= m_dwBufferSize) {
+      unsigned int read = 0;
+      if (m_pFileReader->ReadFile(buffer + filled, left, &read) != 0 || read == 0) break;
+      m_qwBufferFileOffset += m_dwBufferDataSize + read;
+      InvalidateBufferData();
+      filled += read;
+      left -= read;
+      continue;
+    }
+    if (m_dwAvailableBytes == 0 && (LoadData() != 0 || m_dwAvailableBytes == 0)) break;
+    const unsigned int chunk = std::min(left, m_dwAvailableBytes);
+    std::memcpy(buffer + filled, m_pCurrent, chunk);
+    SkipBytes(chunk);
+    filled += chunk;
+    left -= chunk;
+  }
+  if (left == 0) return 0;
+  if (m_HandlerType == "soun" && filled > 0) {  // audio cut by the end of the file: pad with silence
+    std::memset(buffer + filled, 0, left);
+    filled += left;
+    return 0;
+  }
+  return kEndOfData;
+}
+
+int CQTDataReader::GetSyncData(unsigned char* buffer, unsigned int size, unsigned int* outSize) {
+  if (!m_ActiveTrack) return kNoTrack;
+  if (!m_Cursor || m_Cursor->IsOutOfBounds()) return -1;
+  if (InitDecoder(buffer, size, outSize) == kBufferTooSmall) return kBufferTooSmall;
+  auto start = m_Cursor->Copy();
+  unsigned int filled = 0;
+  do {
+    auto sample = m_Cursor->GetSample();
+    const int result = ReadChunkData(buffer, size, sample->GetSampleOffset(), sample->GetSampleSize(), filled);
+    if (result != 0) {
+      m_Cursor = start;
+      return result;
+    }
+    m_Cursor->Next();
+  } while (m_bSyncSearch && !m_Cursor->IsAfterLastIndex() && !m_Cursor->GetSample()->IsSyncOrPartialSync());
+  if (outSize) *outSize = filled;
+  if (filled > size) {
+    m_Cursor = start;
+    return kBufferTooSmall;
+  }
+  m_bFirstRead = false;
+  return 0;
+}
+
+int CQTDataReader::GetNextData(unsigned char*& data, unsigned int size, unsigned int* dataSize, double* time) {
+  UpdateFragments();
+  if (!m_ActiveTrack) return kNoTrack;
+  if (!m_Cursor || m_Cursor->IsAfterLastIndex()) return kEndOfData;
+  if (!data) return kNoBuffer;
+  if (m_bSyncSearch && !m_Cursor->GetSample()->IsSyncOrPartialSync() && GoToNextSyncData() != 0) return kEndOfData;
+  m_dCurrentTime = m_Cursor->GetSample()->GetTimeStamp().start.GetTimeStamp();
+  const int result = GetSyncData(data, size, dataSize);
+  if (result != 0) return result;
+  if (time) *time = m_dCurrentTime - PrimingSeconds();
+  return 0;
+}
+
+// After a backward read the position is the start of the delivered sample:
+// the next GetPrevData delivers the one before it, GetNextData this one again.
+int CQTDataReader::GetPrevData(unsigned char*& data, unsigned int size, unsigned int* dataSize, double* time) {
+  if (!m_ActiveTrack) return kNoTrack;
+  if (!m_Cursor || m_Cursor->IsFirstIndex() || m_Cursor->IsBeforeFirstIndex()) return kEndOfData;
+  if (!data) return kNoBuffer;
+  auto cursor = m_Cursor->Copy();
+  uint64_t total = 0;
+  for (;;) {
+    cursor->Prev();
+    if (cursor->IsBeforeFirstIndex() || cursor->IsOutOfBounds()) return kEndOfData;
+    auto sample = cursor->GetSample();
+    total += sample->GetSampleSize();
+    if (sample->IsSyncOrPartialSync()) break;
+  }
+  auto sample = cursor->GetSample();
+  m_dCurrentTime = sample->GetTimeStamp().start.GetTimeStamp();
+  const unsigned int span = total > UINT32_MAX ? UINT32_MAX : static_cast<unsigned int>(total);
+  if (SetFileIndexBack(sample->GetSampleOffset(), span) != 0) return 1;
+  auto previous = m_Cursor;
+  m_Cursor = cursor->Copy();
+  const int result = GetSyncData(data, size, dataSize);
+  if (result != 0) {
+    m_Cursor = previous;
+    return result;
+  }
+  m_Cursor = cursor;
+  if (time) *time = m_dCurrentTime - PrimingSeconds();
+  return 0;
+}
+
+int CQTDataReader::SkipNextData() {
+  if (!m_ActiveTrack) return kNoTrack;
+  if (!m_Cursor || m_Cursor->IsAfterLastIndex()) return kEndOfData;
+  m_Cursor->Next();
+  return m_Cursor->IsAfterLastIndex() ? kEndOfData : 0;
+}
+
+int CQTDataReader::SkipPrevData() {
+  if (!m_ActiveTrack) return kNoTrack;
+  if (!m_Cursor || m_Cursor->IsBeforeFirstIndex()) return kEndOfData;
+  m_Cursor->Prev();
+  return m_Cursor->IsBeforeFirstIndex() ? kEndOfData : 0;
+}
+
+int CQTDataReader::GoToNextSyncData() {
+  if (!m_ActiveTrack) return kNoTrack;
+  while (m_Cursor && !m_Cursor->IsOutOfBounds()) {
+    if (m_Cursor->GetSample()->IsSyncOrPartialSync()) return 0;
+    m_Cursor->Next();
+  }
+  return 2;
+}
+
+int CQTDataReader::GoToTimeOffset(double& seconds) {
+  if (!m_ActiveTrack) return kNoTrack;
+  const double duration = GetActiveTrackContentDuration();
+  if (seconds + 0.000001 >= duration) {
+    GoToDataEnd();
+    seconds = duration;
+    return 0;
+  }
+  if (seconds < 0 || std::isnan(seconds)) seconds = 0;
+  auto cursor = m_ActiveTrack->FindTimeOffsetSample(seconds);
+  if (!cursor || cursor->IsOutOfBounds()) return kEndOfData;
+  m_Cursor = cursor;
+  auto sample = cursor->GetSample();
+  const bool fullSync = sample->IsSyncOrPartialSync() && !sample->IsPartialSync();
+  m_dCurrentTime = (fullSync ? sample->GetReferenceTimeStamp() : sample->GetTimeStamp()).start.GetTimeStamp();
+  seconds = m_dCurrentTime;
+  return 0;
+}
+
+int CQTDataReader::GoToFieldOffset(unsigned int field, unsigned int* reached) {
+  UpdateFragments();
+  double t = field * m_dFieldDuration;
+  const int result = GoToTimeOffset(t);
+  if (reached && m_dFieldDuration != 0)
+    *reached = static_cast<unsigned int>(t / m_dFieldDuration + (t < 0 ? -0.01 : 0.01));
+  return result;
+}
+
+int CQTDataReader::GoToDataStart() {
+  double t = -GetAudioPrimingDuration().GetTimeStamp();
+  return GoToTimeOffset(t);
+}
+
+int CQTDataReader::GoToDataEnd() {
+  UpdateFragments();
+  if (!m_ActiveTrack) return kNoTrack;
+  if (m_bGrowingReference) {
+    const unsigned long size = GetActiveTrackFileSize();
+    UpdateReferenceDuration(size);
+    m_Cursor = m_ActiveTrack->FindLastReferenceSample(size);
+  } else {
+    m_Cursor = m_ActiveTrack->FindLastSampleExcluded();
+  }
+  return 0;
+}
+
+qel::MediaTime CQTDataReader::GetAudioPrimingDuration() {
+  if (!IsMpeg4AudioTrack()) return COXLDataReader::GetAudioPrimingDuration();
+  return qel::MediaTime(qel::EditRate(m_ActiveTrack->GetMediaTimescale(), 1), kAacPriming);
+}
+
+int CQTDataReader::GetSampleInfos(unsigned int*, unsigned int* second, unsigned char* flag) {
+  if (flag) *flag = 0;
+  if (second && m_ActiveTrack) {
+    auto first = m_ActiveTrack->FindFirstSample();
+    if (first && !first->IsOutOfBounds()) *second = first->GetSample()->GetSampleSize();
+  }
+  return 0;
+}
+
+int CQTDataReader::GetInOut(unsigned int* in, unsigned int* out, unsigned int* videoSystem) {
+  const bool video = HasVideoTrack();
+  if (in)
+    *in = video ? m_dwStartTc : static_cast<unsigned int>(m_dwStartTc * m_dFieldDuration * 1000 + 0.5);
+  if (m_bGrowingReference) UpdateReferenceDuration();
+  UpdateFragments();
+  if (out) {
+    const double content = GetActiveTrackContentDuration();
+    if (!m_bGrowingReference) {
+      *out = video ? static_cast<unsigned int>(content / m_dFieldDuration + 0.5) + m_dwStartTc
+                   : static_cast<unsigned int>(content * 1000 + m_dwStartTc * m_dFieldDuration * 1000 + 0.5);
+    } else {
+      auto last = m_ActiveTrack ? m_ActiveTrack->FindLastReferenceSample(GetActiveTrackFileSize()) : nullptr;
+      const double t = last && !last->IsOutOfBounds() ? last->GetSample()->GetTimeStamp().start.GetTimeStamp() : 0.0;
+      // Without video the out point is in milliseconds, like the in point.
+      *out = video ? m_dwStartTc + static_cast<unsigned int>(sec2TC(t, m_VideoSystem).GetFields())
+                   : static_cast<unsigned int>(t * 1000 + m_dwStartTc * m_dFieldDuration * 1000 + 0.5);
+    }
+    if (video && !IsProgressive()) *out &= ~1u;
+  }
+  if (videoSystem) *videoSystem = video ? m_VideoSystem : 0xFFFFFFFF;
+  return 0;
+}
+
+bool CQTDataReader::GetVideoInfo(OXLDataReader::VIDEO_INFO& info) {
+  if (m_HandlerType != "vide" || !m_ActiveTrack) return false;
+  return m_ActiveTrack->GetVideoInfo(info);
+}
+
+bool CQTDataReader::IsProgressive() {
+  OXLDataReader::VIDEO_INFO info{};
+  GetVideoInfo(info);
+  return info.Progressive;
+}
+
+int CQTDataReader::GetDataDescriptor(unsigned char*& descriptor) {
+  std::string stsd;
+  if (!m_ActiveTrack || !m_ActiveTrack->GetStsd(stsd)) return 0;
+  descriptor = new unsigned char[stsd.size()];
+  std::memcpy(descriptor, stsd.data(), stsd.size());
+  return static_cast<int>(stsd.size());
+}
+
+int CQTDataReader::GetDataStreams(int* streams, int count) {
+  if (m_HandlerType != "soun") return 1;
+  uint32_t channels = 0;
+  qel::audio_codec codec;
+  if (!streams) return m_ActiveTrack && m_ActiveTrack->GetAudioInfo(channels, codec) ? static_cast<int>(channels) : 0;
+  int found = 0;
+  for (const auto& track : m_Tracks) {
+    if (found >= count) break;
+    if (track->IsTrackType("soun") && track->GetAudioInfo(channels, codec)) streams[found++] = static_cast<int>(channels);
+  }
+  return found;
+}
+
+int CQTDataReader::GetAudioInfos(std::vector<MediaTool::AudioStream<const char*>>& infos) {
+  if (m_HandlerType != "soun") return 0;
+  infos.assign(m_Tracks.size(), MediaTool::AudioStream<const char*>{0, 0, 0, 1000, ""});
+  size_t filled = 0;
+  int total = 0;
+  for (const auto& track : m_Tracks) {
+    uint32_t channels = 0;
+    qel::audio_codec codec = qel::audio_codec_unknown;
+    if (!track->IsTrackType("soun") || !track->GetAudioInfo(channels, codec)) continue;
+    infos[filled] = {track->GetMediaTimescale(), 0, channels, static_cast<uint32_t>(codec), ""};
+    ++filled;
+    total += static_cast<int>(channels);
+  }
+  infos.resize(filled);
+  return total;
+}
+
+int CQTDataReader::SelectDataStream(int stream) {
+  int index = 0;
+  for (const auto& track : m_Tracks) {
+    if (track->GetTrackType() != m_HandlerType) continue;
+    if (index++ != stream) continue;
+    if (track == m_ActiveTrack) return 0;
+    return SwitchToMediaTrack(track) ? 0 : 1;
+  }
+  return 1;
+}
