@@ -3,7 +3,8 @@
 # Only what is missing is installed, so a second run costs nothing.
 set -euo pipefail
 pkgs=(cmake g++ make pkg-config libboost-thread-dev libboost-system-dev
-      libboost-filesystem-dev libexpat1-dev googletest libgtest-dev ffmpeg)
+      libboost-filesystem-dev libexpat1-dev googletest libgtest-dev ffmpeg
+      nlohmann-json3-dev libssl-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

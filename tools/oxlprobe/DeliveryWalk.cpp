@@ -142,7 +142,10 @@ class Walk {
                                            : m_Reader->GetNextData(data, room, &size, &time);
       if (result == kEndOfData) return false;
       if (result == 0 && size <= room) return true;
-      if (result != kBufferTooSmall) throw Failure("read failed (code " + std::to_string(result) + ")");
+      if (result != kBufferTooSmall) {
+        throw Failure("read failed near " + Seconds(m_Reader->GetCurrentTime()) + " (code " + std::to_string(result) +
+                      ")");
+      }
       if (size <= room || size > m_qwLimit) {
         throw Failure("the reader asks for " + std::to_string(size) + " bytes for one delivery");
       }

@@ -24,6 +24,8 @@ std::string Folder(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+std::string CannotOpen() { return std::string("cannot open: ") + std::strerror(errno); }
+
 const char* TrackKind(OXLDataReader::DataType type) {
   return type == OXLDataReader::Audio_Data ? "audio" : "video";
 }
@@ -56,11 +58,11 @@ ExitStatus OpenFailureStatus(int result) {
 MovieFile::MovieFile(std::string path, std::shared_ptr<const LibraryLog> log)
     : m_Path(std::move(path)), m_Log(std::move(log)) {
   struct stat st {};
-  if (::stat(m_Path.c_str(), &st) != 0) throw ProbeError(Exit_CannotOpen, m_Path, std::strerror(errno));
+  if (::stat(m_Path.c_str(), &st) != 0) throw ProbeError(Exit_CannotOpen, m_Path, CannotOpen());
   if (S_ISDIR(st.st_mode)) throw ProbeError(Exit_CannotOpen, m_Path, "is a directory");
   if (!S_ISREG(st.st_mode)) throw ProbeError(Exit_CannotOpen, m_Path, "not a regular file");
   std::ifstream probe(m_Path, std::ios::binary);
-  if (!probe) throw ProbeError(Exit_CannotOpen, m_Path, std::strerror(errno));
+  if (!probe) throw ProbeError(Exit_CannotOpen, m_Path, CannotOpen());
   if (st.st_size == 0) throw ProbeError(Exit_NotRecognised, m_Path, "empty file");
   m_qwSize = static_cast<uint64_t>(st.st_size);
 }

@@ -190,6 +190,11 @@ std::string NamedText(const Json& named, const char* key) {
   return Str(named[key]) + " " + Str(named["name"]);
 }
 
+// "17 (low resolution, below 288 lines)": a name that is a phrase goes in brackets.
+std::string NamedPhrase(const Json& named, const char* key) {
+  return Str(named[key]) + " (" + Str(named["name"]) + ")";
+}
+
 std::string TracksText(const Json& tracks) {
   std::string text = Line("Tracks", Format("%5s  %-7s  %-6s  %9s  %22s  %9s  %s", "ID", "Handler", "Format",
                                            "Timescale", "Duration", "Samples", "Reference"));
@@ -208,7 +213,7 @@ std::string VideoText(const Json& v) {
   const std::string rate = v["frame_rate"].is_null() ? "no samples" : Format("%g fps", v["frame_rate"].get<double>());
   return Line("Video", Format("%sx%s %s, aspect %s, resolution %s, %s, system rate %s", Str(v["width"]).c_str(),
                               Str(v["height"]).c_str(), Str(v["scan"]).c_str(), Str(v["aspect"]["name"]).c_str(),
-                              NamedText(v["resolution"], "class").c_str(), rate.c_str(),
+                              NamedPhrase(v["resolution"], "class").c_str(), rate.c_str(),
                               Str(v["system_rate"]).c_str()));
 }
 
