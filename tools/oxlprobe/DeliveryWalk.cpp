@@ -103,6 +103,7 @@ class Walk {
   }
 
   void Run() {
+    m_Movie.CheckSamplesInFile(*m_Reader->GetActiveTrack());
     const TrackMeasure measure = MeasureTrack(*m_Reader->GetActiveTrack());
     m_qwLimit = m_Reader->GetActiveTrackFileSize();
     if (m_qwLimit == 0 || m_qwLimit == ~0UL) m_qwLimit = m_Movie.size();

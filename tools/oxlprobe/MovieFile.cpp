@@ -125,6 +125,18 @@ qel::FileType MovieFile::GuessFileType() const {
   return ext == "mp4" || ext == "m4v" || ext == "m4a" ? qel::Mp4_File : qel::QTUnknown_File;
 }
 
+void MovieFile::CheckSamplesInFile(CQTMediaTrack& track) const {
+  if (track.IsReference()) return;
+  const std::shared_ptr<IQtSampleIndex> last = track.FindLastSample();
+  const std::shared_ptr<IQtSample> sample = last && !last->IsOutOfBounds() ? last->GetSample() : nullptr;
+  if (!sample || !sample->GetSampleFile().empty()) return;
+  const uint64_t end = sample->GetSampleOffset() + sample->GetSampleSize();
+  if (end <= m_qwSize) return;
+  throw ProbeError(Exit_ReadFailure, m_Path,
+                   "truncated: the samples of track " + std::to_string(track.GetTrackId()) + " end at byte " +
+                       std::to_string(end) + ", the file has " + std::to_string(m_qwSize));
+}
+
 std::string MovieFile::SampleFilePath(const CQTMediaTrack& track, const std::wstring& sampleFile) const {
   std::wstring name = sampleFile;
   if (name.empty() && track.IsReference()) name = track.GetReferenceFileName();

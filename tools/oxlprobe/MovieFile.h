@@ -33,6 +33,12 @@ class MovieFile {
   // this guess with what the file's content says.
   qel::FileType GuessFileType() const;
 
+  // A movie cut short still opens when its movie atom comes first; the last
+  // sample of its tracks then lies past the end of the file. Throws
+  // ProbeError (Exit_ReadFailure) for such a track; a track whose media lie
+  // in other files passes.
+  void CheckSamplesInFile(CQTMediaTrack& track) const;
+
   // Path of the file holding a sample of `track`: `sampleFile` as the sample
   // names it (empty for this movie), else the track's referenced file; both
   // relative to this movie's folder.

@@ -121,20 +121,6 @@ Json AudioJson(const std::vector<std::shared_ptr<CQTMediaTrack>>& tracks) {
   return streams;
 }
 
-// A movie cut short still opens when its movie atom comes first; its last
-// samples then point past the end of the file.
-void CheckNotTruncated(const MovieFile& movie, CQTMediaTrack& track) {
-  if (track.IsReference()) return;
-  const std::shared_ptr<IQtSampleIndex> last = track.FindLastSample();
-  const std::shared_ptr<IQtSample> sample = last && !last->IsOutOfBounds() ? last->GetSample() : nullptr;
-  if (!sample || !sample->GetSampleFile().empty()) return;
-  const uint64_t end = sample->GetSampleOffset() + sample->GetSampleSize();
-  if (end <= movie.size()) return;
-  throw ProbeError(Exit_ReadFailure, movie.path(),
-                   "truncated: the samples of track " + std::to_string(track.GetTrackId()) + " end at byte " +
-                       std::to_string(end) + ", the file has " + std::to_string(movie.size()));
-}
-
 bool HasTrack(const std::vector<std::shared_ptr<CQTMediaTrack>>& tracks, const char* handler) {
   for (const std::shared_ptr<CQTMediaTrack>& track : tracks) {
     if (track->IsTrackType(handler)) return true;
@@ -147,7 +133,7 @@ bool HasTrack(const std::vector<std::shared_ptr<CQTMediaTrack>>& tracks, const c
 nlohmann::ordered_json SummarizeMovie(const MovieFile& movie) {
   std::unique_ptr<CQTDataReader> reader = movie.OpenVideoOrAudioReader();
   const std::vector<std::shared_ptr<CQTMediaTrack>>& tracks = reader->GetMediaTracks();
-  for (const std::shared_ptr<CQTMediaTrack>& track : tracks) CheckNotTruncated(movie, *track);
+  for (const std::shared_ptr<CQTMediaTrack>& track : tracks) movie.CheckSamplesInFile(*track);
   const std::shared_ptr<CQTMediaTrack>& active = reader->GetActiveTrack();
   const bool video = active && active->IsTrackType("vide");
 

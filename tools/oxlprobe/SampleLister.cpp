@@ -27,6 +27,7 @@ void ListSamples(const MovieFile& movie, const ProbeOptions& options) {
   std::unique_ptr<CQTDataReader> reader = movie.OpenReader(type, false);
   const std::shared_ptr<CQTMediaTrack> track = reader->GetActiveTrack();
   if (!track) throw ProbeError(Exit_NotRecognised, movie.path(), "no track to list");
+  movie.CheckSamplesInFile(*track);
 
   const uint64_t total = MeasureTrack(*track).count;
   std::shared_ptr<IQtSampleIndex> cursor = options.reverse ? track->FindLastSample() : FirstSample(*track);
