@@ -26,10 +26,6 @@ std::string Folder(const std::string& path) {
 
 std::string CannotOpen() { return std::string("cannot open: ") + std::strerror(errno); }
 
-const char* TrackKind(OXLDataReader::DataType type) {
-  return type == OXLDataReader::Audio_Data ? "audio" : "video";
-}
-
 // The reader's open result codes as a user reads them.
 std::string OpenFailureReason(int result, OXLDataReader::DataType type) {
   switch (result) {
@@ -38,7 +34,9 @@ std::string OpenFailureReason(int result, OXLDataReader::DataType type) {
     case 5: return "damaged movie fragments";
     case 6: return "the fragment index cannot be followed";
     case -4: return "the movie has no track";
-    case kNoTrackOfType: return std::string("the movie has no ") + TrackKind(type) + " track";
+    case kNoTrackOfType:
+      return type == OXLDataReader::Audio_Data ? "the movie has no audio track"
+                                               : "the movie has no video track (--audio reads its audio)";
     default: return "the reader failed to open the movie (code " + std::to_string(result) + ")";
   }
 }
