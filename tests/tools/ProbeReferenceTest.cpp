@@ -65,9 +65,11 @@ TEST_F(ReferenceMovie, TheReaderDeliversTheReferencedBytes) {
 
 TEST_F(ReferenceMovie, AMissingReferencedFileIsNamed) {
   std::remove(m_Dir.file("media.bin").c_str());
-  const CommandResult r = RunProbe("--samples --md5 " + ShellQuote(m_Path));
-  EXPECT_EQ(r.exitCode, 3);
-  EXPECT_NE(r.errors.find("media.bin"), std::string::npos) << r.errors;
+  for (const char* options : {"--samples --md5", "--read"}) {
+    const CommandResult r = RunProbe(std::string(options) + " " + ShellQuote(m_Path));
+    EXPECT_EQ(r.exitCode, 3) << options;
+    EXPECT_EQ(r.errors.rfind("oxlprobe: " + m_Dir.file("media.bin") + ": ", 0), 0u) << r.errors;
+  }
 }
 
 }  // namespace

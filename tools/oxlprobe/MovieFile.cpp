@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -78,6 +79,11 @@ int MovieFile::TryOpen(OXLDataReader::DataType type, bool openReference,
 std::unique_ptr<CQTDataReader> MovieFile::OpenReader(OXLDataReader::DataType type, bool openReference) const {
   std::unique_ptr<CQTDataReader> reader;
   const int result = TryOpen(type, openReference, reader);
+  // The movie itself was readable, so an I/O failure here is its media file's.
+  const std::shared_ptr<CQTMediaTrack> track = reader->GetActiveTrack();
+  if (result == 1 && openReference && track && track->IsReference()) {
+    throw ProbeError(Exit_CannotOpen, SampleFilePath(*track, L""), "cannot open the movie's referenced media file");
+  }
   if (result != 0) Fail(result, type);
   return reader;
 }
