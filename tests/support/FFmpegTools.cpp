@@ -55,6 +55,23 @@ std::map<std::string, std::string> ParseCompactLine(const std::string& line) {
   return fields;
 }
 
+// ffprobe's compact form puts what follows a nested section (a packet's
+// side data, e.g. the skip samples of a first AAC packet) on lines that
+// start with '|'; they belong to the line before.
+std::vector<std::string> JoinContinuationLines(const std::string& output) {
+  std::vector<std::string> joined;
+  std::istringstream lines(output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line[0] == '|' && !joined.empty()) {
+      joined.back() += line;
+    } else {
+      joined.push_back(line);
+    }
+  }
+  return joined;
+}
+
 ProbePacket ToPacket(std::map<std::string, std::string>& fields) {
   ProbePacket p;
   p.pts = ToInt(fields["pts"]);
@@ -154,9 +171,7 @@ ProbeResult ProbeFile(const std::string& path, bool withDataHash) {
       RunCommand("ffprobe -v error -of compact -show_streams -show_packets -show_entries " + entries + " " + ShellQuote(path));
   if (r.exitCode != 0) throw std::runtime_error("ffprobe failed: " + r.errors);
   ProbeResult result;
-  std::istringstream lines(r.output);
-  std::string line;
-  while (std::getline(lines, line)) {
+  for (const std::string& line : JoinContinuationLines(r.output)) {
     const size_t bar = line.find('|');
     if (bar == std::string::npos) continue;
     const std::string section = line.substr(0, bar);
