@@ -1,6 +1,7 @@
 // CQTDataReader: opening a movie, its tracks, video system and start timecode.
 #include "OXLDataReader/QTDatareader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <memory>
@@ -21,6 +22,9 @@ const char* HandlerFor(OXLDataReader::DataType type) {
   if (type == OXLDataReader::Audio_Data) return "soun";
   return "unkn";
 }
+
+const unsigned int kMinWindow = 1u << 20;
+const unsigned int kMaxWindow = 8u << 20;
 
 bool SameRate(const qel::EditRate& a, double value) { return std::fabs(a.ToDouble() - value) <= 0.00006; }
 
@@ -204,8 +208,10 @@ bool CQTDataReader::SetActiveTrack(std::shared_ptr<CQTMediaTrack> track) {
       m_qwMovieDuration = static_cast<uint64_t>(track->GetMediaDuration());
     const unsigned int bufferSize = track->GetDataBufferSize();
     m_ActiveTrack = track;
-    // A window of at least 64 KiB keeps small samples from costing a read each.
-    SetBufferSize(bufferSize < 65536 ? 65536 : bufferSize);
+    // The window holds at least 1 MiB so that small samples do not cost a read
+    // each, and at most 8 MiB so that a corrupt size cannot make it huge:
+    // larger samples are read straight into the caller's buffer.
+    SetBufferSize(std::min(std::max(bufferSize, kMinWindow), kMaxWindow));
     return true;
   } catch (const std::exception&) {
     return false;

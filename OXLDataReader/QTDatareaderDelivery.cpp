@@ -12,6 +12,7 @@ const int kBufferTooSmall = 101;
 const int kNoBuffer = 102;
 const int kNoTrack = 104;
 const unsigned int kAacPriming = 2112;  // samples an AAC encoder puts before the audio
+const unsigned int kDirectReadSize = 64u << 10;
 }  // namespace
 
 bool CQTDataReader::IsMpeg4AudioTrack() const {
@@ -32,8 +33,8 @@ std::shared_ptr<IQtSampleIndex> CQTDataReader::GetCurrentSampleIndex() const {
 int CQTDataReader::InitDecoder(unsigned char*, unsigned int, unsigned int*) { return 0; }
 
 // Copies `sampleSize` bytes at `offset` behind the `filled` bytes of the
-// buffer. Parts larger than the window go straight from the file into the
-// buffer instead of through the window.
+// buffer. What the window does not hold already goes straight from the file
+// into the buffer when it is large (one copy instead of two).
 int CQTDataReader::ReadChunkData(unsigned char* buffer, unsigned int size, unsigned long offset,
                                  unsigned int sampleSize, unsigned int& filled) {
   if (SetFileIndex(offset) != 0) return 1;
@@ -43,7 +44,7 @@ int CQTDataReader::ReadChunkData(unsigned char* buffer, unsigned int size, unsig
   }
   unsigned int left = sampleSize;
   while (left > 0) {
-    if (m_dwAvailableBytes == 0 && left >= m_dwBufferSize) {
+    if (m_dwAvailableBytes == 0 && left >= kDirectReadSize) {
       unsigned int read = 0;
       if (m_pFileReader->ReadFile(buffer + filled, left, &read) != 0 || read == 0) break;
       m_qwBufferFileOffset += m_dwBufferDataSize + read;

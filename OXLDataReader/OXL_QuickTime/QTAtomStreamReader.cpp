@@ -33,6 +33,7 @@ CQTAtomStreamReader::WalkEnd CQTAtomStreamReader::WalkAtoms(const AtomActionFunc
 bool CQTAtomStreamReader::LoadWholeAtom(uint32_t size) {
   if (!m_pFileReader) return false;
   if (m_dwAvailableBytes >= size) return true;
+  if (size > kMaxAtomInMemory) return false;
   const unsigned long fileSize = m_pFileReader->GetFileSize();
   if (fileSize != std::numeric_limits<unsigned long>::max() && GetCursorFileOffset() + uint64_t(size) > fileSize)
     return false;

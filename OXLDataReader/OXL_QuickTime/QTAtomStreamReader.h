@@ -42,6 +42,10 @@ class CQTAtomStreamReader : public COXLDataReader {
   // a size of 0 ends the walk.
   WalkEnd WalkAtoms(const AtomActionFunction& act, uint64_t limit = UINT64_MAX);
 
+  // Atoms larger than this are never loaded whole: no movie header of a real
+  // file comes near it (a day of 60 fps video needs some 60 MiB of tables).
+  static constexpr uint32_t kMaxAtomInMemory = 256u << 20;
+
   // Makes the `size` bytes of the atom at the cursor available, growing the
   // window first when it is smaller than the atom. False, with nothing
   // allocated, when the atom claims more bytes than the file holds.

@@ -184,27 +184,29 @@ void CQTMediaTrack::ReadMediaRef(const unsigned char* dref, uint32_t size) {
 }
 
 // The sub-index keeps its own copy of the table; the track keeps only the
-// sample description and the sample count, so a track costs one stbl copy.
+// sample description and the sample count, and looks at the caller's bytes
+// while it is being read, so a track costs one stbl copy.
 int CQTMediaTrack::SetSampleTable(const unsigned char* stbl, uint32_t size) {
-  m_Stbl.assign(stbl, stbl + size);
-  StoreStsd(m_Stbl.data(), size);
+  m_pStbl = stbl;
+  m_dwStblSize = size;
+  StoreStsd(stbl, size);
   uint32_t channels = 0;
   qel::audio_codec codec = qel::audio_codec_unknown;
   const qel::MediaTime duration(m_EditRate, m_qwTrackHeaderDuration);
   const qel::EditRate mediaRate(m_dwMediaTimescale, 1);
   const unsigned long mediaDuration = m_qwMediaDuration < 0 ? 0 : static_cast<unsigned long>(m_qwMediaDuration);
   if (GetAudioInfo(channels, codec) && codec == qel::audio_codec_pcm)
-    AppendSubIndex(CreateAudioPcmMovieHeaderTrackIndex(m_Stbl.data(), size, duration, mediaRate, mediaDuration));
+    AppendSubIndex(CreateAudioPcmMovieHeaderTrackIndex(stbl, size, duration, mediaRate, mediaDuration));
   else
-    AppendSubIndex(CreateMovieHeaderTrackIndex(m_Stbl.data(), size, duration, mediaRate, mediaDuration));
-  const int result = ReadTrackSampleDescriptor();
-  m_dwSampleCount = 0;
+    AppendSubIndex(CreateMovieHeaderTrackIndex(stbl, size, duration, mediaRate, mediaDuration));
   const unsigned char* stsz = nullptr;
   uint32_t stszSize = 0;
-  if (FindInfoTag("stsz", stsz, stszSize)) m_dwSampleCount = Field32(stsz, stszSize, 16);
-  m_Stbl.clear();
-  m_Stbl.shrink_to_fit();
-  return result;
+  m_dwSampleCount = FindInfoTag("stsz", stsz, stszSize) ? Field32(stsz, stszSize, 16) : 0;
+  struct Forget {  // the caller's bytes are gone once the track is read
+    CQTMediaTrack* track;
+    ~Forget() { track->m_pStbl = nullptr, track->m_dwStblSize = 0; }
+  } forget{this};
+  return ReadTrackSampleDescriptor();
 }
 
 int CQTMediaTrack::StoreStsd(const unsigned char* stbl, unsigned long size) {
@@ -229,8 +231,8 @@ bool CQTMediaTrack::GetStsd(const char*& stsd, unsigned long& size) const {
 }
 
 bool CQTMediaTrack::FindInfoTag(const char* type, const unsigned char*& atom, uint32_t& size) const {
-  if (m_Stbl.empty() || !type || std::strlen(type) != 4) return false;
-  return QTReader::FindChildAtom(m_Stbl.data(), m_Stbl.size(), QTReader::LoadAtomType(reinterpret_cast<const unsigned char*>(type)),
+  if (!m_pStbl || !type || std::strlen(type) != 4) return false;
+  return QTReader::FindChildAtom(m_pStbl, m_dwStblSize, QTReader::LoadAtomType(reinterpret_cast<const unsigned char*>(type)),
                                  atom, size);
 }
 

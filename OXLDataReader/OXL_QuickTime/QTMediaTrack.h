@@ -40,7 +40,8 @@ class CQTMediaTrack {
   bool GetStsd(std::string& stsd) const;
   bool GetStsd(const char*& stsd, unsigned long& size) const;
   int ReadTrackSampleDescriptor();
-  // The first child of the stored sample table of `type` (four characters).
+  // The first child of `type` (four characters) of the sample table, while
+  // the track is being read; the table itself then lives in the sub-index.
   bool FindInfoTag(const char* type, const unsigned char*& atom, uint32_t& size) const;
   const QTReader::CStsdAtom& GetSampleDescriptions() const { return m_StsdAtom; }
   // The four-character data format of the first sample description ("apch", "twos"), empty without one.
@@ -111,7 +112,8 @@ class CQTMediaTrack {
   CTrackIndex m_TrackIndex;
   std::string m_HandlerType = "unkn";
   std::string m_StsdCopy;  // copy of the "stsd" atom
-  std::vector<unsigned char> m_Stbl;  // copy of the "stbl" atom while the track is being read
+  const unsigned char* m_pStbl = nullptr;  // the caller's "stbl" bytes while the track is being read
+  uint32_t m_dwStblSize = 0;
   QTReader::CStsdAtom m_StsdAtom;
   OXLDataReader::VIDEO_INFO m_VideoInfo{};
   MediaTrackExtends m_TrackExtends;

@@ -57,6 +57,23 @@ std::map<std::string, std::string> ParseCompactLine(const std::string& line) {
   return fields;
 }
 
+// ffprobe's compact form puts what follows a nested section (a packet's
+// side data, e.g. the skip samples of a first AAC packet) on lines that
+// start with '|'; they belong to the line before.
+std::vector<std::string> JoinContinuationLines(const std::string& output) {
+  std::vector<std::string> joined;
+  std::istringstream lines(output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line[0] == '|' && !joined.empty()) {
+      joined.back() += line;
+    } else {
+      joined.push_back(line);
+    }
+  }
+  return joined;
+}
+
 ProbePacket ToPacket(std::map<std::string, std::string>& fields) {
   ProbePacket p;
   p.pts = ToInt(fields["pts"]);
@@ -168,9 +185,7 @@ std::string ProbeFileText(const std::string& path, bool withDataHash) {
 
 ProbeResult ParseProbeOutput(const std::string& text) {
   ProbeResult result;
-  std::istringstream lines(text);
-  std::string line;
-  while (std::getline(lines, line)) {
+  for (const std::string& line : JoinContinuationLines(text)) {
     const size_t bar = line.find('|');
     if (bar == std::string::npos) continue;
     const std::string section = line.substr(0, bar);

@@ -1,0 +1,121 @@
+#include "AvformatBenchReader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/error.h>
+}
+
+namespace {
+
+std::string AvError(const char* step, int code) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(code, text, sizeof text);
+  return std::string("libavformat: ") + step + ": " + text;
+}
+
+void Check(int code, const char* step) {
+  if (code < 0) throw std::runtime_error(AvError(step, code));
+}
+
+}  // namespace
+
+AvformatBenchReader::AvformatBenchReader() : m_Packet(av_packet_alloc()) {
+  if (!m_Packet) throw std::runtime_error("libavformat: no packet");
+}
+
+AvformatBenchReader::~AvformatBenchReader() {
+  av_packet_free(&m_Packet);
+  avformat_close_input(&m_Format);
+}
+
+void AvformatBenchReader::Open(const std::string& path) {
+  Check(avformat_open_input(&m_Format, path.c_str(), nullptr, nullptr), "avformat_open_input");
+  Check(avformat_find_stream_info(m_Format, nullptr), "avformat_find_stream_info");
+  m_iVideo = av_find_best_stream(m_Format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  Check(m_iVideo, "no video stream");
+  for (unsigned i = 0; i < m_Format->nb_streams; ++i) {
+    if (int(i) != m_iVideo) m_Format->streams[i]->discard = AVDISCARD_ALL;
+  }
+}
+
+AVStream* AvformatBenchReader::Video() const { return m_Format->streams[m_iVideo]; }
+
+uint64_t AvformatBenchReader::SampleCount() { return uint64_t(avformat_index_get_entries_count(Video())); }
+
+double AvformatBenchReader::Duration() { return double(Video()->duration) * av_q2d(Video()->time_base); }
+
+bool AvformatBenchReader::ReadVideoPacket() {
+  for (;;) {
+    av_packet_unref(m_Packet);
+    int result = av_read_frame(m_Format, m_Packet);
+    if (result == AVERROR_EOF) return false;
+    Check(result, "av_read_frame");
+    if (m_Packet->stream_index == m_iVideo) return true;
+  }
+}
+
+bool AvformatBenchReader::ReadNext(ByteSink& sink) {
+  if (!ReadVideoPacket()) return false;
+  sink.Take(m_Packet->data, size_t(m_Packet->size));
+  return true;
+}
+
+int AvformatBenchReader::NextSyncEntry(int entry) {
+  int count = avformat_index_get_entries_count(Video());
+  for (++entry; entry < count; ++entry) {
+    if (avformat_index_get_entry(Video(), entry)->flags & AVINDEX_KEYFRAME) break;
+  }
+  return entry;
+}
+
+int64_t AvformatBenchReader::SeekAndDeliverGroup(int64_t timestamp, ByteSink& sink) {
+  Check(av_seek_frame(m_Format, m_iVideo, timestamp, AVSEEK_FLAG_BACKWARD), "av_seek_frame");
+  if (!ReadNext(sink)) throw std::runtime_error("libavformat: nothing to read after av_seek_frame");
+  int64_t landed = m_Packet->pts;
+  int entry = av_index_search_timestamp(Video(), m_Packet->dts, AVSEEK_FLAG_ANY);
+  Check(entry, "the landing packet is not in the index");
+  m_bAtFirstGroup = entry <= m_iFirstSyncEntry;
+  for (int packets = NextSyncEntry(entry) - entry - 1; packets > 0; --packets) {
+    if (!ReadNext(sink)) throw std::runtime_error("libavformat: a group ends early");
+  }
+  return landed;
+}
+
+void AvformatBenchReader::PrepareBackward() {
+  int count = avformat_index_get_entries_count(Video());
+  if (count == 0) throw std::runtime_error("libavformat: no video samples");
+  m_iFirstSyncEntry = NextSyncEntry(-1);
+  // After the last presentation time: every sample's time stamp lies before it.
+  m_BackwardTarget = avformat_index_get_entry(Video(), count - 1)->timestamp + Video()->duration;
+  m_bAtFirstGroup = false;
+}
+
+bool AvformatBenchReader::ReadPrev(ByteSink& sink) {
+  if (m_bAtFirstGroup) return false;
+  m_BackwardTarget = SeekAndDeliverGroup(m_BackwardTarget, sink) - 1;
+  return true;
+}
+
+double AvformatBenchReader::SeekAndRead(double seconds, ByteSink& sink) {
+  double base = av_q2d(Video()->time_base);
+  return double(SeekAndDeliverGroup(int64_t(std::floor(seconds / base)), sink)) * base;
+}
+
+std::vector<AvformatBenchReader::ByteRange> AvformatBenchReader::SampleRanges() {
+  std::vector<ByteRange> ranges;
+  int count = avformat_index_get_entries_count(Video());
+  for (int entry = 0; entry < count; ++entry) {
+    const AVIndexEntry* e = avformat_index_get_entry(Video(), entry);
+    ranges.push_back({e->pos, e->size});
+  }
+  std::sort(ranges.begin(), ranges.end(), [](const ByteRange& a, const ByteRange& b) { return a.offset < b.offset; });
+  return ranges;
+}
+
+std::string AvformatBenchReader::Version() {
+  return std::string("FFmpeg ") + av_version_info() + " (" + LIBAVFORMAT_IDENT + ")";
+}
