@@ -1,5 +1,5 @@
 #pragma once
-// MD5 (RFC 1321) of a byte string, computed in the test process: comparing
+// MD5 of a byte string, computed in the test process by OpenSSL: comparing
 // thousands of frames with ffprobe's per-packet MD5s must not start a
 // program per frame (a fork of a sanitizer-built test is slow).
 #include <string>
