@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <ostream>
 #include <sstream>
 #include <stdexcept>
-
 
 using namespace oxltest;
 using namespace OXLDataReader;
