@@ -38,6 +38,7 @@
 #include "OXLDataReader/DataReaderTimeLimits.h"
 #include "OXLDataReader/MediaTypes.h"
 #include "OXLDataReader/OXLDataReader.h"
+#include "OXLDataReader/QTDatareader.h"
 
 // QuickTime/MP4 structures
 #include "OXLDataReader/OXL_QuickTime/AudioSampleDescriptor.h"
@@ -48,6 +49,7 @@
 #include "OXLDataReader/OXL_QuickTime/MoovTrackSubIndexBase.h"
 #include "OXLDataReader/OXL_QuickTime/QTAtom.h"
 #include "OXLDataReader/OXL_QuickTime/QTAtomStreamReader.h"
+#include "OXLDataReader/OXL_QuickTime/QTMediaTrack.h"
 #include "OXLDataReader/OXL_QuickTime/QTTimeCodeTools.h"
 #include "OXLDataReader/OXL_QuickTime/QTUtils.h"
 #include "OXLDataReader/OXL_QuickTime/SampleChunkTable.h"

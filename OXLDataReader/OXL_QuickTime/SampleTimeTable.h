@@ -5,9 +5,12 @@
 // Both tables are runs of (sample count, value) entries. The cursors keep a
 // pointer into the atom (owned by the caller, which must keep it alive) and
 // remember the entry that answered last; a lookup walks from there one entry
-// at a time, so neighbouring samples cost nothing and nothing is decoded
-// ahead. Entry counts are bounded by what the atom really holds.
+// at a time, so neighbouring samples cost nothing. A far jump (a random seek
+// in a long table) uses checkpoints, one every 64 entries, made on the first
+// far jump: 1/512 of the table's size, never a per-sample index. Entry counts
+// are bounded by what the atom really holds.
 #include <cstdint>
+#include <vector>
 
 #include "qelCore/EditRate.h"
 #include "qelCore/MediaTime.h"
@@ -21,21 +24,40 @@ class SampleRunCursor {
   bool CanStepBack() const { return m_qwFirstSample > 0 && m_pEntry > m_pFirstEntry; }
   void StepForward();
   void StepBack();
-  // Steps towards `sample` one entry at a time; true when an entry holds it.
+  // Moves to the entry holding `sample`; true when one does.
   bool Seek(uint64_t sample);
+  // Moves to the last entry whose sum of count x value before it is at most `sum`.
+  void SeekSum(uint64_t sum);
 
   uint64_t GetFirstSample() const { return m_qwFirstSample; }
   uint64_t GetEndSample() const { return m_qwEndSample; }
   uint64_t GetCount() const { return m_qwEndSample - m_qwFirstSample; }
   uint32_t GetValue() const { return m_dwValue; }
+  // Sum of count x value over the entries before this one (the decode start
+  // time of the entry for "stts").
+  uint64_t GetSumBefore() const { return m_qwSumBefore; }
 
  private:
+  struct Checkpoint {
+    uint32_t entry;
+    uint64_t firstSample;
+    uint64_t sumBefore;
+  };
+  uint32_t EntryIndex() const { return static_cast<uint32_t>((m_pEntry - m_pFirstEntry) / 8); }
+  void MakeCheckpoints();
+  void GoTo(const Checkpoint& checkpoint);
+  template <typename Before>
+  void Jump(Before before);
+
   const unsigned char* m_pFirstEntry = nullptr;
   const unsigned char* m_pEntry = nullptr;
   uint32_t m_dwEntriesLeft = 0;
   uint64_t m_qwFirstSample = 0;
   uint64_t m_qwEndSample = 0;
   uint32_t m_dwValue = 0;
+  uint32_t m_dwEntryCount = 0;
+  uint64_t m_qwSumBefore = 0;
+  std::vector<Checkpoint> m_Checkpoints;
 };
 
 // Decode times ("stts": sample count, sample delta).
@@ -57,13 +79,9 @@ class CSampleTimeTable {
 
  private:
   double EntryEndTime(double rate) const;
-  // Entry steps that keep the start time in line.
-  void StepForward();
-  void StepBack();
 
   SampleRunCursor m_Run;
   qel::EditRate m_EditRate{1, 1};
-  uint64_t m_qwStartTime = 0;  // decode time of the current entry's first sample
 };
 
 // Composition offsets ("ctts": sample count, offset). Without a table every
