@@ -11,7 +11,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "support/Md5.h"
+#include "tools/oxlprobe/Md5.h"
 
 namespace oxltest {
 namespace {
@@ -215,6 +215,10 @@ ProbeStream ProbeStreamInfo(const std::string& path, const std::string& stream) 
   return ProbeFile(path).Stream(stream);
 }
 
-std::string Md5Hash(const std::string& bytes) { return "MD5:" + Md5Hex(bytes); }
+std::string Md5Hash(const std::string& bytes) {
+  oxlprobe::Md5 md5;
+  md5.Update(bytes.data(), bytes.size());
+  return "MD5:" + md5.Hex();
+}
 
 }  // namespace oxltest
