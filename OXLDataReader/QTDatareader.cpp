@@ -50,6 +50,7 @@ int CQTDataReader::Initialize(bool openReference) {
   m_dwStartTc = 0;
   m_qwMovieDuration = m_dwMovieTimescale = m_dwCreationTime = 0;
   m_ResumePosition.Reset();
+  m_qwDirectReadEnd = ~0UL;
   InvalidateBufferData();
   if (!m_pFileReader || SetFileIndex(0) != 0) return 1;
   m_VideoSystem = OxlTbx::VS_PAL;
@@ -242,6 +243,7 @@ int CQTDataReader::OpenReferencedFile(const std::shared_ptr<CQTMediaTrack>& trac
   const int result = m_pFileReader->OpenFile(path.c_str(), 0);
   InvalidateBufferData();
   m_qwBufferFileOffset = 0;
+  m_qwDirectReadEnd = ~0UL;
   return result;
 }
 

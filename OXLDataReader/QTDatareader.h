@@ -155,6 +155,7 @@ class CQTDataReader : public CQTAtomStreamReader {
   std::shared_ptr<CQTMediaTrack> m_ActiveTrack;
   std::wstring m_Path;
   bool m_bGrowingReference = false;
+  unsigned long m_qwDirectReadEnd = ~0UL;  // file position after the last read past the window
   Timer m_FragmentTimer;
   bool m_bAutoDiscover = true;
   qel::Parameter<unsigned long, qel::NoValidator<unsigned long>> m_ResumePosition;

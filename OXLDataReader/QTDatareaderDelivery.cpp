@@ -33,22 +33,32 @@ std::shared_ptr<IQtSampleIndex> CQTDataReader::GetCurrentSampleIndex() const {
 int CQTDataReader::InitDecoder(unsigned char*, unsigned int, unsigned int*) { return 0; }
 
 // Copies `sampleSize` bytes at `offset` behind the `filled` bytes of the
-// buffer. What the window does not hold already goes straight from the file
-// into the buffer when it is large (one copy instead of two).
+// buffer. Reading on from where the window ends (even across a small gap,
+// such as interleaved sound) fills the window ahead; a jump elsewhere reads
+// just the sample, so that random access costs one sample, not a window.
+// What the window does not hold goes straight from the file into the buffer
+// when it is large or after a jump (one copy instead of two), and a sample
+// that starts where the last direct read ended needs no seek.
 int CQTDataReader::ReadChunkData(unsigned char* buffer, unsigned int size, unsigned long offset,
                                  unsigned int sampleSize, unsigned int& filled) {
-  if (SetFileIndex(offset) != 0) return 1;
+  const unsigned long windowEnd = m_qwBufferFileOffset + m_dwBufferDataSize;
+  const bool inWindow = offset >= m_qwBufferFileOffset && offset < windowEnd;
+  const bool ahead = offset >= windowEnd && offset - windowEnd < m_dwBufferSize;
+  const bool atFilePosition = m_dwBufferDataSize == 0 && offset == m_qwBufferFileOffset && offset == m_qwDirectReadEnd;
+  if (!atFilePosition && SetFileIndex(offset) != 0) return 1;
   if (uint64_t(filled) + sampleSize > size) {
     filled += sampleSize;
     return 0;
   }
+  const bool jump = !inWindow && !ahead;
   unsigned int left = sampleSize;
   while (left > 0) {
-    if (m_dwAvailableBytes == 0 && left >= kDirectReadSize) {
+    if (m_dwAvailableBytes == 0 && (jump || left >= kDirectReadSize)) {
       unsigned int read = 0;
       if (m_pFileReader->ReadFile(buffer + filled, left, &read) != 0 || read == 0) break;
       m_qwBufferFileOffset += m_dwBufferDataSize + read;
       InvalidateBufferData();
+      m_qwDirectReadEnd = m_qwBufferFileOffset;
       filled += read;
       left -= read;
       continue;
