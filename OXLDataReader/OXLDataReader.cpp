@@ -118,7 +118,9 @@ int COXLDataReader::SetBufferSize(unsigned int size) {
   return 0;
 }
 
-int COXLDataReader::LoadData() {
+int COXLDataReader::LoadData() { return LoadData(m_dwBufferSize); }
+
+int COXLDataReader::LoadData(unsigned int maxBytes) {
   if (!m_pFileReader) return kNotSupported;
   if (m_dwAvailableBytes && m_dwAvailableBytes >= m_dwBufferSize) return 1;
   if (m_dwAvailableBytes && m_pCurrent != m_pBuffer) std::memmove(m_pBuffer, m_pCurrent, m_dwAvailableBytes);
@@ -126,7 +128,8 @@ int COXLDataReader::LoadData() {
   m_pCurrent = m_pBuffer;
   m_dwBufferDataSize = m_dwAvailableBytes;
   unsigned int read = 0;
-  if (m_pFileReader->ReadFile(m_pBuffer + m_dwAvailableBytes, m_dwBufferSize - m_dwAvailableBytes, &read) != 0)
+  const unsigned int room = m_dwBufferSize - m_dwAvailableBytes;
+  if (m_pFileReader->ReadFile(m_pBuffer + m_dwAvailableBytes, room < maxBytes ? room : maxBytes, &read) != 0)
     return 1;
   m_dwAvailableBytes += read;
   m_dwBufferDataSize = m_dwAvailableBytes;

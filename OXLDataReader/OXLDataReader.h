@@ -130,6 +130,8 @@ class COXLDataReader {
   virtual void OnFileIndexMoved() {}
 
   int LoadData();
+  // LoadData reading at most `maxBytes` more (readers that pace read-ahead).
+  int LoadData(unsigned int maxBytes);
   bool InsureAvailableBytes(unsigned int count);
   int SkipBytes(unsigned int count);
   void InvalidateBufferData();

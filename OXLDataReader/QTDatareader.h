@@ -156,6 +156,7 @@ class CQTDataReader : public CQTAtomStreamReader {
   std::wstring m_Path;
   bool m_bGrowingReference = false;
   unsigned long m_qwDirectReadEnd = ~0UL;  // file position after the last read past the window
+  unsigned int m_dwReadAhead = 0;          // bytes the next window load may read
   Timer m_FragmentTimer;
   bool m_bAutoDiscover = true;
   qel::Parameter<unsigned long, qel::NoValidator<unsigned long>> m_ResumePosition;

@@ -51,6 +51,8 @@ int CQTDataReader::ReadChunkData(unsigned char* buffer, unsigned int size, unsig
     return 0;
   }
   const bool jump = !inWindow && !ahead;
+  // Read-ahead starts small after a jump and doubles while reading goes on.
+  m_dwReadAhead = jump ? kDirectReadSize : std::min(m_dwBufferSize, std::max(m_dwReadAhead, kDirectReadSize));
   unsigned int left = sampleSize;
   while (left > 0) {
     if (m_dwAvailableBytes == 0 && (jump || left >= kDirectReadSize)) {
@@ -63,7 +65,10 @@ int CQTDataReader::ReadChunkData(unsigned char* buffer, unsigned int size, unsig
       left -= read;
       continue;
     }
-    if (m_dwAvailableBytes == 0 && (LoadData() != 0 || m_dwAvailableBytes == 0)) break;
+    if (m_dwAvailableBytes == 0) {
+      if (LoadData(m_dwReadAhead) != 0 || m_dwAvailableBytes == 0) break;
+      m_dwReadAhead = m_dwReadAhead > m_dwBufferSize / 2 ? m_dwBufferSize : m_dwReadAhead * 2;
+    }
     const unsigned int chunk = std::min(left, m_dwAvailableBytes);
     std::memcpy(buffer + filled, m_pCurrent, chunk);
     SkipBytes(chunk);
