@@ -109,8 +109,8 @@ measure() {
   echo "file=$label rep=$rep $line" >>"$results"
 }
 
-for spec in "${inputs[@]}"; do
-  IFS='|' read -r label kind seconds size title openTargets <<<"$spec"
+for input in "${inputs[@]}"; do
+  IFS='|' read -r label kind seconds size title openTargets <<<"$input"
   path=$data/${label}_${seconds}s.mov
   echo "input $label: making (once) and reading it into the page cache" >&2
   make_input "$kind" "$seconds" "$size" "$path"
