@@ -6,7 +6,7 @@
 #include "OXLDataReader/DataReaderTimeLimits.h"
 #include "OXLDataReader/OXLDataReader.h"
 #include "support/CapturingLogger.h"
-#include "support/Failure.h"
+#include "support/ErrorText.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "qelCore/Check.h"
 #include "qelCore/Logger.h"
 #include "support/CapturingLogger.h"
-#include "support/Failure.h"
+#include "support/ErrorText.h"
 
 TEST(CheckFailureTexts, EachCheckHasItsSuffix) {
   oxltest::CapturingLogger log;

@@ -6,7 +6,7 @@
 #include "qelCore/ImplementElement.h"
 #include "qelCore/Recycler.h"
 #include "support/CapturingLogger.h"
-#include "support/Failure.h"
+#include "support/ErrorText.h"
 
 namespace {
 
