@@ -90,15 +90,19 @@ int CQTDataReader::GetSyncData(unsigned char* buffer, unsigned int size, unsigne
   if (InitDecoder(buffer, size, outSize) == kBufferTooSmall) return kBufferTooSmall;
   auto start = m_Cursor->Copy();
   unsigned int filled = 0;
-  do {
-    auto sample = m_Cursor->GetSample();
+  // Each sample is asked for once: the one that ends a group is not read.
+  auto sample = m_Cursor->GetSample();
+  for (;;) {
     const int result = ReadChunkData(buffer, size, sample->GetSampleOffset(), sample->GetSampleSize(), filled);
     if (result != 0) {
       m_Cursor = start;
       return result;
     }
     m_Cursor->Next();
-  } while (m_bSyncSearch && !m_Cursor->IsAfterLastIndex() && !m_Cursor->GetSample()->IsSyncOrPartialSync());
+    if (!m_bSyncSearch || m_Cursor->IsAfterLastIndex()) break;
+    sample = m_Cursor->GetSample();
+    if (sample->IsSyncOrPartialSync()) break;
+  }
   if (outSize) *outSize = filled;
   if (filled > size) {
     m_Cursor = start;
@@ -113,8 +117,12 @@ int CQTDataReader::GetNextData(unsigned char*& data, unsigned int size, unsigned
   if (!m_ActiveTrack) return kNoTrack;
   if (!m_Cursor || m_Cursor->IsAfterLastIndex()) return kEndOfData;
   if (!data) return kNoBuffer;
-  if (m_bSyncSearch && !m_Cursor->GetSample()->IsSyncOrPartialSync() && GoToNextSyncData() != 0) return kEndOfData;
-  m_dCurrentTime = m_Cursor->GetSample()->GetTimeStamp().start.GetTimeStamp();
+  auto sample = m_Cursor->GetSample();
+  if (m_bSyncSearch && !sample->IsSyncOrPartialSync()) {
+    if (GoToNextSyncData() != 0) return kEndOfData;
+    sample = m_Cursor->GetSample();
+  }
+  m_dCurrentTime = sample->GetTimeStamp().start.GetTimeStamp();
   const int result = GetSyncData(data, size, dataSize);
   if (result != 0) return result;
   if (time) *time = m_dCurrentTime - PrimingSeconds();
