@@ -29,6 +29,9 @@ int SimpleFileReader::OpenFile(const wchar_t* path, unsigned long) {
   if (utf8.empty() || stat(utf8.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 1;
   m_pFile = std::fopen(utf8.c_str(), "rb");
   if (!m_pFile) return 1;
+  // Readers buffer through their own window; a second buffer in stdio would
+  // only split large reads in two and copy the tail twice.
+  std::setvbuf(m_pFile, nullptr, _IONBF, 0);
   m_bOpen = true;
   m_qwPosition = 0;
   return 0;
