@@ -63,6 +63,8 @@ class CQTDataReader : public CQTAtomStreamReader {
   int GetDataStreams(int* streams, int count) override;
   int GetAudioInfos(std::vector<MediaTool::AudioStream<const char*>>& infos) override;
   int SelectDataStream(int stream) override;
+  // A new[] copy of the active track's "stsd" atom (the caller delete[]s it);
+  // the result is its size, 0 without a description.
   int GetDataDescriptor(unsigned char*& descriptor) override;
   bool GetVideoInfo(OXLDataReader::VIDEO_INFO& info) override;
   int GetNextData(unsigned char*& data, unsigned int size, unsigned int* dataSize, double* time) override;

@@ -33,14 +33,17 @@ struct LongTable {
   }
 };
 
+class TimeTableJumps : public ::testing::Test {
+ protected:
+  void SetUp() override { stts.SetTableData(sttsBytes.data(), sttsBytes.size(), qel::EditRate(30000, 1)); }
+  const LongTable table;
+  const ExactBuffer sttsBytes{RunTableAtom("stts", table.runs)};
+  CSampleTimeTable stts;
+};
+
 }  // namespace
 
-TEST(TimeTableJumps, RandomDecodeTimesMatchTheSums) {
-  const LongTable table;
-  const std::string atom = RunTableAtom("stts", table.runs);
-  const ExactBuffer bytes(atom);
-  CSampleTimeTable stts;
-  stts.SetTableData(bytes.data(), bytes.size(), qel::EditRate(30000, 1));
+TEST_F(TimeTableJumps, RandomDecodeTimesMatchTheSums) {
   std::mt19937 random(11);
   for (int i = 0; i < 3000; ++i) {
     const uint64_t n = random() % table.sampleStart.size();
@@ -50,12 +53,7 @@ TEST(TimeTableJumps, RandomDecodeTimesMatchTheSums) {
   }
 }
 
-TEST(TimeTableJumps, RandomTimesFindTheNearestSampleStart) {
-  const LongTable table;
-  const std::string atom = RunTableAtom("stts", table.runs);
-  const ExactBuffer bytes(atom);
-  CSampleTimeTable stts;
-  stts.SetTableData(bytes.data(), bytes.size(), qel::EditRate(30000, 1));
+TEST_F(TimeTableJumps, RandomTimesFindTheNearestSampleStart) {
   std::mt19937 random(13);
   for (int i = 0; i < 3000; ++i) {
     const uint64_t n = random() % (table.sampleStart.size() - 1);
@@ -65,8 +63,7 @@ TEST(TimeTableJumps, RandomTimesFindTheNearestSampleStart) {
   }
 }
 
-TEST(TimeTableJumps, RandomCompositionOffsetsMatchTheRuns) {
-  const LongTable table;
+TEST_F(TimeTableJumps, RandomCompositionOffsetsMatchTheRuns) {
   const std::string atom = RunTableAtom("ctts", table.runs);
   const ExactBuffer bytes(atom);
   CompositionTimeToSampleTable ctts;
