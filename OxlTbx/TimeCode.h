@@ -129,10 +129,11 @@ class CTimeCode {
   // The same into the timecode's own buffer, which it returns; the text is
   // empty when nothing could be written.
   const char* GetStr(unsigned int format) const;
-  // Format 2 reads "h:m:s;f" text (see ParseTimeCode) and sets the count;
-  // format 9 sets the system whose name equals the text ignoring case, or 0
-  // when none does. Returns false, changing nothing, when the text is refused
-  // or the format is another one; format 9 returns false when no name matches.
+  // Format 2 reads "h:m:s;f" text as sscanf does (see ParseTimeCode: missing
+  // parts count as 0, nothing is refused) and sets the count; format 9 sets
+  // the system whose name equals the text ignoring case, or 0 when none does.
+  // Returns false, changing nothing, for null text or another format; format
+  // 9 returns false when no name matches.
   bool SetStr(const char* text, unsigned int format);
 
   // Re-expresses the same time of day in another system. From system 0 it

@@ -1,6 +1,6 @@
 #include "OxlTbx/TimeCodeFormat.h"
 
-#include <cctype>
+#include <cstdio>
 #include <cstring>
 
 namespace OxlTbx {
@@ -9,7 +9,6 @@ namespace {
 constexpr unsigned int kDayFlag = 16;
 constexpr unsigned int kNameFlag = 256;
 constexpr unsigned int kNoDayFlag = 4096;
-constexpr unsigned int kMaxHours = 65535;
 
 // Appends to a TimeCodeTextSize buffer, never past its end.
 class TextWriter {
@@ -109,78 +108,20 @@ size_t FormatTimeCode(char* out, const TimeCodeParts& p, VideoSystem system, uns
   return w.Length();
 }
 
-namespace {
-
-// Reads a C string no further than its terminator.
-class TextReader {
- public:
-  TextReader(const char* begin, const char* end) : m_Pos(begin), m_End(end) {}
-
-  bool AtEnd() const { return m_Pos == m_End; }
-  char Peek() const { return AtEnd() ? '\0' : *m_Pos; }
-  void Skip() { ++m_Pos; }
-  void SkipBlanks() {
-    while (!AtEnd() && std::isspace(static_cast<unsigned char>(*m_Pos))) ++m_Pos;
-  }
-  // Unsigned decimal after optional blanks; false without digits or above max.
-  bool Number(unsigned int max, unsigned int& value) {
-    SkipBlanks();
-    if (AtEnd() || !std::isdigit(static_cast<unsigned char>(*m_Pos))) return false;
-    unsigned long v = 0;
-    for (; !AtEnd() && std::isdigit(static_cast<unsigned char>(*m_Pos)); ++m_Pos) {
-      v = v * 10 + static_cast<unsigned long>(*m_Pos - '0');
-      if (v > max) return false;
-    }
-    value = static_cast<unsigned int>(v);
-    return true;
-  }
-  // Takes the next character when it is one of `accepted`.
-  bool Take(const char* accepted) {
-    if (AtEnd() || !std::strchr(accepted, *m_Pos)) return false;
-    ++m_Pos;
-    return true;
-  }
-
- private:
-  const char* m_Pos;
-  const char* m_End;
-};
-
-}  // namespace
-
-bool ParseTimeCode(const char* text, VideoSystem system, TimeCodeParts& parts) {
-  if (!text) return false;
-  const size_t length = strnlen(text, TimeCodeTextSize);
-  if (length >= TimeCodeTextSize) return false;
-  const char* end = text + length;
-  while (end != text && std::isspace(static_cast<unsigned char>(end[-1]))) --end;  // trailing blanks mean nothing
-
-  static const unsigned int kMax[4] = {kMaxHours, 59, 59, 999};
-  static const char* const kSeparators[4] = {"", ":", ":", ":;.,"};
-  unsigned int value[4] = {0, 0, 0, 0};
-  TextReader in(text, end);
-  if (!in.Number(kMax[0], value[0])) return false;
-  int part = 1;
-  for (; part < 4 && !in.AtEnd(); ++part) {
-    if (!in.Take(kSeparators[part])) return false;
-    if (in.AtEnd()) break;
-    if (!in.Number(kMax[part], value[part])) return false;
-  }
-  const char trailing = in.Peek();
-  if (part == 4 && !in.AtEnd()) {
-    if (!in.Take("*.")) return false;
-  }
-  if (!in.AtEnd()) return false;
-
-  unsigned int frames = value[3];
-  if (ToVideoSystem(system) >= VS_FieldPAL) frames = frames * 2 + (trailing == '.' ? 1 : 0);
-  if (frames >= Field_Rate[system] / Fields_Frame[system]) return false;
+// Only a bounded copy is scanned, so text without a terminator is read no
+// further than the size of a timecode text.
+void ParseTimeCode(const char* text, VideoSystem system, TimeCodeParts& parts) {
+  char copy[TimeCodeTextSize] = {};
+  if (text) std::memcpy(copy, text, strnlen(text, TimeCodeTextSize - 1));
+  unsigned int h = 0, m = 0, s = 0, f = 0;
+  char separator = 0, trailing = 0;
+  std::sscanf(copy, "%u:%u:%u%c%u%c", &h, &m, &s, &separator, &f, &trailing);
+  if (ToVideoSystem(system) >= VS_FieldPAL) f = f * 2 + (trailing == '.' ? 1 : 0);
   parts = TimeCodeParts{};
-  parts.hours = value[0];
-  parts.minutes = value[1];
-  parts.seconds = value[2];
-  parts.frames = frames;
-  return true;
+  parts.hours = h;
+  parts.minutes = m;
+  parts.seconds = s;
+  parts.frames = f;
 }
 
 }  // namespace OxlTbx

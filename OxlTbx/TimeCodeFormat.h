@@ -36,17 +36,13 @@ struct TimeCodeParts {
 // trailing character '.' (kind 2) or '*' (kind 1) for the odd frame of a pair.
 size_t FormatTimeCode(char* out, const TimeCodeParts& parts, VideoSystem system, unsigned int format);
 
-// Reads "h:m:s;f" text as written by kind 2 into hours (whole, days not split
-// off), minutes, seconds and frames of `system`. Parts missing at the end count
-// as 0 ("10:00" is ten o'clock). In systems 6 and above the printed frame pair
-// is doubled and a trailing '.' adds one frame.
-//
-// Refused (false, parts untouched): a null pointer, text of TimeCodeTextSize
-// characters or more, text not starting with a number, anything but digits
-// where a number belongs, a separator other than ':' between hours, minutes
-// and seconds or other than ':', ';', '.', ',' before the frames, a trailing
-// character other than '*', '.' or blanks, hours above 65535, minutes or
-// seconds above 59, and frames beyond the last frame of a second.
-bool ParseTimeCode(const char* text, VideoSystem system, TimeCodeParts& parts);
+// Reads text as the C library's sscanf reads "%u:%u:%u%c%u%c" (hours,
+// minutes, seconds, separator, frames, trailing character). Whatever the text
+// does not hold counts as 0, so text that is no timecode reads as 00:00:00:00;
+// nothing is range-checked (SetHMSF takes what comes). In systems 6 and above
+// the frame number is a printed pair: doubled, plus one when the trailing
+// character is '.'. At most TimeCodeTextSize - 1 characters are read; null
+// reads as empty text.
+void ParseTimeCode(const char* text, VideoSystem system, TimeCodeParts& parts);
 
 }  // namespace OxlTbx
