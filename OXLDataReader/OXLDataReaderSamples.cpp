@@ -1,5 +1,6 @@
 // The framework side of COXLDataReader: video description, sample containers
 // and the time limits of the whole media.
+#define QEL_SOURCE_FILE "OXLDataReader/OXLDataReader.cpp"
 #include <cmath>
 #include <cstring>
 

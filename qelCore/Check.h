@@ -8,6 +8,13 @@
 
 #include "qelCore/QELRuntimeError.h"
 
+// The source a failure names. A file that implements part of a class declared
+// elsewhere defines it, before its includes, as the path of the class's main
+// source file, so that every failure of the class names one source.
+#ifndef QEL_SOURCE_FILE
+#define QEL_SOURCE_FILE __FILE__
+#endif
+
 namespace qel {
 namespace detail {
 
@@ -33,11 +40,11 @@ template <typename A, typename B>
 }  // namespace detail
 }  // namespace qel
 
-#define QEL_FAIL(message) ::qel::detail::Fail(std::string("[") + (message) + "]", __FILE__, __LINE__)
+#define QEL_FAIL(message) ::qel::detail::Fail(std::string("[") + (message) + "]", QEL_SOURCE_FILE, __LINE__)
 
 #define QEL_CHECK_SUFFIX_(failed, message, suffix)                                              \
   do {                                                                                          \
-    if (failed) ::qel::detail::Fail(std::string("[") + (message) + (suffix), __FILE__, __LINE__); \
+    if (failed) ::qel::detail::Fail(std::string("[") + (message) + (suffix), QEL_SOURCE_FILE, __LINE__); \
   } while (0)
 
 #define QEL_CHECK_NOT_NULL(pointer, message) QEL_CHECK_SUFFIX_(!(pointer), message, "] [ Pointer is null ]")
@@ -50,7 +57,7 @@ template <typename A, typename B>
     const auto& qelA_ = (a);                                                          \
     const auto& qelB_ = (b);                                                          \
     if (!(qelA_ op qelB_))                                                            \
-      ::qel::detail::FailCompare((message), qelA_, #op, qelB_, __FILE__, __LINE__);   \
+      ::qel::detail::FailCompare((message), qelA_, #op, qelB_, QEL_SOURCE_FILE, __LINE__);   \
   } while (0)
 
 #define QEL_CHECK_GE(a, b, message) QEL_CHECK_COMPARE_(a, >=, b, message)

@@ -11,7 +11,8 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-bool endsName(char c) { return isBlank(c) || std::strchr("()/[]|!=", c) != nullptr; }
+// strchr also finds the terminator: a NUL in the text is a name character.
+bool endsName(char c) { return isBlank(c) || (c != '\0' && std::strchr("()/[]|!=", c) != nullptr); }
 
 bool isQuote(char c) { return c == '\'' || c == '"'; }
 

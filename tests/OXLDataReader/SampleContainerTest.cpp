@@ -123,7 +123,7 @@ TEST(SampleContainerFailures, ReadErrorsInBothDirections) {
   EXPECT_EQ(oxltest::QelFailure([&] { reader.GetNextDataSampleContainer(); }), "[GetNextData error] [ Condition is not true ]");
   EXPECT_EQ(oxltest::QelFailure([&] { reader.GetPrevDataSampleContainer(); }), "[GetNextData error] [ Condition is not true ]");
   ASSERT_FALSE(log.lines().empty());
-  EXPECT_EQ(log.lines().back().source, "OXLDataReader/OXLDataReaderSamples");
+  EXPECT_EQ(log.lines().back().source, "OXLDataReader/OXLDataReader");
 }
 
 TEST(SampleContainerFailures, SystemFiveHasLimitsButNoSamples) {
