@@ -56,7 +56,12 @@ COXLDataReader::~COXLDataReader() {
 
 void COXLDataReader::DeleteFileReader() {
   delete m_pFileReader;
-  m_pFileReader = nullptr;
+  AttachFileReader(nullptr);
+}
+
+void COXLDataReader::AttachFileReader(COXLFileReader* fileReader) {
+  m_pFileReader = fileReader;
+  m_qwDirectReadEnd = kUnknownPosition;
 }
 
 int COXLDataReader::Open(const char* path, bool flag) {
@@ -66,7 +71,7 @@ int COXLDataReader::Open(const char* path, bool flag) {
 
 int COXLDataReader::Open(const wchar_t* path, bool flag) {
   DeleteFileReader();
-  m_pFileReader = OXLAccessHandler::CreateFileReader(path, 0, m_LogId);
+  AttachFileReader(OXLAccessHandler::CreateFileReader(path, 0, m_LogId));
   if (!m_pFileReader) return 1;
   m_qwBufferFileOffset = 0;
   return Initialize(flag);
@@ -74,7 +79,7 @@ int COXLDataReader::Open(const wchar_t* path, bool flag) {
 
 int COXLDataReader::Open(COXLFileReader* fileReader, bool flag) {
   if (fileReader != m_pFileReader) DeleteFileReader();
-  m_pFileReader = fileReader;
+  AttachFileReader(fileReader);
   m_qwBufferFileOffset = 0;
   return Initialize(flag);
 }
@@ -82,7 +87,7 @@ int COXLDataReader::Open(COXLFileReader* fileReader, bool flag) {
 int COXLDataReader::Open(bool flag) { return Initialize(flag); }
 
 int COXLDataReader::UseFileReader(COXLFileReader* fileReader) {
-  m_pFileReader = fileReader;
+  AttachFileReader(fileReader);
   m_qwBufferFileOffset = 0;
   if (!fileReader) return 0;
   return Initialize(false);
@@ -98,6 +103,21 @@ void COXLDataReader::EmptyWindow() {
   m_dwBufferDataSize = 0;
   m_dwAvailableBytes = 0;
   m_pCurrent = m_pBuffer;
+  m_qwDirectReadEnd = kUnknownPosition;
+}
+
+int COXLDataReader::ReadBeyondWindow(unsigned char* target, unsigned int count, unsigned int& read) {
+  read = 0;
+  if (!m_pFileReader) return kNotSupported;
+  if (m_pFileReader->ReadFile(target, count, &read) != 0 || read == 0) return 1;
+  m_qwBufferFileOffset += m_dwBufferDataSize + read;
+  EmptyWindow();
+  m_qwDirectReadEnd = m_qwBufferFileOffset;
+  return 0;
+}
+
+bool COXLDataReader::IsAtDirectReadEnd(unsigned long offset) const {
+  return m_pFileReader && m_dwBufferDataSize == 0 && offset == m_qwBufferFileOffset && offset == m_qwDirectReadEnd;
 }
 
 void COXLDataReader::InvalidateBufferData() { EmptyWindow(); }

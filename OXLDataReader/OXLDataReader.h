@@ -135,6 +135,14 @@ class COXLDataReader {
   bool InsureAvailableBytes(unsigned int count);
   int SkipBytes(unsigned int count);
   void InvalidateBufferData();
+  // Reads up to `count` bytes from the end of the loaded data straight into
+  // `target`, past the window, which is left empty at the new file position.
+  // -1 without a file reader, 1 when the file reader fails or gives nothing.
+  int ReadBeyondWindow(unsigned char* target, unsigned int count, unsigned int& read);
+  // True when the window is empty at `offset` and the file reader stands
+  // there because the last read was ReadBeyondWindow and nothing has moved
+  // it since: reading on needs no seek. False without a file reader.
+  bool IsAtDirectReadEnd(unsigned long offset) const;
 
   ReadFunction GetNextDataFunc();
   ReadFunction GetPrevDataFunc();
@@ -163,4 +171,8 @@ class COXLDataReader {
  private:
   void EmptyWindow();
   void DeleteFileReader();
+  void AttachFileReader(COXLFileReader* fileReader);
+
+  static const unsigned long kUnknownPosition = ~0UL;
+  unsigned long m_qwDirectReadEnd = kUnknownPosition;  // valid only until the window changes
 };

@@ -50,7 +50,6 @@ int CQTDataReader::Initialize(bool openReference) {
   m_dwStartTc = 0;
   m_qwMovieDuration = m_dwMovieTimescale = m_dwCreationTime = 0;
   m_ResumePosition.Reset();
-  m_qwDirectReadEnd = ~0UL;
   InvalidateBufferData();
   if (!m_pFileReader || SetFileIndex(0) != 0) return 1;
   m_VideoSystem = OxlTbx::VS_PAL;
@@ -66,6 +65,18 @@ int CQTDataReader::Initialize(bool openReference) {
     QEL_LOG(qel::LogLevel::Error, "movie atom of " + m_pFileReader->GetFileNameAnsi() + " unreadable: " + e.what());
     return 3;
   }
+  try {
+    return InitializeTracks(openReference);
+  } catch (const std::exception& e) {
+    // Tables that contradict themselves: the movie is damaged past its atoms.
+    QEL_LOG(qel::LogLevel::Error, "tracks of " + m_pFileReader->GetFileNameAnsi() + " unreadable: " + e.what());
+    m_ActiveTrack.reset();
+    m_Cursor.reset();
+    return 3;
+  }
+}
+
+int CQTDataReader::InitializeTracks(bool openReference) {
   LookUpForMovieFragmentRandomAccessTable();
   if (!ReadFragmentsAtoms()) return 5;
   if (!ReadFromFragmentsInformer()) return 6;
@@ -130,34 +141,32 @@ bool CQTDataReader::ReadMoovAtom() {
         if (type == AtomType("mvex")) return ReadMovieExtends(atomSize) ? AtomAction::Skip : AtomAction::Fail;
         return AtomAction::Skip;
       },
-      size - header);
+      size - header, true);
 
   if (activeId)
     if (auto track = GetMediaTrack(activeId)) m_ActiveTrack = track;
   return end == WalkEnd::LimitReached;
 }
 
-// A track whose sample description cannot be read is left out (and logged);
-// the other tracks of the movie stay readable.
+// A sample description that cannot be read throws out of here: the movie
+// atom counts as unreadable (Initialize answers 3 and logs why).
 int CQTDataReader::ReadMovieTrack(uint32_t size) {
   if (!LoadWholeAtom(size)) return 2;
   const uint32_t id = CQTMediaTrack::GetTrackIdFromTrakAtom(m_pCurrent, size);
-  try {
-    if (auto known = id ? GetMediaTrack(id) : nullptr) return known->ReadTrackAtom(m_pCurrent, size) == 0 ? 0 : -1;
-    auto track = QTMediaTrack::CreateMediaTrack(qel::EditRate(m_dwMovieTimescale, 1), m_pCurrent, size);
-    if (track) m_Tracks.push_back(std::move(track));
-  } catch (const std::exception&) {
-    QEL_LOG(qel::LogLevel::Warning, "track " + std::to_string(id) + " of " + m_pFileReader->GetFileNameAnsi() +
-                                        " left out: unreadable sample description");
-  }
+  if (auto known = id ? GetMediaTrack(id) : nullptr) return known->ReadTrackAtom(m_pCurrent, size) == 0 ? 0 : -1;
+  auto track = QTMediaTrack::CreateMediaTrack(qel::EditRate(m_dwMovieTimescale, 1), m_pCurrent, size);
+  if (track) m_Tracks.push_back(std::move(track));
   return 0;
 }
 
+// A video track without samples (an empty movie atom of a fragmented file)
+// has no sample duration yet: it leaves the system at its default.
 void CQTDataReader::ReadInfoFromVideoTrack() {
   for (const auto& track : m_Tracks) {
     if (!track->IsTrackType("vide")) continue;
     if (track->GetMediaDuration() >= 0 && static_cast<uint64_t>(track->GetMediaDuration()) < m_qwMovieDuration)
       m_qwMovieDuration = static_cast<uint64_t>(track->GetMediaDuration());
+    if (!track->HasSamples()) continue;
     track->GetSystemFromSampleTime(m_dFieldDuration, m_SystemEditRate);
     if (SameRate(m_SystemEditRate, 25.0)) m_VideoSystem = OxlTbx::VS_PAL;
     else if (SameRate(m_SystemEditRate, 29.97)) m_VideoSystem = OxlTbx::VS_NTSCDrop;
@@ -207,7 +216,9 @@ bool CQTDataReader::SetActiveTrack(std::shared_ptr<CQTMediaTrack> track) {
     if (track->GetMediaDuration() > 0 && static_cast<uint64_t>(track->GetMediaDuration()) > m_qwMovieDuration &&
         track->GetTrackExtends().IsValid())
       m_qwMovieDuration = static_cast<uint64_t>(track->GetMediaDuration());
-    const unsigned int bufferSize = track->GetDataBufferSize();
+    // A track without samples yet (fragments fill it later) is valid: it has
+    // no first sample to size the window by.
+    const unsigned int bufferSize = track->HasSamples() ? track->GetDataBufferSize() : 0;
     m_ActiveTrack = track;
     // The window holds at least 1 MiB so that small samples do not cost a read
     // each, and at most 8 MiB so that a corrupt size cannot make it huge:
@@ -226,7 +237,7 @@ bool CQTDataReader::SwitchToMediaTrack(const std::shared_ptr<CQTMediaTrack>& tra
     InvalidateBufferData();
   }
   double start = 0.0;
-  GoToTimeOffset(start);
+  GoToTime(start);
   m_dCurrentTime = 0.0;
   return true;
 }
@@ -243,7 +254,6 @@ int CQTDataReader::OpenReferencedFile(const std::shared_ptr<CQTMediaTrack>& trac
   const int result = m_pFileReader->OpenFile(path.c_str(), 0);
   InvalidateBufferData();
   m_qwBufferFileOffset = 0;
-  m_qwDirectReadEnd = ~0UL;
   return result;
 }
 

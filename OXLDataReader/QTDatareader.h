@@ -16,6 +16,22 @@
 // For long-GOP video (neither intra nor HDV) one delivery is a sync sample
 // and the samples that follow it up to the next sync sample.
 //
+// Failures are contained: the raw reading and positioning operations
+// (GetNextData, GetPrevData, SkipNextData, SkipPrevData, GoToFieldOffset,
+// GoToTimeOffset, GoToDataStart, GoToDataEnd, GetInOut, GetSampleInfos,
+// SelectDataStream) let no exception out. What the tables or the file throw
+// at them (a sample the tables do not describe, a damaged description) is
+// logged at error level with the file name and answered with 100, "no such
+// sample"; the position stays where it was before the call. Without a file
+// reader (after Close or UseFileReader(nullptr)) reading answers 1, the
+// base's failed SetFileIndex.
+//
+// A track's samples are those every one of its tables describes, and sync
+// samples are found by searching the sync table, so that no call costs more
+// than the file's real tables, whatever counts a damaged file claims. One
+// long-GOP delivery holds at most kMaxDeliverySamples samples; the rest of a
+// longer group (only a damaged file has one) is passed over.
+//
 // Positioning lands on a sync sample and reports its decode time; for
 // long-GOP material with reordered frames the first one decodes before 0,
 // so GoToTimeOffset may answer a negative time and GoToFieldOffset then
@@ -83,6 +99,8 @@ class CQTDataReader : public CQTAtomStreamReader {
   virtual bool IsProgressive();
 
   // Track queries.
+  static const unsigned int kMaxDeliverySamples = 1u << 16;
+
   int GetTrackCnt(OXLDataReader::DataType type) const;
   std::shared_ptr<CQTMediaTrack> GetMediaTrack(uint32_t trackId) const;
   const std::vector<std::shared_ptr<CQTMediaTrack>>& GetMediaTracks() const { return m_Tracks; }
@@ -118,6 +136,8 @@ class CQTDataReader : public CQTAtomStreamReader {
   virtual int InitDecoder(unsigned char* buffer, unsigned int size, unsigned int* outSize);
   virtual int GetSyncData(unsigned char* buffer, unsigned int size, unsigned int* outSize);
 
+  // Everything of Initialize after the movie atom was read.
+  int InitializeTracks(bool openReference);
   bool ReadMoovAtom();
   int ReadMovieTrack(uint32_t size);
   void ReadInfoFromVideoTrack();
@@ -127,6 +147,7 @@ class CQTDataReader : public CQTAtomStreamReader {
   int ReadChunkData(unsigned char* buffer, unsigned int size, unsigned long offset, unsigned int sampleSize,
                     unsigned int& filled);
   int GoToNextSyncData();
+  unsigned int BytesOfGroup(const IQtSampleIndex& group) const;
   int OpenReferencedFile(const std::shared_ptr<CQTMediaTrack>& track);
   std::wstring ReferencedPath(const std::shared_ptr<CQTMediaTrack>& track) const;
   bool HasVideoTrack() const;
@@ -140,6 +161,19 @@ class CQTDataReader : public CQTAtomStreamReader {
   bool ReadFragmentsAtoms();
   bool ReadFromFragmentsInformer();
   void UpdateFragments();
+
+  // The raw operations without containment; the public ones wrap them.
+  int ReadNext(unsigned char* data, unsigned int size, unsigned int* dataSize, double* time);
+  int ReadPrev(unsigned char* data, unsigned int size, unsigned int* dataSize, double* time);
+  int StepNext();
+  int StepPrev();
+  int GoToTime(double& seconds);
+  int GoToEnd();
+  int InOut(unsigned int* in, unsigned int* out, unsigned int* videoSystem);
+  // Runs `operation`; an exception is logged, the cursor put back, and 100 answered.
+  template <typename Operation>
+  int Contained(const char* name, Operation&& operation);
+  void LogContained(const char* name, const char* what) const;
 
   std::string m_HandlerType;
   uint32_t m_dwCreationTime = 0;
@@ -157,7 +191,6 @@ class CQTDataReader : public CQTAtomStreamReader {
   std::shared_ptr<CQTMediaTrack> m_ActiveTrack;
   std::wstring m_Path;
   bool m_bGrowingReference = false;
-  unsigned long m_qwDirectReadEnd = ~0UL;  // file position after the last read past the window
   unsigned int m_dwReadAhead = 0;          // bytes the next window load may read
   Timer m_FragmentTimer;
   bool m_bAutoDiscover = true;

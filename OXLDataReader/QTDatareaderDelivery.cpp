@@ -5,6 +5,7 @@
 
 #include "OXLDataReader/QTDatareader.h"
 #include "OxlTbx/TimeCodeConversions.h"
+#include "qelCore/Logger.h"
 
 namespace {
 const int kEndOfData = 100;
@@ -32,6 +33,25 @@ std::shared_ptr<IQtSampleIndex> CQTDataReader::GetCurrentSampleIndex() const {
 
 int CQTDataReader::InitDecoder(unsigned char*, unsigned int, unsigned int*) { return 0; }
 
+template <typename Operation>
+int CQTDataReader::Contained(const char* name, Operation&& operation) {
+  auto saved = m_Cursor ? m_Cursor->Copy() : nullptr;
+  try {
+    return operation();
+  } catch (const std::exception& e) {
+    LogContained(name, e.what());
+  } catch (...) {
+    LogContained(name, "unknown failure");
+  }
+  m_Cursor = saved;
+  return kEndOfData;
+}
+
+void CQTDataReader::LogContained(const char* name, const char* what) const {
+  const std::string file = m_pFileReader ? m_pFileReader->GetFileNameAnsi() : std::string("(no file)");
+  QEL_LOG(qel::LogLevel::Error, std::string(name) + " on " + file + ": " + what);
+}
+
 // Copies `sampleSize` bytes at `offset` behind the `filled` bytes of the
 // buffer. Reading on from where the window ends (even across a small gap,
 // such as interleaved sound) fills the window ahead; a jump elsewhere reads
@@ -44,10 +64,9 @@ int CQTDataReader::ReadChunkData(unsigned char* buffer, unsigned int size, unsig
   const unsigned long windowEnd = m_qwBufferFileOffset + m_dwBufferDataSize;
   const bool inWindow = offset >= m_qwBufferFileOffset && offset < windowEnd;
   const bool ahead = offset >= windowEnd && offset - windowEnd < m_dwBufferSize;
-  const bool atFilePosition = m_dwBufferDataSize == 0 && offset == m_qwBufferFileOffset && offset == m_qwDirectReadEnd;
-  if (!atFilePosition && SetFileIndex(offset) != 0) return 1;
+  if (!IsAtDirectReadEnd(offset) && SetFileIndex(offset) != 0) return 1;
   if (uint64_t(filled) + sampleSize > size) {
-    filled += sampleSize;
+    filled = uint64_t(filled) + sampleSize > UINT32_MAX ? UINT32_MAX : filled + sampleSize;
     return 0;
   }
   const bool jump = !inWindow && !ahead;
@@ -57,10 +76,7 @@ int CQTDataReader::ReadChunkData(unsigned char* buffer, unsigned int size, unsig
   while (left > 0) {
     if (m_dwAvailableBytes == 0 && (jump || left >= kDirectReadSize)) {
       unsigned int read = 0;
-      if (m_pFileReader->ReadFile(buffer + filled, left, &read) != 0 || read == 0) break;
-      m_qwBufferFileOffset += m_dwBufferDataSize + read;
-      InvalidateBufferData();
-      m_qwDirectReadEnd = m_qwBufferFileOffset;
+      if (ReadBeyondWindow(buffer + filled, left, read) != 0) break;
       filled += read;
       left -= read;
       continue;
@@ -92,14 +108,14 @@ int CQTDataReader::GetSyncData(unsigned char* buffer, unsigned int size, unsigne
   unsigned int filled = 0;
   // Each sample is asked for once: the one that ends a group is not read.
   auto sample = m_Cursor->GetSample();
-  for (;;) {
+  for (unsigned int count = 1;; ++count) {
     const int result = ReadChunkData(buffer, size, sample->GetSampleOffset(), sample->GetSampleSize(), filled);
     if (result != 0) {
       m_Cursor = start;
       return result;
     }
     m_Cursor->Next();
-    if (!m_bSyncSearch || m_Cursor->IsAfterLastIndex()) break;
+    if (!m_bSyncSearch || count >= kMaxDeliverySamples || m_Cursor->IsAfterLastIndex()) break;
     sample = m_Cursor->GetSample();
     if (sample->IsSyncOrPartialSync()) break;
   }
@@ -113,41 +129,48 @@ int CQTDataReader::GetSyncData(unsigned char* buffer, unsigned int size, unsigne
 }
 
 int CQTDataReader::GetNextData(unsigned char*& data, unsigned int size, unsigned int* dataSize, double* time) {
+  return Contained("GetNextData", [&] { return ReadNext(data, size, dataSize, time); });
+}
+
+// A cursor before the first sample (after SkipPrevData there) reads the first.
+int CQTDataReader::ReadNext(unsigned char* data, unsigned int size, unsigned int* dataSize, double* time) {
   UpdateFragments();
   if (!m_ActiveTrack) return kNoTrack;
   if (!m_Cursor || m_Cursor->IsAfterLastIndex()) return kEndOfData;
   if (!data) return kNoBuffer;
-  auto sample = m_Cursor->GetSample();
-  if (m_bSyncSearch && !sample->IsSyncOrPartialSync()) {
-    if (GoToNextSyncData() != 0) return kEndOfData;
-    sample = m_Cursor->GetSample();
-  }
-  m_dCurrentTime = sample->GetTimeStamp().start.GetTimeStamp();
+  auto cursor = m_Cursor->Copy();
+  if (cursor->IsBeforeFirstIndex()) cursor->Next();
+  if (m_bSyncSearch) cursor->SeekSyncForward();
+  if (cursor->IsOutOfBounds()) return kEndOfData;
+  m_dCurrentTime = cursor->GetSample()->GetTimeStamp().start.GetTimeStamp();
+  auto previous = m_Cursor;
+  m_Cursor = cursor;
   const int result = GetSyncData(data, size, dataSize);
-  if (result != 0) return result;
+  if (result != 0) {
+    m_Cursor = previous;
+    return result;
+  }
   if (time) *time = m_dCurrentTime - PrimingSeconds();
   return 0;
 }
 
+int CQTDataReader::GetPrevData(unsigned char*& data, unsigned int size, unsigned int* dataSize, double* time) {
+  return Contained("GetPrevData", [&] { return ReadPrev(data, size, dataSize, time); });
+}
+
 // After a backward read the position is the start of the delivered sample:
 // the next GetPrevData delivers the one before it, GetNextData this one again.
-int CQTDataReader::GetPrevData(unsigned char*& data, unsigned int size, unsigned int* dataSize, double* time) {
+int CQTDataReader::ReadPrev(unsigned char* data, unsigned int size, unsigned int* dataSize, double* time) {
   if (!m_ActiveTrack) return kNoTrack;
   if (!m_Cursor || m_Cursor->IsFirstIndex() || m_Cursor->IsBeforeFirstIndex()) return kEndOfData;
   if (!data) return kNoBuffer;
   auto cursor = m_Cursor->Copy();
-  uint64_t total = 0;
-  for (;;) {
-    cursor->Prev();
-    if (cursor->IsBeforeFirstIndex() || cursor->IsOutOfBounds()) return kEndOfData;
-    auto sample = cursor->GetSample();
-    total += sample->GetSampleSize();
-    if (sample->IsSyncOrPartialSync()) break;
-  }
+  cursor->Prev();
+  cursor->SeekSyncBackward();
+  if (cursor->IsOutOfBounds()) return kEndOfData;
   auto sample = cursor->GetSample();
   m_dCurrentTime = sample->GetTimeStamp().start.GetTimeStamp();
-  const unsigned int span = total > UINT32_MAX ? UINT32_MAX : static_cast<unsigned int>(total);
-  if (SetFileIndexBack(sample->GetSampleOffset(), span) != 0) return 1;
+  if (SetFileIndexBack(sample->GetSampleOffset(), BytesOfGroup(*cursor)) != 0) return 1;
   auto previous = m_Cursor;
   m_Cursor = cursor->Copy();
   const int result = GetSyncData(data, size, dataSize);
@@ -160,7 +183,26 @@ int CQTDataReader::GetPrevData(unsigned char*& data, unsigned int size, unsigned
   return 0;
 }
 
+// The bytes the delivery at `group` is about to read, as far as the window
+// can keep them: they tell SetFileIndexBack how much to load after them.
+unsigned int CQTDataReader::BytesOfGroup(const IQtSampleIndex& group) const {
+  auto cursor = group.Copy();
+  uint64_t total = cursor->GetSample()->GetSampleSize();
+  for (unsigned int count = 1; m_bSyncSearch && total < m_dwBufferSize && count < kMaxDeliverySamples; ++count) {
+    cursor->Next();
+    if (cursor->IsAfterLastIndex()) break;
+    auto sample = cursor->GetSample();
+    if (sample->IsSyncOrPartialSync()) break;
+    total += sample->GetSampleSize();
+  }
+  return total > UINT32_MAX ? UINT32_MAX : static_cast<unsigned int>(total);
+}
+
 int CQTDataReader::SkipNextData() {
+  return Contained("SkipNextData", [&] { return StepNext(); });
+}
+
+int CQTDataReader::StepNext() {
   if (!m_ActiveTrack) return kNoTrack;
   if (!m_Cursor || m_Cursor->IsAfterLastIndex()) return kEndOfData;
   m_Cursor->Next();
@@ -168,6 +210,10 @@ int CQTDataReader::SkipNextData() {
 }
 
 int CQTDataReader::SkipPrevData() {
+  return Contained("SkipPrevData", [&] { return StepPrev(); });
+}
+
+int CQTDataReader::StepPrev() {
   if (!m_ActiveTrack) return kNoTrack;
   if (!m_Cursor || m_Cursor->IsBeforeFirstIndex()) return kEndOfData;
   m_Cursor->Prev();
@@ -176,36 +222,43 @@ int CQTDataReader::SkipPrevData() {
 
 int CQTDataReader::GoToNextSyncData() {
   if (!m_ActiveTrack) return kNoTrack;
-  while (m_Cursor && !m_Cursor->IsOutOfBounds()) {
-    if (m_Cursor->GetSample()->IsSyncOrPartialSync()) return 0;
-    m_Cursor->Next();
-  }
-  return 2;
+  if (!m_Cursor) return 2;
+  m_Cursor->SeekSyncForward();
+  return m_Cursor->IsOutOfBounds() ? 2 : 0;
 }
 
 int CQTDataReader::GoToTimeOffset(double& seconds) {
+  double t = seconds;
+  const int result = Contained("GoToTimeOffset", [&] { return GoToTime(t); });
+  if (result == 0) seconds = t;
+  return result;
+}
+
+int CQTDataReader::GoToTime(double& seconds) {
   if (!m_ActiveTrack) return kNoTrack;
   const double duration = GetActiveTrackContentDuration();
   if (seconds + 0.000001 >= duration) {
-    GoToDataEnd();
+    GoToEnd();
     seconds = duration;
     return 0;
   }
   if (seconds < 0 || std::isnan(seconds)) seconds = 0;
   auto cursor = m_ActiveTrack->FindTimeOffsetSample(seconds);
   if (!cursor || cursor->IsOutOfBounds()) return kEndOfData;
-  m_Cursor = cursor;
   auto sample = cursor->GetSample();
   const bool fullSync = sample->IsSyncOrPartialSync() && !sample->IsPartialSync();
   m_dCurrentTime = (fullSync ? sample->GetReferenceTimeStamp() : sample->GetTimeStamp()).start.GetTimeStamp();
+  m_Cursor = cursor;
   seconds = m_dCurrentTime;
   return 0;
 }
 
 int CQTDataReader::GoToFieldOffset(unsigned int field, unsigned int* reached) {
-  UpdateFragments();
   double t = field * m_dFieldDuration;
-  const int result = GoToTimeOffset(t);
+  const int result = Contained("GoToFieldOffset", [&] {
+    UpdateFragments();
+    return GoToTime(t);
+  });
   if (reached && m_dFieldDuration != 0) {
     // Long-GOP material lands on a sync sample that decodes before time 0:
     // its negative field count goes out in two's complement. Converting a
@@ -217,11 +270,17 @@ int CQTDataReader::GoToFieldOffset(unsigned int field, unsigned int* reached) {
 }
 
 int CQTDataReader::GoToDataStart() {
-  double t = -GetAudioPrimingDuration().GetTimeStamp();
-  return GoToTimeOffset(t);
+  return Contained("GoToDataStart", [&] {
+    double t = -GetAudioPrimingDuration().GetTimeStamp();
+    return GoToTime(t);
+  });
 }
 
 int CQTDataReader::GoToDataEnd() {
+  return Contained("GoToDataEnd", [&] { return GoToEnd(); });
+}
+
+int CQTDataReader::GoToEnd() {
   UpdateFragments();
   if (!m_ActiveTrack) return kNoTrack;
   if (m_bGrowingReference) {
@@ -241,14 +300,19 @@ qel::MediaTime CQTDataReader::GetAudioPrimingDuration() {
 
 int CQTDataReader::GetSampleInfos(unsigned int*, unsigned int* second, unsigned char* flag) {
   if (flag) *flag = 0;
-  if (second && m_ActiveTrack) {
+  return Contained("GetSampleInfos", [&] {
+    if (!second || !m_ActiveTrack) return 0;
     auto first = m_ActiveTrack->FindFirstSample();
     if (first && !first->IsOutOfBounds()) *second = first->GetSample()->GetSampleSize();
-  }
-  return 0;
+    return 0;
+  });
 }
 
 int CQTDataReader::GetInOut(unsigned int* in, unsigned int* out, unsigned int* videoSystem) {
+  return Contained("GetInOut", [&] { return InOut(in, out, videoSystem); });
+}
+
+int CQTDataReader::InOut(unsigned int* in, unsigned int* out, unsigned int* videoSystem) {
   const bool video = HasVideoTrack();
   if (in)
     *in = video ? m_dwStartTc : static_cast<unsigned int>(m_dwStartTc * m_dFieldDuration * 1000 + 0.5);
@@ -274,7 +338,7 @@ int CQTDataReader::GetInOut(unsigned int* in, unsigned int* out, unsigned int* v
 
 bool CQTDataReader::GetVideoInfo(OXLDataReader::VIDEO_INFO& info) {
   if (m_HandlerType != "vide" || !m_ActiveTrack) return false;
-  return m_ActiveTrack->GetVideoInfo(info);
+  return Contained("GetVideoInfo", [&] { return m_ActiveTrack->GetVideoInfo(info) ? 0 : 1; }) == 0;
 }
 
 bool CQTDataReader::IsProgressive() {
@@ -322,12 +386,14 @@ int CQTDataReader::GetAudioInfos(std::vector<MediaTool::AudioStream<const char*>
 }
 
 int CQTDataReader::SelectDataStream(int stream) {
-  int index = 0;
-  for (const auto& track : m_Tracks) {
-    if (track->GetTrackType() != m_HandlerType) continue;
-    if (index++ != stream) continue;
-    if (track == m_ActiveTrack) return 0;
-    return SwitchToMediaTrack(track) ? 0 : 1;
-  }
-  return 1;
+  return Contained("SelectDataStream", [&] {
+    int index = 0;
+    for (const auto& track : m_Tracks) {
+      if (track->GetTrackType() != m_HandlerType) continue;
+      if (index++ != stream) continue;
+      if (track == m_ActiveTrack) return 0;
+      return SwitchToMediaTrack(track) ? 0 : 1;
+    }
+    return 1;
+  });
 }

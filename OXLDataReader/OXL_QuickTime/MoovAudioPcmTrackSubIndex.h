@@ -31,6 +31,7 @@ class MoovAudioPcmTrackSubIndex : public MoovTrackSubIndexBase {
   double GetSampleDuration(uint64_t n) override;
   unsigned int GetSampleSize(uint64_t n) override;
   bool IsAfterLastIndex(uint64_t n) override { return n >= m_ChunkOffsets.GetNumberOfChunk(); }
+  uint64_t GetPositionCount() override { return m_ChunkOffsets.GetNumberOfChunk(); }
 
  private:
   static uint32_t Chunk(uint64_t n) { return n > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(n); }

@@ -3,6 +3,7 @@
 // cursor objects that walk one by index position.
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "OXLDataReader/OXL_QuickTime/TrackSubIndex.h"
 
@@ -18,6 +19,11 @@ class IMoovTrackSubIndex {
   virtual bool IsAfterLastIndex(uint64_t n) = 0;
   virtual bool IsSyncOrPartialSync(uint64_t n) = 0;
   virtual bool IsPartialSync(uint64_t n) = 0;
+  // Positions 0 to count - 1 exist.
+  virtual uint64_t GetPositionCount() = 0;
+  // The nearest position from `n` on (forwards) or up to `n` (backwards)
+  // that is sync or partial sync; none when there is no such position.
+  virtual std::optional<uint64_t> FindSyncOrPartialSync(uint64_t n, bool forward) = 0;
 };
 
 // One position of a movie-header sub-index; every query forwards to it. The
@@ -54,6 +60,8 @@ class MoovSampleIndex : public IQtSampleIndex {
   bool IsAfterLastIndex() override;
   bool IsOutOfBounds() override { return IsBeforeFirstIndex() || IsAfterLastIndex(); }
   std::shared_ptr<IQtSampleIndex> Copy() const override;
+  void SeekSyncForward() override;
+  void SeekSyncBackward() override;
 
   int64_t GetPosition() const { return m_Position; }
 

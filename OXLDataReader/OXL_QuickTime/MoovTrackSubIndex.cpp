@@ -17,6 +17,8 @@ MoovTrackSubIndex::MoovTrackSubIndex(const unsigned char* stbl, unsigned long si
 bool MoovTrackSubIndex::SetTrackIndexData(const unsigned char* stbl, unsigned long size, qel::EditRate editRate) {
   const FoundTables found = LoadTables(stbl, size, editRate, true);
   m_LastOffset = OffsetMemo();
+  m_qwSampleCount = std::min({uint64_t(m_SampleSizes.GetSampleSizeCount()), m_TimeToSample.GetSampleCount(),
+                              m_SampleToChunk.CountSamples(m_ChunkOffsets.GetNumberOfChunk())});
   m_TrackMediaTimeOffset = qel::MediaTime(editRate, 0);
   ComputeFirstSampleOffset();
   return found.AllMandatory();
@@ -83,7 +85,7 @@ double MoovTrackSubIndex::GetSampleDuration(uint64_t n) {
 }
 
 std::shared_ptr<IQtSampleIndex> MoovTrackSubIndex::GetLastSampleIndex() {
-  return CursorAt(int64_t(m_SampleSizes.GetSampleSizeCount()) - 1);
+  return CursorAt(int64_t(m_qwSampleCount) - 1);
 }
 
 std::shared_ptr<IQtSampleIndex> MoovTrackSubIndex::FindSampleIndex(double seconds) {
@@ -94,10 +96,8 @@ std::shared_ptr<IQtSampleIndex> MoovTrackSubIndex::FindSampleIndex(double second
 std::optional<uint32_t> MoovTrackSubIndex::FindLastCompleteSample(uint32_t chunk, uint64_t limit) {
   const uint64_t first = m_SampleToChunk.GetChunkToSample(chunk);
   const uint32_t count = m_SampleToChunk.GetChunkSize(chunk);
-  const uint32_t samplesLeft = first < m_SampleSizes.GetSampleSizeCount()
-                                   ? static_cast<uint32_t>(m_SampleSizes.GetSampleSizeCount() - first)
-                                   : 0;
-  const uint32_t candidates = std::min(count, samplesLeft);
+  const uint64_t samplesLeft = first < m_qwSampleCount ? m_qwSampleCount - first : 0;
+  const uint32_t candidates = static_cast<uint32_t>(std::min<uint64_t>(count, samplesLeft));
   const uint64_t start = m_ChunkOffsets.GetChunkOffset(chunk);
   if (candidates == 0 || limit < start) return std::nullopt;
   uint64_t fitting = 0;

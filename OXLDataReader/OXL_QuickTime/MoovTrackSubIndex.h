@@ -39,7 +39,12 @@ class MoovTrackSubIndex : public MoovTrackSubIndexBase {
   double GetSampleDuration(uint64_t n) override;
   unsigned int GetSampleSize(uint64_t n) override { return m_SampleSizes.GetSampleSize(n); }
   // False for 0 even without samples, so a first cursor is never past the end.
-  bool IsAfterLastIndex(uint64_t n) override { return n != 0 && n >= m_SampleSizes.GetSampleSizeCount(); }
+  bool IsAfterLastIndex(uint64_t n) override { return n != 0 && n >= m_qwSampleCount; }
+  // The samples that every table describes: the least of the "stsz" count,
+  // the samples "stts" gives times to, and the samples "stsc" places in the
+  // chunks of "stco". A damaged table that claims more samples than the
+  // others describe cannot make the track longer than what can be read.
+  uint64_t GetPositionCount() override { return m_qwSampleCount; }
 
  private:
   void ComputeFirstSampleOffset();
@@ -48,6 +53,7 @@ class MoovTrackSubIndex : public MoovTrackSubIndexBase {
   uint64_t SizeOfSamples(uint64_t first, uint32_t count) const;
 
   qel::MediaTime m_TrackMediaTimeOffset;
+  uint64_t m_qwSampleCount = 0;
   // The last offset answered, so that a walk through a chunk costs one step per sample.
   struct OffsetMemo {
     bool valid = false;

@@ -1,5 +1,6 @@
 #include "OXLDataReader/OXL_QuickTime/MoovTrackSubIndexBase.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "OXLDataReader/OXL_QuickTime/QTAtom.h"
@@ -28,6 +29,15 @@ bool MoovTrackSubIndexBase::IsSyncOrPartialSync(uint64_t n) {
 
 bool MoovTrackSubIndexBase::IsPartialSync(uint64_t n) {
   return !m_SyncSamples.IsSyncSample(n) && m_PartialSyncSamples.IsSyncSample(n);
+}
+
+std::optional<uint64_t> MoovTrackSubIndexBase::FindSyncOrPartialSync(uint64_t n, bool forward) {
+  if (!m_SyncSamples.HasTable()) return m_SyncSamples.GetDefaultBehavior() ? std::optional<uint64_t>(n) : std::nullopt;
+  auto find = [&](const SampleSyncTable& table) { return forward ? table.FindListedFrom(n) : table.FindListedUpTo(n); };
+  const std::optional<uint64_t> sync = find(m_SyncSamples);
+  const std::optional<uint64_t> partial = find(m_PartialSyncSamples);
+  if (!sync || !partial) return sync ? sync : partial;
+  return forward ? std::min(*sync, *partial) : std::max(*sync, *partial);
 }
 
 MoovTrackSubIndexBase::FoundTables MoovTrackSubIndexBase::LoadTables(const unsigned char* stbl, unsigned long size,

@@ -38,6 +38,9 @@ class MoovTrackSubIndexBase : public ITrackSubIndex, public IMoovTrackSubIndex {
   bool IsSyncOrPartialSync(uint64_t n) override;
   // Not sync by "stss" but sync by "stps".
   bool IsPartialSync(uint64_t n) override;
+  // Without "stss" every position is sync; otherwise the nearest listed in
+  // "stss" or "stps".
+  std::optional<uint64_t> FindSyncOrPartialSync(uint64_t n, bool forward) override;
 
  protected:
   // Which of the tables a sub-index needs were found.

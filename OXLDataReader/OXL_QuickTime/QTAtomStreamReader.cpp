@@ -1,19 +1,21 @@
 #include "OXLDataReader/OXL_QuickTime/QTAtomStreamReader.h"
 
+#include <algorithm>
 #include <limits>
 
 unsigned long CQTAtomStreamReader::GetCursorFileOffset() const {
   return m_qwBufferFileOffset + static_cast<unsigned long>(m_pCurrent - m_pBuffer);
 }
 
-CQTAtomStreamReader::WalkEnd CQTAtomStreamReader::WalkAtoms(const AtomActionFunction& act, uint64_t limit) {
+CQTAtomStreamReader::WalkEnd CQTAtomStreamReader::WalkAtoms(const AtomActionFunction& act, uint64_t limit,
+                                                             bool overrunLast) {
   uint64_t remaining = limit;
   while (remaining > 0) {
     if (!InsureAvailableBytes(8)) return WalkEnd::EndOfData;
     const uint32_t size = Read32(m_pCurrent);
     if (size == 0) return WalkEnd::ZeroSize;
     if (size < 8) return WalkEnd::BadSize;
-    if (size > remaining) return WalkEnd::Oversized;
+    if (size > remaining && !overrunLast) return WalkEnd::Oversized;
     switch (act(QTReader::LoadAtomType(m_pCurrent + 4), size)) {
       case AtomAction::Skip:
         if (SkipBytes(size) != 0) return WalkEnd::Failed;
@@ -25,7 +27,7 @@ CQTAtomStreamReader::WalkEnd CQTAtomStreamReader::WalkAtoms(const AtomActionFunc
       case AtomAction::Fail:
         return WalkEnd::Failed;
     }
-    if (limit != UINT64_MAX) remaining -= size;
+    if (limit != UINT64_MAX) remaining -= std::min<uint64_t>(size, remaining);
   }
   return WalkEnd::LimitReached;
 }

@@ -40,7 +40,11 @@ class CQTAtomStreamReader : public COXLDataReader {
   // bytes the walk may cover (the payload of a parent atom); the walk ends
   // when it is used up. Atoms are never taken to run to the end of the file:
   // a size of 0 ends the walk.
-  WalkEnd WalkAtoms(const AtomActionFunction& act, uint64_t limit = UINT64_MAX);
+  //
+  // With `overrunLast`, an atom larger than what is left is still handed to
+  // `act` and the walk then ends as if the limit had been reached: a parent
+  // whose size slightly understates its last child keeps that child.
+  WalkEnd WalkAtoms(const AtomActionFunction& act, uint64_t limit = UINT64_MAX, bool overrunLast = false);
 
   // Atoms larger than this are never loaded whole: no movie header of a real
   // file comes near it (a day of 60 fps video needs some 60 MiB of tables).

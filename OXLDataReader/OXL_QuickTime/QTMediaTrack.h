@@ -56,6 +56,8 @@ class CQTMediaTrack {
   std::shared_ptr<qel::IAudioParameters> GetAudioParameters();
   static uint32_t ReadUniqueSampleSizeFromAudioDescriptor(const unsigned char* stsd, unsigned long size);
   unsigned int GetDataBufferSize();
+  // False for a track whose index holds no sample (yet).
+  bool HasSamples();
 
   // Index.
   void AppendSubIndex(std::shared_ptr<ITrackSubIndex> subIndex);

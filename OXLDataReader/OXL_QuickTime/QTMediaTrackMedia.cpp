@@ -86,7 +86,8 @@ int CQTMediaTrack::GetVideoChroma() { return GetVideoCodec() == HDV_Video ? 2 : 
 
 bool CQTMediaTrack::GetSystemFromSampleTime(double& duration, qel::EditRate& rate) {
   auto first = m_TrackIndex.FindSampleIndex(0.0);
-  const double sampleDuration = first && !first->IsOutOfBounds() ? first->GetSample()->GetSampleDuration() : 0.0;
+  const bool any = first && !first->IsOutOfBounds() && HasSamples();
+  const double sampleDuration = any ? first->GetSample()->GetSampleDuration() : 0.0;
   const qel::EditRate candidates[] = {{25, 1}, {2997, 100}, {50, 1}, {5994, 100}};
   double best = 1.0;
   qel::EditRate chosen(25, 1);
@@ -216,4 +217,9 @@ unsigned int CQTMediaTrack::GetDataBufferSize() {
   auto first = FindFirstSample();
   if (!first || first->IsOutOfBounds()) QEL_FAIL("invalid Media Track, no data available");
   return first->GetSample()->GetSampleSize();
+}
+
+bool CQTMediaTrack::HasSamples() {
+  auto last = m_TrackIndex.FindLastSampleIndex();
+  return last && !last->IsOutOfBounds();
 }

@@ -46,6 +46,15 @@ class MediaTrackSampleIndex : public IQtSampleIndex {
   std::shared_ptr<IQtSampleIndex> Copy() const override {
     return std::make_shared<MediaTrackSampleIndex>(m_Inner->Copy(), m_StartOffset, m_bForceSync);
   }
+  // With force sync every sample is one: the cursor only leaves the outside.
+  void SeekSyncForward() override {
+    if (!m_bForceSync) return m_Inner->SeekSyncForward();
+    if (m_Inner->IsBeforeFirstIndex()) m_Inner->Next();
+  }
+  void SeekSyncBackward() override {
+    if (!m_bForceSync) return m_Inner->SeekSyncBackward();
+    if (m_Inner->IsAfterLastIndex()) m_Inner->Prev();
+  }
 
  private:
   std::shared_ptr<IQtSampleIndex> m_Inner;
@@ -89,12 +98,9 @@ std::shared_ptr<IQtSampleIndex> CQTMediaTrack::FindTimeOffsetSample(double secon
   auto cursor = CreateMediaTrackSampleIndex(m_TrackIndex.FindSampleIndex(start + seconds));
   if (!cursor || cursor->IsOutOfBounds()) cursor = FindLastSampleExcluded();
   if (!cursor) return nullptr;
-  while (!cursor->IsOutOfBounds()) {
+  for (cursor->SeekSyncBackward(); !cursor->IsOutOfBounds(); cursor->SeekSyncBackward()) {
     auto sample = cursor->GetSample();
-    const bool sync = sample->IsSyncOrPartialSync();
-    const bool partial = sample->IsPartialSync();
-    if (sync && !partial) break;
-    if (sync && partial && sample->GetTimeStamp().start.GetTimeStamp() <= seconds) break;
+    if (!sample->IsPartialSync() || sample->GetTimeStamp().start.GetTimeStamp() <= seconds) break;
     cursor->Prev();
   }
   return cursor;

@@ -1,5 +1,6 @@
 #include "OXLDataReader/OXL_QuickTime/SampleChunkTable.h"
 
+#include <algorithm>
 #include <string>
 
 #include "OXLDataReader/OXL_QuickTime/QTAtom.h"
@@ -92,4 +93,20 @@ uint32_t CSampleChunkTable::GetChunkSize(uint32_t chunk) {
 uint64_t CSampleChunkTable::GetChunkToSample(uint32_t chunk) {
   EnsureChunk(chunk);
   return m_qwFirstSample + uint64_t(chunk - m_dwFirstChunk) * m_dwSamplesPerChunk;
+}
+
+uint64_t CSampleChunkTable::CountSamples(uint32_t chunkCount) const {
+  if (!m_pEntry) return 0;
+  const unsigned char* entry = m_pEntry - uint64_t(kEntrySize) * m_dwEntryIndex;
+  uint64_t total = 0;
+  for (uint32_t i = 0; i < m_dwEntryCount; ++i, entry += kEntrySize) {
+    const uint32_t first = FirstChunkOf(entry);
+    if (first >= chunkCount) break;
+    // An entry whose successor does not start later is the last, as for the cursor.
+    const bool last = i + 1 >= m_dwEntryCount || FirstChunkOf(entry + kEntrySize) <= first;
+    const uint32_t next = last ? chunkCount : std::min(FirstChunkOf(entry + kEntrySize), chunkCount);
+    total += uint64_t(next - first) * QTUtils::Read32(entry + 4);
+    if (last) break;
+  }
+  return total;
 }

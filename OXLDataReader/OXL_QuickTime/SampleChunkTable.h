@@ -28,6 +28,8 @@ class CSampleChunkTable {
   uint32_t GetChunkSize(uint32_t chunk);
   // First sample of `chunk`; fails like GetChunkSize.
   uint64_t GetChunkToSample(uint32_t chunk);
+  // Samples the runs place in the first `chunkCount` chunks (one pass over the entries).
+  uint64_t CountSamples(uint32_t chunkCount) const;
 
  private:
   bool IsLastEntry() const { return m_dwEntryIndex + 1 >= m_dwEntryCount; }

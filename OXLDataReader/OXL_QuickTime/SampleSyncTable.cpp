@@ -28,3 +28,29 @@ bool SampleSyncTable::IsSyncSample(uint64_t sample) {
   while (m_dwValue < number && m_dwEntriesLeft > 0) Step(+1);
   return m_dwValue == number;
 }
+
+uint32_t SampleSyncTable::EntryAt(uint32_t index) const { return QTUtils::Read32(m_pTable + 16 + 4 * uint64_t(index)); }
+
+std::optional<uint64_t> SampleSyncTable::FindListedFrom(uint64_t sample) const {
+  const uint64_t number = sample + 1;
+  uint32_t low = 0, high = m_pTable ? m_dwEntryCount : 0;  // first entry >= number lies in [low, high]
+  while (low < high) {
+    const uint32_t middle = low + (high - low) / 2;
+    if (EntryAt(middle) < number) low = middle + 1;
+    else high = middle;
+  }
+  if (!m_pTable || low >= m_dwEntryCount) return std::nullopt;
+  return uint64_t(EntryAt(low)) - 1;
+}
+
+std::optional<uint64_t> SampleSyncTable::FindListedUpTo(uint64_t sample) const {
+  const uint64_t number = sample + 1;
+  uint32_t low = 0, high = m_pTable ? m_dwEntryCount : 0;  // entries before low are <= number
+  while (low < high) {
+    const uint32_t middle = low + (high - low) / 2;
+    if (EntryAt(middle) <= number) low = middle + 1;
+    else high = middle;
+  }
+  if (low == 0 || EntryAt(low - 1) == 0) return std::nullopt;  // 0 is no sample number
+  return uint64_t(EntryAt(low - 1)) - 1;
+}

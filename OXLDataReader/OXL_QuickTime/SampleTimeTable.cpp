@@ -32,6 +32,12 @@ const uint32_t kCheckpointEvery = 64;
 const int kWalkBeforeJump = 64;
 }  // namespace
 
+uint64_t SampleRunCursor::GetTotalSamples() const {
+  uint64_t total = 0;
+  for (uint32_t i = 0; i < m_dwEntryCount; ++i) total += QTUtils::Read32(m_pFirstEntry + uint64_t(kEntrySize) * i);
+  return total;
+}
+
 void SampleRunCursor::Reset(const unsigned char* firstEntry, uint32_t entryCount) {
   m_pFirstEntry = m_pEntry = firstEntry;
   m_dwEntryCount = entryCount;

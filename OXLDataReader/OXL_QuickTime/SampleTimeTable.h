@@ -32,6 +32,8 @@ class SampleRunCursor {
   uint64_t GetFirstSample() const { return m_qwFirstSample; }
   uint64_t GetEndSample() const { return m_qwEndSample; }
   uint64_t GetCount() const { return m_qwEndSample - m_qwFirstSample; }
+  // Samples of all entries together (one pass over the entries).
+  uint64_t GetTotalSamples() const;
   uint32_t GetValue() const { return m_dwValue; }
   // Sum of count x value over the entries before this one (the decode start
   // time of the entry for "stts").
@@ -76,6 +78,8 @@ class CSampleTimeTable {
   // the first sample gives that sample.
   uint64_t FindTimeSample(double seconds);
   const qel::EditRate& GetEditRate() const { return m_EditRate; }
+  // Samples the table gives a time to.
+  uint64_t GetSampleCount() const { return m_Run.GetTotalSamples(); }
 
  private:
   double EntryEndTime(double rate) const;

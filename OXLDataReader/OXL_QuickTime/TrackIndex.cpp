@@ -241,3 +241,23 @@ bool TrackIndexQtSampleIndex::IsOutOfBounds() {
 std::shared_ptr<IQtSampleIndex> TrackIndexQtSampleIndex::Copy() const {
   return std::shared_ptr<IQtSampleIndex>(new TrackIndexQtSampleIndex(m_pTrackIndex, m_Number, m_SubIndex, m_Inner->Copy()));
 }
+
+void TrackIndexQtSampleIndex::SeekSyncForward() {
+  Refresh();
+  for (;;) {
+    m_Inner->SeekSyncForward();
+    if (!m_Inner->IsAfterLastIndex() || IsLastSubIndex()) return;
+    MoveTo(m_Number + 1);
+    m_Inner = m_SubIndex->GetFirstSampleIndex();
+  }
+}
+
+void TrackIndexQtSampleIndex::SeekSyncBackward() {
+  Refresh();
+  for (;;) {
+    m_Inner->SeekSyncBackward();
+    if (!m_Inner->IsBeforeFirstIndex() || m_Number == 0) return;
+    MoveTo(m_Number - 1);
+    m_Inner = m_SubIndex->GetLastSampleIndex();
+  }
+}

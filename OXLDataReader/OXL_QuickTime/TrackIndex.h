@@ -88,6 +88,9 @@ class TrackIndexQtSampleIndex : public IQtSampleIndex {
   // Before the first sample of the first sub-index, or out of bounds in the last one.
   bool IsOutOfBounds() override;
   std::shared_ptr<IQtSampleIndex> Copy() const override;
+  // Each sub-index searches its own samples; the walk crosses sub-indexes.
+  void SeekSyncForward() override;
+  void SeekSyncBackward() override;
 
   uint64_t GetSubIndexNumber() const { return m_Number; }
 

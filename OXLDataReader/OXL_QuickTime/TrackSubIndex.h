@@ -39,6 +39,18 @@ class IQtSampleIndex {
   virtual bool IsOutOfBounds() = 0;
   // An independent cursor at the same position.
   virtual std::shared_ptr<IQtSampleIndex> Copy() const = 0;
+  // Moves to the nearest sample that is sync or partial sync, from the
+  // cursor's own on: forwards, or after the last sample when there is none;
+  // backwards, or before the first. Cursors over sync tables search them;
+  // this default steps sample by sample.
+  virtual void SeekSyncForward() {
+    if (IsBeforeFirstIndex()) Next();
+    while (!IsOutOfBounds() && !GetSample()->IsSyncOrPartialSync()) Next();
+  }
+  virtual void SeekSyncBackward() {
+    if (IsAfterLastIndex()) Prev();
+    while (!IsOutOfBounds() && !GetSample()->IsSyncOrPartialSync()) Prev();
+  }
 };
 
 class ITrackSubIndex {

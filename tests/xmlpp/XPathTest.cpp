@@ -272,3 +272,15 @@ TEST(XPathLimits, RandomPathsOnlyEverThrowXmlppExceptions) {
   }
   EXPECT_GT(compiled, 100);
 }
+
+TEST(XPathLimits, NulCharactersArePartOfNames) {
+  DomParser parser;
+  Document* doc = xmltest::parsed(parser, xmltest::kNrtMeta);
+  const std::string nul(1, '\0');
+  for (const std::string& path : {nul, "/" + nul, "NonRealTimeMeta" + nul + "/Duration", "//*[" + nul + "]", nul + "|" + nul}) {
+    EXPECT_TRUE(doc->find(path).empty());
+    EXPECT_EQ(doc->get_root_node()->find_first(path), nullptr);
+    EXPECT_TRUE(xpath::select(path, *doc, xpath::PrefixNsMap(), xpath::HOWMANY::ALL).empty());
+  }
+  EXPECT_EQ(printed(nul), nul);
+}

@@ -3,6 +3,8 @@
 // table contents, recomputed here the plain way (a full scan).
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <random>
 #include <set>
 #include <string>
@@ -314,6 +316,37 @@ TEST(SyncSamples, ListedOneBasedNumbersInAnyVisitingOrder) {
   SampleSyncTable table;
   table.SetTableData(stss.data(), stss.size());
   for (uint64_t s : WanderingOrder(90, 9)) ASSERT_EQ(table.IsSyncSample(s), listed.count(uint32_t(s + 1)) == 1) << s;
+}
+
+TEST(SyncSamples, NearestListedSampleAgreesWithAScan) {
+  const std::set<uint32_t> listed = {1, 2, 13, 25, 26, 40, 77};
+  const ExactBuffer stss(WordTableAtom("stss", std::vector<uint32_t>(listed.begin(), listed.end()), 7));
+  SampleSyncTable table;
+  table.SetTableData(stss.data(), stss.size());
+  for (uint64_t s = 0; s < 90; ++s) {
+    const auto from = listed.lower_bound(uint32_t(s + 1));
+    auto upTo = listed.upper_bound(uint32_t(s + 1));
+    EXPECT_EQ(table.FindListedFrom(s), from == listed.end() ? std::nullopt : std::optional<uint64_t>(*from - 1)) << s;
+    EXPECT_EQ(table.FindListedUpTo(s), upTo == listed.begin() ? std::nullopt : std::optional<uint64_t>(*--upTo - 1)) << s;
+  }
+  SampleSyncTable none;
+  EXPECT_EQ(none.FindListedFrom(0), std::nullopt);
+  const ExactBuffer zero(WordTableAtom("stss", {0, 0}, 2));  // 0 is no sample number
+  none.SetTableData(zero.data(), zero.size());
+  EXPECT_EQ(none.FindListedUpTo(5), std::nullopt);
+}
+
+TEST(SampleCounts, TablesCountWhatTheyDescribe) {
+  const ExactBuffer stts(RunTableAtom("stts", {{3, 10}, {2, 20}, {4, 1}}, 9));  // claims 9 entries, holds 3
+  CSampleTimeTable times;
+  times.SetTableData(stts.data(), stts.size(), qel::EditRate(25, 1));
+  EXPECT_EQ(times.GetSampleCount(), 9u);
+  const ExactBuffer stsc(StscAtom({{1, 2, 1}, {3, 5, 1}, {2, 7, 1}}));  // the third entry goes backwards
+  CSampleChunkTable chunks;
+  chunks.SetTableData(stsc.data(), stsc.size());
+  EXPECT_EQ(chunks.CountSamples(10), 2u * 2 + 8 * 5);
+  EXPECT_EQ(chunks.CountSamples(2), 4u);
+  EXPECT_EQ(chunks.CountSamples(0), 0u);
 }
 
 TEST(SyncSamples, SizeMustMatchTheCountExactly) {
