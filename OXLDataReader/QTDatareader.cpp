@@ -50,6 +50,9 @@ int CQTDataReader::Initialize(bool openReference) {
   m_dwStartTc = 0;
   m_qwMovieDuration = m_dwMovieTimescale = m_dwCreationTime = 0;
   m_ResumePosition.Reset();
+  m_ResumePositionText.clear();
+  m_IndexFileReader.reset();
+  m_bAutoDiscover = !m_Informer;  // a table found in an earlier file says nothing of this one
   InvalidateBufferData();
   if (!m_pFileReader || SetFileIndex(0) != 0) return 1;
   m_VideoSystem = OxlTbx::VS_PAL;

@@ -43,6 +43,7 @@
 
 #include "OXLDataReader/OXL_QuickTime/QTAtomStreamReader.h"
 #include "OXLDataReader/OXL_QuickTime/QTMediaTrack.h"
+#include "OXLFileAccess/LockableOxlFileReader.h"
 #include "OxlTbx/VideoSystem.h"
 #include "qelCore/Parameters.h"
 
@@ -84,6 +85,11 @@ class CQTDataReader : public CQTAtomStreamReader {
   int GetDataDescriptor(unsigned char*& descriptor) override;
   bool GetVideoInfo(OXLDataReader::VIDEO_INFO& info) override;
   int GetNextData(unsigned char*& data, unsigned int size, unsigned int* dataSize, double* time) override;
+  // After a backward read the position is the start of the delivered sample
+  // (or group): the next GetPrevData delivers the one before it, GetNextData
+  // this one again. Stepping back one sample at a time from the position
+  // before each search would find the same sync sample again and deliver the
+  // same group forever.
   int GetPrevData(unsigned char*& data, unsigned int size, unsigned int* dataSize, double* time) override;
   int SkipNextData() override;
   int SkipPrevData() override;
@@ -130,6 +136,13 @@ class CQTDataReader : public CQTAtomStreamReader {
   void DisableFragmentAutoDiscover() { m_bAutoDiscover = false; }
   bool UpdateReferenceDuration();
   bool UpdateReferenceDuration(unsigned long fileSize);
+  // A fragment of the movie's only track, at `info`'s "moof" offset; fails
+  // ("Avaiable only for mono track files") for a movie of several tracks.
+  // Switches the top-level scan off.
+  void AppendReferenceFragment(const MoofInfo& info);
+  // The reader the fragments of the file are read through, made on first use.
+  std::shared_ptr<LockableOxlFileReader> GetIndexLockableFileReader();
+  const std::string& GetResumePositionText() const { return m_ResumePositionText; }
 
  protected:
   int Initialize(bool openReference) override;
@@ -156,11 +169,21 @@ class CQTDataReader : public CQTAtomStreamReader {
 
   // Movie fragments and growing files. For movies without fragments these
   // find nothing and succeed.
+  enum class MoofRead { Done, Incomplete, Failed };
   bool ReadMovieExtends(uint32_t size);
   void LookUpForMovieFragmentRandomAccessTable();
+  // The "mfra" size that "mfro" gives, and the fragments of its "tfra"
+  // tables; failures raise qel::QELRuntimeError.
+  uint32_t ReadMfraOffset(unsigned long fileSize);
+  void ParseMfra(unsigned long fileSize, uint32_t mfraSize);
+  void ParseTfra();
   bool ReadFragmentsAtoms();
+  MoofRead ParseMoofAtom();
+  void ReadTrackFragment(const unsigned char* traf, uint32_t size, uint64_t moofOffset);
+  void AppendFragment(CQTMediaTrack& track, uint64_t moofOffset, qel::MediaTime start);
   bool ReadFromFragmentsInformer();
   void UpdateFragments();
+  void UpdateFragmentsForWholeTracks() { UpdateFragments(); }
 
   // The raw operations without containment; the public ones wrap them.
   int ReadNext(unsigned char* data, unsigned int size, unsigned int* dataSize, double* time);
@@ -196,4 +219,6 @@ class CQTDataReader : public CQTAtomStreamReader {
   bool m_bAutoDiscover = true;
   qel::Parameter<unsigned long, qel::NoValidator<unsigned long>> m_ResumePosition;
   std::shared_ptr<IFragmentIndexInformer> m_Informer;
+  std::string m_ResumePositionText;
+  std::shared_ptr<LockableOxlFileReader> m_IndexFileReader;
 };

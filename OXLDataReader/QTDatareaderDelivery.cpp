@@ -158,8 +158,6 @@ int CQTDataReader::GetPrevData(unsigned char*& data, unsigned int size, unsigned
   return Contained("GetPrevData", [&] { return ReadPrev(data, size, dataSize, time); });
 }
 
-// After a backward read the position is the start of the delivered sample:
-// the next GetPrevData delivers the one before it, GetNextData this one again.
 int CQTDataReader::ReadPrev(unsigned char* data, unsigned int size, unsigned int* dataSize, double* time) {
   if (!m_ActiveTrack) return kNoTrack;
   if (!m_Cursor || m_Cursor->IsFirstIndex() || m_Cursor->IsBeforeFirstIndex()) return kEndOfData;

@@ -41,6 +41,8 @@ template <typename A, typename B>
 }  // namespace qel
 
 #define QEL_FAIL(message) ::qel::detail::Fail(std::string("[") + (message) + "]", QEL_SOURCE_FILE, __LINE__)
+// A failure whose text stands alone, without the brackets.
+#define QEL_FAIL_TEXT(text) ::qel::detail::Fail(std::string(text), QEL_SOURCE_FILE, __LINE__)
 
 #define QEL_CHECK_SUFFIX_(failed, message, suffix)                                              \
   do {                                                                                          \

@@ -17,9 +17,13 @@ void MoovSampleIndex::Prev() {
   m_Sample.reset();
 }
 
-// A position before the first is never after the last, whatever the tables say.
+// A position before the first is never after the last, whatever the tables
+// say. Tables without samples (the movie header of a fragmented file) put
+// every position after the last, so that a cursor walks on to the fragments.
 bool MoovSampleIndex::IsAfterLastIndex() {
-  return m_Position >= 0 && m_SubIndex.IsAfterLastIndex(static_cast<uint64_t>(m_Position));
+  if (m_Position < 0) return false;
+  const uint64_t position = static_cast<uint64_t>(m_Position);
+  return m_SubIndex.IsAfterLastIndex(position) || position >= m_SubIndex.GetPositionCount();
 }
 
 std::shared_ptr<IQtSampleIndex> MoovSampleIndex::Copy() const {

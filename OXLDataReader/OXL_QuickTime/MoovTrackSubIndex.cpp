@@ -89,6 +89,7 @@ std::shared_ptr<IQtSampleIndex> MoovTrackSubIndex::GetLastSampleIndex() {
 }
 
 std::shared_ptr<IQtSampleIndex> MoovTrackSubIndex::FindSampleIndex(double seconds) {
+  if (m_qwSampleCount == 0) return nullptr;
   auto cursor = CursorAt(static_cast<int64_t>(m_TimeToSample.FindTimeSample(seconds)));
   return cursor->IsAfterLastIndex() ? GetLastSampleIndex() : cursor;
 }

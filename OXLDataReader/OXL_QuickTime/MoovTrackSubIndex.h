@@ -23,7 +23,9 @@ class MoovTrackSubIndex : public MoovTrackSubIndexBase {
   // The "stsd" atom inside the copy; false when there is none.
   bool GetStsdDescriptor(const unsigned char*& data, unsigned long& size) const;
 
-  // The sample presented at `seconds` by decode time; past the end, the last sample.
+  // The sample presented at `seconds` by decode time; past the end, the last
+  // sample. Empty for tables without samples (the movie header of a
+  // fragmented file): they hold no time, and the fragments are asked.
   std::shared_ptr<IQtSampleIndex> FindSampleIndex(double seconds) override;
   // The last sample complete within the first `fileOffset` bytes of the file.
   // Fails ("failed to find sample index") when neither the chunk at that

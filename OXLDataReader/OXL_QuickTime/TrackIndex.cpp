@@ -222,9 +222,15 @@ bool TrackIndexQtSampleIndex::IsBeforeFirstIndex() {
   return m_Number == 0 && m_Inner->IsBeforeFirstIndex();
 }
 
+// Sub-indexes before this one may hold no sample (the movie header of a
+// fragmented file): the first sample is the one with none before it.
 bool TrackIndexQtSampleIndex::IsFirstIndex() {
   Refresh();
-  return m_Number == 0 && m_Inner->IsFirstIndex();
+  if (!m_Inner->IsFirstIndex()) return false;
+  if (m_Number == 0) return true;
+  auto before = Copy();
+  before->Prev();
+  return before->IsBeforeFirstIndex();
 }
 
 bool TrackIndexQtSampleIndex::IsAfterLastIndex() {
