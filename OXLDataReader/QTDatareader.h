@@ -161,6 +161,7 @@ class CQTDataReader : public CQTAtomStreamReader {
                     unsigned int& filled);
   int GoToNextSyncData();
   unsigned int BytesOfGroup(const IQtSampleIndex& group) const;
+  bool StepWithinGroup(unsigned int count, std::shared_ptr<IQtSample>& sample);
   int OpenReferencedFile(const std::shared_ptr<CQTMediaTrack>& track);
   std::wstring ReferencedPath(const std::shared_ptr<CQTMediaTrack>& track) const;
   bool HasVideoTrack() const;

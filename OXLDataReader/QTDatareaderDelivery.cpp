@@ -114,10 +114,7 @@ int CQTDataReader::GetSyncData(unsigned char* buffer, unsigned int size, unsigne
       m_Cursor = start;
       return result;
     }
-    m_Cursor->Next();
-    if (!m_bSyncSearch || count >= kMaxDeliverySamples || m_Cursor->IsAfterLastIndex()) break;
-    sample = m_Cursor->GetSample();
-    if (sample->IsSyncOrPartialSync()) break;
+    if (!StepWithinGroup(count, sample)) break;
   }
   if (outSize) *outSize = filled;
   if (filled > size) {
@@ -126,6 +123,22 @@ int CQTDataReader::GetSyncData(unsigned char* buffer, unsigned int size, unsigne
   }
   m_bFirstRead = false;
   return 0;
+}
+
+// Steps the cursor past the sample just read; true when the next one belongs
+// to the same delivery. A next sample that cannot be had (a fragment that
+// cannot be read) ends the delivery with what was read: the failure is
+// reported by the next call, which starts there.
+bool CQTDataReader::StepWithinGroup(unsigned int count, std::shared_ptr<IQtSample>& sample) {
+  try {
+    m_Cursor->Next();
+    if (!m_bSyncSearch || count >= kMaxDeliverySamples || m_Cursor->IsAfterLastIndex()) return false;
+    sample = m_Cursor->GetSample();
+    return !sample->IsSyncOrPartialSync();
+  } catch (const std::exception& e) {
+    LogContained("the sample after a delivery", e.what());
+    return false;
+  }
 }
 
 int CQTDataReader::GetNextData(unsigned char*& data, unsigned int size, unsigned int* dataSize, double* time) {

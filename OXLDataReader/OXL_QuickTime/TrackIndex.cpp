@@ -166,6 +166,17 @@ void TrackIndexQtSampleIndex::MoveTo(uint64_t number) {
   if (!m_SubIndex->IsKnownTimestamp()) m_pTrackIndex->UpdateTimeNumber(number);
 }
 
+// The cursor changes only once the sub-index gave its cursor: a fragment
+// that cannot be read leaves it where it was, and the next step fails again.
+void TrackIndexQtSampleIndex::Enter(uint64_t number, bool atFirst) {
+  auto subIndex = m_pTrackIndex->GetSubTrack(number);
+  if (!subIndex->IsKnownTimestamp()) m_pTrackIndex->UpdateTimeNumber(number);
+  auto inner = atFirst ? subIndex->GetFirstSampleIndex() : subIndex->GetLastSampleIndex();
+  m_Number = number;
+  m_SubIndex = std::move(subIndex);
+  m_Inner = std::move(inner);
+}
+
 void TrackIndexQtSampleIndex::AdaptIfIndexWasOverwritten() {
   if (m_Number < m_pTrackIndex->GetNumberOfSubTrack()) return;
   if (m_Inner->IsBeforeFirstIndex()) {
@@ -187,8 +198,7 @@ void TrackIndexQtSampleIndex::AdaptIfIndexWasOverwritten() {
 // since, passing over any that hold no sample.
 void TrackIndexQtSampleIndex::CheckNewFragmentsAvailable() {
   while (m_Inner->IsAfterLastIndex() && !IsLastSubIndex()) {
-    MoveTo(m_Number + 1);
-    m_Inner = m_SubIndex->GetFirstSampleIndex();
+    Enter(m_Number + 1, true);
   }
 }
 
@@ -212,8 +222,7 @@ void TrackIndexQtSampleIndex::Prev() {
   Refresh();
   m_Inner->Prev();
   while (m_Inner->IsBeforeFirstIndex() && m_Number > 0) {
-    MoveTo(m_Number - 1);
-    m_Inner = m_SubIndex->GetLastSampleIndex();
+    Enter(m_Number - 1, false);
   }
 }
 
@@ -253,8 +262,7 @@ void TrackIndexQtSampleIndex::SeekSyncForward() {
   for (;;) {
     m_Inner->SeekSyncForward();
     if (!m_Inner->IsAfterLastIndex() || IsLastSubIndex()) return;
-    MoveTo(m_Number + 1);
-    m_Inner = m_SubIndex->GetFirstSampleIndex();
+    Enter(m_Number + 1, true);
   }
 }
 
@@ -263,7 +271,6 @@ void TrackIndexQtSampleIndex::SeekSyncBackward() {
   for (;;) {
     m_Inner->SeekSyncBackward();
     if (!m_Inner->IsBeforeFirstIndex() || m_Number == 0) return;
-    MoveTo(m_Number - 1);
-    m_Inner = m_SubIndex->GetLastSampleIndex();
+    Enter(m_Number - 1, false);
   }
 }

@@ -101,6 +101,8 @@ class TrackIndexQtSampleIndex : public IQtSampleIndex {
   void AdaptIfIndexWasOverwritten();
   void CheckNewFragmentsAvailable();
   void MoveTo(uint64_t number);
+  // Onto the first or last sample of sub-index `number`.
+  void Enter(uint64_t number, bool atFirst);
   bool IsLastSubIndex() const { return m_Number + 1 >= m_pTrackIndex->GetNumberOfSubTrack(); }
 
   CTrackIndex* m_pTrackIndex;
