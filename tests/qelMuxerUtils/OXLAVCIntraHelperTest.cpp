@@ -30,11 +30,7 @@ std::string CaseName(const testing::TestParamInfo<FrameCase>& info) {
   return name.substr(0, name.find('.'));
 }
 
-const oxltest::MediaFixture& Fixture(const AvcIntraCase& c) {
-  if (!oxltest::FindMediaFixture(c.name, oxltest::AvcIntraSteps(c)) && !oxltest::HasEncoder("libx264"))
-    throw std::runtime_error("no libx264");
-  return oxltest::GetMediaFixture(c.name, oxltest::AvcIntraSteps(c));
-}
+const oxltest::MediaFixture& Fixture(const AvcIntraCase& c) { return oxltest::AvcIntraFixture(c); }
 
 // Formats each frame with `mode` and writes the frames one after another.
 std::string FormatAll(const std::vector<std::string>& frames, Mode mode) {
@@ -129,10 +125,7 @@ INSTANTIATE_TEST_SUITE_P(X264, AvcIntraFrames, testing::ValuesIn(kMovies),
 class XavcIntraFrames : public testing::TestWithParam<FrameCase> {};
 
 TEST_P(XavcIntraFrames, FrameGivesAnXavcIntraMode) {
-  const AvcIntraCase& c = GetParam().movie;
-  const auto steps = oxltest::AvcIntraSteps(c, 1);
-  if (!oxltest::FindMediaFixture(c.name, steps) && !oxltest::HasEncoder("libx264")) GTEST_SKIP() << "no libx264";
-  const std::string frame = oxltest::ReadFileBytes(oxltest::GetMediaFixture(c.name, steps).path);
+  const std::string frame = oxltest::ReadFileBytes(oxltest::AvcIntraFixture(GetParam().movie, 1).path);
   const oxltest::ExactBuffer in(frame);
   EXPECT_EQ(COXLAVCIntraHelper().GetAVCIntraMode(in.data(), in.size()), GetParam().mode);
 }

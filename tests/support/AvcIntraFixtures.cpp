@@ -37,6 +37,19 @@ std::vector<std::string> AvcIntraSteps(const AvcIntraCase& c, int frames) {
   return {s.str()};
 }
 
+const MediaFixture& AvcIntraFixture(const AvcIntraCase& c, int frames) {
+  const auto steps = AvcIntraSteps(c, frames);
+  if (const MediaFixture* cached = FindMediaFixture(c.name, steps)) return *cached;
+  if (!HasEncoder("libx264")) throw std::runtime_error("this ffmpeg has no libx264");
+  return GetMediaFixture(c.name, steps);
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
 std::string ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
@@ -91,9 +104,18 @@ void WriteMovieWithoutParameterSets(const MediaFixture& movie, const std::string
     const std::string blank = BlankParameterSets(file.substr(*p.pos, p.size));
     file.replace(*p.pos, p.size, blank);
   }
-  std::ofstream out(path, std::ios::binary);
-  out.write(file.data(), static_cast<std::streamsize>(file.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
+  WriteFileBytes(path, file);
+}
+
+void WriteMovieWithFormatCode(const MediaFixture& movie, const std::string& tag, const std::string& path) {
+  std::string file = ReadFileBytes(movie.path);
+  const std::string old = movie.probe.Stream("v:0").codecTag;
+  const size_t stsd = file.find("stsd");
+  const size_t at = stsd == std::string::npos ? stsd : file.find(old, stsd);
+  if (at == std::string::npos || old.size() != 4 || tag.size() != 4)
+    throw std::runtime_error("no format code " + old + " in " + movie.path);
+  file.replace(at, 4, tag);
+  WriteFileBytes(path, file);
 }
 
 std::vector<std::string> DecodedFrameMd5s(const std::string& input) {

@@ -24,7 +24,12 @@ struct AvcIntraCase {
 // frame of elementary stream) of the case.
 std::vector<std::string> AvcIntraSteps(const AvcIntraCase& c, int frames = 2);
 
+// The case's movie (or frame), made on first use; throws std::runtime_error
+// when this FFmpeg has no libx264.
+const MediaFixture& AvcIntraFixture(const AvcIntraCase& c, int frames = 2);
+
 std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
 
 // Each packet's bytes, as ffprobe located them in the file.
 std::vector<std::string> PacketBytes(const MediaFixture& fixture);
@@ -36,6 +41,10 @@ std::string BlankParameterSets(const std::string& annexBFrame);
 std::string ToLengthPrefixed(const std::string& annexBFrame);
 // A copy of the movie, written to `path`, whose packets have no parameter sets.
 void WriteMovieWithoutParameterSets(const MediaFixture& movie, const std::string& path);
+
+// Writes the movie to `path` with its video sample description's format
+// code set to `tag` (FFmpeg chooses its own code for some rates).
+void WriteMovieWithFormatCode(const MediaFixture& movie, const std::string& tag, const std::string& path);
 
 // The MD5 of every frame FFmpeg decodes ("ffmpeg <input> -f framemd5 -"),
 // `input` being the input options and file ("-f h264 -i x.h264").
