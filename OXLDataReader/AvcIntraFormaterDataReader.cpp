@@ -53,7 +53,9 @@ Mode AVCIntraModeHelper::GetAVCIntraMode(OXLDataReader::VideoDataType type, OXLD
 
 AvcIntraFormaterDataReader::AvcIntraFormaterDataReader(std::shared_ptr<COXLDataReader> inner,
                                                        OXLDataReader::DataType type, std::string logId)
-    : COXLDataReader(type, kWindowSize, std::move(logId)), m_Inner(std::move(inner)) {}
+    : COXLDataReader(type, kWindowSize, std::move(logId)), m_Inner(std::move(inner)) {
+  QEL_CHECK_NOT_NULL(m_Inner, "AvcIntraFormaterDataReader needs a reader to wrap");
+}
 
 int AvcIntraFormaterDataReader::InitializeAvcIntraFormater() {
   OXLDataReader::VIDEO_INFO info{};

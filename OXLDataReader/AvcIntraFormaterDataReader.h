@@ -39,6 +39,7 @@ COXLAVCIntraHelper::avc_intra_compression_mode_enum GetAVCIntraMode(OXLDataReade
 
 class AvcIntraFormaterDataReader : public COXLDataReader {
  public:
+  // Throws qel::QELRuntimeError when `inner` is null.
   AvcIntraFormaterDataReader(std::shared_ptr<COXLDataReader> inner, OXLDataReader::DataType type, std::string logId);
 
   int Open(const char* path, bool flag) override;

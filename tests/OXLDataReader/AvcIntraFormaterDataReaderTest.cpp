@@ -7,8 +7,10 @@
 #include "OXLDataReader/AvcIntraFormaterDataReader.h"
 #include "OXLDataReader/QTDatareader.h"
 #include "support/AvcIntraFixtures.h"
+#include "support/ByteBuilder.h"
 #include "support/ErrorText.h"
 #include "support/FFmpegTools.h"
+#include "support/QtMovieWriter.h"
 #include "support/TempDir.h"
 
 using namespace oxltest;
@@ -230,10 +232,58 @@ const MovieCase kMovieCases[] = {
     {{"avci100_1080p5994.mov", 100, 1920, 1080, false, "60000/1001", "ai13", false}, 15},
 };
 
+TEST_P(AvcIntraMovies, SampleContainerHoldsTheFormattedFrame) {
+  auto reader = OpenFormatter(blankPath);
+  const auto container = reader->GetNextDataSampleContainer();
+  ASSERT_NE(container, nullptr);
+  const auto buffer = container->GetSample()->GetBuffer();
+  const std::string bytes(reinterpret_cast<const char*>(buffer->GetData()), buffer->GetSize());
+  reader->GoToDataStart();
+  EXPECT_EQ(bytes, ReadFrames(*reader, false).at(0));
+  EXPECT_NE(bytes, PacketBytes(*movie).at(0)) << "the parameter sets were inserted";
+}
+
 INSTANTIATE_TEST_SUITE_P(X264, AvcIntraMovies, testing::ValuesIn(kMovieCases),
                          [](const testing::TestParamInfo<MovieCase>& info) {
                            const std::string name = info.param.movie.name;
                            return name.substr(0, name.find('.'));
                          });
+
+// A frame the formatter cannot take gives -1 and stays in the buffer as it
+// was read; the next frame is read as usual.
+TEST(AvcIntraFormaterReading, DamagedFrameGivesFormatFailure) {
+  const std::string slice("\0\0\0\1\x65\x88\x80\x40\x00\x10", 10);
+  const std::string overrun = ByteBuilder().u32(9).bytes(slice.substr(4)).str();  // 3 bytes missing
+  const std::string samples[] = {"random bytes, no start code", overrun, slice};
+  QtWriterTrack track;
+  std::string payload;
+  for (const auto& s : samples) {
+    track.offsets.push_back(payload.size());
+    track.sizes.push_back(static_cast<uint32_t>(s.size()));
+    payload += s;
+  }
+  track.stsd = VideoStsd("ai12", 1920, 1080);
+  track.width = 1920;
+  track.height = 1080;
+  TempDir dir;
+  auto reader = OpenFormatter(dir.write("damaged.mov", QtFile(payload, {track}, true)));
+  ASSERT_EQ(reader->GetMode(), 10u);
+  std::vector<unsigned char> buffer(1 << 21);
+  for (const auto& s : {samples[0], samples[1]}) {
+    unsigned char* data = buffer.data();
+    unsigned int size = 0;
+    EXPECT_EQ(reader->GetNextData(data, buffer.size(), &size, nullptr), -1);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), s.size()), s);
+  }
+  unsigned char* data = buffer.data();
+  unsigned int size = 0;
+  ASSERT_EQ(reader->GetNextData(data, buffer.size(), &size, nullptr), 0);
+  EXPECT_GT(size, slice.size()) << "parameter sets inserted before the slice";
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(data) + size - slice.size(), slice.size()), slice);
+}
+
+TEST(AvcIntraFormaterReading, NeedsAReaderToWrap) {
+  EXPECT_NE(QelFailure([] { AvcIntraFormaterDataReader(nullptr, OXLDataReader::Video_Data, "avci"); }), "<no failure>");
+}
 
 }  // namespace
