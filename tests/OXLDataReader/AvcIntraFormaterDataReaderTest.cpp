@@ -213,7 +213,7 @@ class AvcIntraMovies : public testing::TestWithParam<MovieCase> {
 };
 
 TEST_P(AvcIntraMovies, FramesDecodeLikeTheMovieWithOrWithoutParameterSets) {
-  const auto expected = DecodedFrameMd5s("-i " + ShellQuote(movie->path));
+  const auto expected = MovieFrameMd5s(*movie);
   ASSERT_EQ(expected.size(), movie->probe.Packets("v:0").size());
 
   auto reader = OpenFormatter(path);

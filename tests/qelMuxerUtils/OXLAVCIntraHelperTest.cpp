@@ -57,7 +57,7 @@ class AvcIntraFrames : public testing::TestWithParam<FrameCase> {};
 TEST_P(AvcIntraFrames, FormattedFramesDecodeLikeTheMovie) {
   const auto& fixture = Fixture(GetParam().movie);
   const Mode mode = static_cast<Mode>(GetParam().mode);
-  const auto expected = oxltest::DecodedFrameMd5s("-i " + oxltest::ShellQuote(fixture.path));
+  const auto expected = oxltest::MovieFrameMd5s(fixture);
   const auto frames = oxltest::PacketBytes(fixture);
   ASSERT_EQ(expected.size(), frames.size());
   std::vector<std::string> blanked, lengthPrefixed;
