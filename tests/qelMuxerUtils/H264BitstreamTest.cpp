@@ -53,15 +53,17 @@ class BitWriter {
   size_t m_Bits = 0;
 };
 
-// High profile 4:2:0 8 bits, 1920x1080 (68 rows cropped by 8 lines),
-// picture order count type 1, 30000/1001 frames per second.
-std::string HighProfileSps() {
+// High profile 4:2:0 8 bits, 1920x1080 (68 rows cropped by 8 lines; with
+// `fields`, 34 row pairs), picture order count type 1, 30000/1001 frames per second.
+std::string HighProfileSps(bool fields = false) {
   BitWriter w;
   w.bits(8, 100).bits(8, 0).bits(8, 40).ue(0);        // profile, constraints, level, id
   w.ue(1).ue(0).ue(0).bits(1, 0).bits(1, 0);           // 4:2:0, 8 bits, no bypass, no scaling lists
   w.ue(0).ue(1).bits(1, 0).se(-2).se(1).ue(2).se(0).se(-1);  // frame num, POC type 1 with a cycle of 2
-  w.ue(1).bits(1, 0).ue(119).ue(67).bits(1, 1).bits(1, 1);   // refs, gaps, 120x68 MBs, frames only, 8x8
-  w.bits(1, 1).ue(0).ue(0).ue(0).ue(4);                // cropping: 8 lines at the bottom
+  w.ue(1).bits(1, 0).ue(119).ue(fields ? 33 : 67);    // refs, gaps, 120x68 MBs
+  if (fields) w.bits(1, 0).bits(1, 1);                 // fields, adaptive
+  else w.bits(1, 1);                                   // frames only
+  w.bits(1, 1).bits(1, 1).ue(0).ue(0).ue(0).ue(fields ? 2 : 4);  // 8x8; cropping: 8 lines at the bottom
   w.bits(1, 1);                                        // VUI
   w.bits(1, 1).bits(8, 255).bits(16, 1).bits(16, 1);  // extended sample aspect ratio
   w.bits(1, 0).bits(1, 1).bits(3, 5).bits(1, 0).bits(1, 1).bits(24, 0x010101);  // signal type, colour
@@ -84,14 +86,27 @@ TEST(H264SequenceParameterSet, ReadsPictureFormatOfEveryProfileLayout) {
   EXPECT_NEAR(parsed.FrameRate(), 29.97, 0.01);
 }
 
+TEST(H264SequenceParameterSet, FieldLayoutCountsRowPairs) {
+  const ExactBuffer sps(HighProfileSps(true));
+  H264::SequenceParameterSet parsed;
+  ASSERT_TRUE(H264::ParseSequenceParameterSet(sps.data(), sps.size(), parsed));
+  EXPECT_FALSE(parsed.frameMbsOnly);
+  EXPECT_TRUE(parsed.mbAdaptiveFrameField);
+  EXPECT_EQ(parsed.height, 1080u);
+  EXPECT_EQ(parsed.MapUnits(), 120u * 34u);
+}
+
 TEST(H264SequenceParameterSet, CutOrForeignUnitsAreRefused) {
-  const std::string sps = HighProfileSps();
   H264::SequenceParameterSet parsed;
   // Every cut before the timing fields end loses a field.
-  for (size_t size = 0; size + 2 < sps.size(); ++size) {
-    const ExactBuffer cut(sps.substr(0, size));
-    EXPECT_FALSE(H264::ParseSequenceParameterSet(cut.data(), cut.size(), parsed)) << size;
+  for (bool fields : {false, true}) {
+    const std::string sps = HighProfileSps(fields);
+    for (size_t size = 0; size + 2 < sps.size(); ++size) {
+      const ExactBuffer cut(sps.substr(0, size));
+      EXPECT_FALSE(H264::ParseSequenceParameterSet(cut.data(), cut.size(), parsed)) << size;
+    }
   }
+  const std::string sps = HighProfileSps();
   std::string pps = sps;
   pps[0] = 0x68;
   const ExactBuffer notSps(pps);

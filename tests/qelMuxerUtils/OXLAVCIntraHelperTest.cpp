@@ -57,7 +57,7 @@ class AvcIntraFrames : public testing::TestWithParam<FrameCase> {};
 TEST_P(AvcIntraFrames, FormattedFramesDecodeLikeTheMovie) {
   const auto& fixture = Fixture(GetParam().movie);
   const Mode mode = static_cast<Mode>(GetParam().mode);
-  const auto expected = oxltest::DecodedFrameMd5s("-i " + oxltest::ShellQuote(fixture.path));
+  const auto expected = oxltest::MovieFrameMd5s(fixture);
   const auto frames = oxltest::PacketBytes(fixture);
   ASSERT_EQ(expected.size(), frames.size());
   std::vector<std::string> blanked, lengthPrefixed;
@@ -145,6 +145,7 @@ const FrameCase kXavcFrames[] = {
     {{"xavc100_1080p5994.h264", 100, 1920, 1080, false, "60000/1001", "", true}, 25},
     {{"xavc300_2160p25.h264", 300, 3840, 2160, false, "25", "", true}, 26},
     {{"xavc300_2160p2997.h264", 300, 3840, 2160, false, "30000/1001", "", true}, 27},
+    {{"xavc300_2160p50.h264", 300, 3840, 2160, false, "50", "", true}, 28},
     {{"xavc480_2160p5994.h264", 480, 3840, 2160, false, "60000/1001", "", true}, 33},
     // AVC-Intra 200 has no mode.
     {{"avci200_1080p25.h264", 200, 1920, 1080, false, "25", "", false}, 34},

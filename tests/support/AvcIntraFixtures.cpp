@@ -1,8 +1,11 @@
 #include "support/AvcIntraFixtures.h"
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include <unistd.h>
 
 namespace oxltest {
 namespace {
@@ -128,6 +131,22 @@ std::vector<std::string> DecodedFrameMd5s(const std::string& input) {
     if (line.empty() || line[0] == '#') continue;
     md5s.push_back(line.substr(line.find_last_of(", ") + 1));
   }
+  return md5s;
+}
+
+std::vector<std::string> MovieFrameMd5s(const MediaFixture& movie) {
+  const std::string cache = movie.path + ".framemd5";
+  std::ifstream in(cache);
+  std::vector<std::string> md5s;
+  for (std::string line; std::getline(in, line);) md5s.push_back(line);
+  if (!md5s.empty()) return md5s;
+  md5s = DecodedFrameMd5s("-i " + ShellQuote(movie.path));
+  std::string text;
+  for (const auto& m : md5s) text += m + "\n";
+  // Written aside and renamed, so that a test running beside never reads half.
+  const std::string partial = cache + "." + std::to_string(::getpid());
+  WriteFileBytes(partial, text);
+  std::rename(partial.c_str(), cache.c_str());
   return md5s;
 }
 

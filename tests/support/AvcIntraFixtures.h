@@ -50,4 +50,8 @@ void WriteMovieWithFormatCode(const MediaFixture& movie, const std::string& tag,
 // `input` being the input options and file ("-f h264 -i x.h264").
 std::vector<std::string> DecodedFrameMd5s(const std::string& input);
 
+// DecodedFrameMd5s of a cached movie, kept beside it in the cache (decoding
+// costs more than the tests that compare with it).
+std::vector<std::string> MovieFrameMd5s(const MediaFixture& movie);
+
 }  // namespace oxltest
