@@ -12,7 +12,7 @@
 #include "AvformatBenchReader.h"
 #include "OxlBenchReader.h"
 #include "PlainFileRead.h"
-#include "ProcessMemory.h"
+#include "ProcessFigures.h"
 
 namespace {
 
@@ -47,15 +47,18 @@ std::string Figures(double seconds, uint64_t samples, const ByteSink& sink, bool
 }
 
 std::string MeasureOpen(const MeasurementOptions& options) {
-  uint64_t before = ProcessMemory::ResidentKiB();
+  uint64_t before = ProcessFigures::ResidentKiB();
+  auto readsBefore = ProcessFigures::ReadsSoFar();
   Stopwatch watch;
   auto reader = OpenReader(options);
   double seconds = watch.Seconds();
-  uint64_t peak = ProcessMemory::PeakResidentKiB();
+  auto readsAfter = ProcessFigures::ReadsSoFar();
+  uint64_t peak = ProcessFigures::PeakResidentKiB();
   std::ostringstream out;
   out.precision(9);
   out << "seconds=" << seconds << " samples=" << reader->SampleCount() << " rss_before_kib=" << before
-      << " peak_kib=" << peak << " memory_kib=" << (peak > before ? peak - before : 0);
+      << " peak_kib=" << peak << " memory_kib=" << (peak > before ? peak - before : 0)
+      << " read_bytes=" << readsAfter.bytes - readsBefore.bytes << " read_calls=" << readsAfter.calls - readsBefore.calls;
   return out.str();
 }
 

@@ -55,6 +55,7 @@ $1 == "landings" { agree[$2] = $3; landings[$2] = $4; next }
   L = f["file"]; R = f["reader"]; rep = f["rep"]; s = f["seconds"]
   if (f["measure"] == "open") {
     put(L, "open_ms", R, rep, s * 1000); put(L, "open_mem", R, rep, f["memory_kib"] / 1024); put(L, "open_peak", R, rep, f["peak_kib"] / 1024)
+    put(L, "open_read_mb", R, rep, f["read_bytes"] / 1e6); put(L, "open_read_calls", R, rep, f["read_calls"])
   } else if (f["measure"] == "forward") {
     put(L, "fwd_fps", R, rep, f["samples"] / s); put(L, "fwd_mbps", R, rep, f["bytes"] / s / 1e6); put(L, "fwd_us", R, rep, s / f["samples"] * 1e6)
     samples[L] = f["samples"]; videoBytes[L] = f["bytes"]
@@ -83,6 +84,8 @@ END {
     row(L, "Open: peak resident memory added by opening (MiB)", "open_mem")
     if (openTarget[L] != "") target("OXL ≤ 0.25 × libavformat", ratio(L, "open_mem", "oxl", "avformat"), 0.25, 1, L, "open_mem"); else notarget()
     row(L, "Open: peak resident memory of the whole process (MiB)", "open_peak"); notarget()
+    row(L, "Open: MB read from the file", "open_read_mb"); notarget()
+    row(L, "Open: read calls", "open_read_calls"); notarget()
     row(L, "Forward: frames per second", "fwd_fps")
     target("OXL ≥ libavformat", ratio(L, "fwd_fps", "oxl", "avformat"), 1, 0, L, "fwd_fps")
     row(L, "Forward: video MB per second", "fwd_mbps"); notarget()
