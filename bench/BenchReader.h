@@ -16,7 +16,8 @@ class BenchReader {
 
   // Opens `path` and makes the reader ready to deliver the first video sample.
   virtual void Open(const std::string& path) = 0;
-  // Video samples of the file.
+  // Video samples of the file. May index the whole file (the OXL reader on a
+  // fragmented one): call it outside timed parts.
   virtual uint64_t SampleCount() = 0;
   // Seconds of video.
   virtual double Duration() = 0;

@@ -12,7 +12,7 @@
 #include "AvformatBenchReader.h"
 #include "OxlBenchReader.h"
 #include "PlainFileRead.h"
-#include "ProcessMemory.h"
+#include "ProcessFigures.h"
 
 namespace {
 
@@ -47,15 +47,18 @@ std::string Figures(double seconds, uint64_t samples, const ByteSink& sink, bool
 }
 
 std::string MeasureOpen(const MeasurementOptions& options) {
-  uint64_t before = ProcessMemory::ResidentKiB();
+  uint64_t before = ProcessFigures::ResidentKiB();
+  auto readsBefore = ProcessFigures::ReadsSoFar();
   Stopwatch watch;
   auto reader = OpenReader(options);
   double seconds = watch.Seconds();
-  uint64_t peak = ProcessMemory::PeakResidentKiB();
+  auto readsAfter = ProcessFigures::ReadsSoFar();
+  uint64_t peak = ProcessFigures::PeakResidentKiB();
   std::ostringstream out;
   out.precision(9);
   out << "seconds=" << seconds << " samples=" << reader->SampleCount() << " rss_before_kib=" << before
-      << " peak_kib=" << peak << " memory_kib=" << (peak > before ? peak - before : 0);
+      << " peak_kib=" << peak << " memory_kib=" << (peak > before ? peak - before : 0)
+      << " read_bytes=" << readsAfter.bytes - readsBefore.bytes << " read_calls=" << readsAfter.calls - readsBefore.calls;
   return out.str();
 }
 
@@ -106,9 +109,19 @@ void WriteLandings(const std::string& path, const std::vector<uint64_t>& targets
 }
 
 std::string MeasureSeek(const MeasurementOptions& options) {
+  // The targets come from a reader of their own: counting samples may index
+  // what the timed reader should find on its own (the OXL reader indexes each
+  // fragment of a fragmented file when first needed).
+  uint64_t samples = 0;
+  double duration = 0;
+  {
+    auto counter = OpenReader(options);
+    samples = counter->SampleCount();
+    duration = counter->Duration();
+  }
+  auto targets = SeekTargets(samples, options.seeks);
+  double period = duration / double(samples);
   auto reader = OpenReader(options);
-  auto targets = SeekTargets(reader->SampleCount(), options.seeks);
-  double period = reader->Duration() / double(reader->SampleCount());
   std::vector<double> times, landed(targets.size());
   for (uint64_t target : targets) times.push_back((double(target) + 0.25) * period);
   ByteSink sink(options.verify);
@@ -116,7 +129,7 @@ std::string MeasureSeek(const MeasurementOptions& options) {
   for (size_t i = 0; i < times.size(); ++i) landed[i] = reader->SeekAndRead(times[i], sink);
   double seconds = watch.Seconds();
   if (!options.landings.empty()) WriteLandings(options.landings, targets, landed, period);
-  return Figures(seconds, reader->SampleCount(), sink, options.verify) + " seeks=" + std::to_string(targets.size());
+  return Figures(seconds, samples, sink, options.verify) + " seeks=" + std::to_string(targets.size());
 }
 
 }  // namespace

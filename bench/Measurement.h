@@ -3,8 +3,8 @@
 // (one per process, so that each open starts from a fresh process's memory).
 //
 //   open      construct and open the reader, ready for the first sample: the
-//             time, and the peak resident memory it added (VmHWM after the
-//             open minus VmRSS before it)
+//             time, the peak resident memory it added (VmHWM after the open
+//             minus VmRSS before it), and the bytes and calls it read
 //   forward   every video sample with its data, first to last
 //   backward  every video sample with its data, last to first
 //   seek      `seeks` random landings, each followed by one forward delivery;

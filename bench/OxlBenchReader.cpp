@@ -25,7 +25,15 @@ void OxlBenchReader::Open(const std::string& path) {
   if (result != 0) Fail("Open", result);
 }
 
-uint64_t OxlBenchReader::SampleCount() { return m_Reader->GetActiveTrack()->GetSampleCount(); }
+// The movie header's sample table counts only its own samples; those of
+// fragments are counted by walking them, which indexes every fragment.
+uint64_t OxlBenchReader::SampleCount() {
+  const auto& track = m_Reader->GetActiveTrack();
+  if (!m_Reader->DoesTracksContainFragments()) return track->GetSampleCount();
+  uint64_t count = 0;
+  for (auto cursor = track->FindFirstSample(); cursor && !cursor->IsOutOfBounds(); cursor->Next()) ++count;
+  return count;
+}
 
 double OxlBenchReader::Duration() { return m_Reader->GetActiveTrackContentDuration(); }
 

@@ -33,6 +33,23 @@ class HeapAllocator : public IMemoryBlockAllocator {
   }
 };
 
+// Plain malloc memory, for the small copies parsers keep (a fragment's run
+// table, a parameter set): aligned on 1024 bytes, each would cost a kilobyte
+// or two of heap whatever its size.
+class PlainAllocator : public IMemoryBlockAllocator {
+ public:
+  std::shared_ptr<IMemoryBlock> Allocate(size_t capacity) override {
+    void* p = std::malloc(capacity ? capacity : 1);
+    if (!p) return nullptr;
+    try {
+      return std::make_shared<HeapBlock>(static_cast<uint8_t*>(p), capacity);
+    } catch (const std::bad_alloc&) {
+      std::free(p);
+      return nullptr;
+    }
+  }
+};
+
 class Buffer : public IBuffer {
  public:
   Buffer(std::shared_ptr<IMemoryBlockAllocator> allocator, std::shared_ptr<IMemoryBlock> block)
@@ -73,7 +90,8 @@ std::shared_ptr<IMemoryBlockAllocator> GetHeapAllocator() {
 
 std::shared_ptr<IBuffer> CreateBuffer(std::shared_ptr<IMemoryBlockAllocator> allocator,
                                       std::shared_ptr<IMemoryBlock> memoryBlock) {
-  if (!allocator) allocator = GetHeapAllocator();
+  static const auto plain = std::make_shared<PlainAllocator>();
+  if (!allocator) allocator = plain;
   return std::make_shared<Buffer>(std::move(allocator), std::move(memoryBlock));
 }
 

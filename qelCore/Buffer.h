@@ -36,12 +36,13 @@ class IBuffer {
   virtual bool Reserve(size_t capacity) = 0;
 };
 
-// A buffer drawing its memory from `allocator` (plain heap memory when null),
-// starting on `memoryBlock` when one is given (its whole capacity, size 0).
+// A buffer drawing its memory from `allocator` (plain malloc memory, without
+// the heap allocator's alignment, when null), starting on `memoryBlock` when
+// one is given (its whole capacity, size 0).
 std::shared_ptr<IBuffer> CreateBuffer(std::shared_ptr<IMemoryBlockAllocator> allocator = nullptr,
                                       std::shared_ptr<IMemoryBlock> memoryBlock = nullptr);
 
-// Plain heap memory, 1024-byte aligned; the allocator used when none is given.
+// Plain heap memory, 1024-byte aligned (the recycler's, for sample data).
 std::shared_ptr<IMemoryBlockAllocator> GetHeapAllocator();
 
 }  // namespace qel

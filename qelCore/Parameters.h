@@ -18,6 +18,8 @@ struct NoValidator {
 
 // An optional value with its text form. Reading an unset value fails
 // ("Value or defaultValue not set!"); a value refused by the validator fails too.
+// The text is made when asked for: parsers set values by the hundred thousand
+// (one fragment header per second of a fragmented file) and rarely want text.
 template <typename T, typename Validator = NoValidator<T>>
 class Parameter {
  public:
@@ -28,25 +30,26 @@ class Parameter {
   }
   // The value, or `fallback` when unset.
   T GetValueOr(const T& fallback) const { return m_bSet ? m_Value : fallback; }
-  const std::string& GetText() const { return m_Text; }
+  // The value as a stream writes it; empty when unset.
+  std::string GetText() const {
+    if (!m_bSet) return std::string();
+    std::ostringstream s;
+    s << m_Value;
+    return s.str();
+  }
   void SetValue(const T& value) {
     QEL_CHECK_TRUE(Validator()(value), "invalid parameter value");
     m_Value = value;
     m_bSet = true;
-    std::ostringstream s;
-    s << value;
-    m_Text = s.str();
   }
   void Reset() {
     m_bSet = false;
     m_Value = T();
-    m_Text.clear();
   }
 
  private:
   bool m_bSet = false;
   T m_Value{};
-  std::string m_Text;
 };
 
 // Declares the parameters a component accepts, each with a default text value.

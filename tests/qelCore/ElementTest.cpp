@@ -1,5 +1,6 @@
 // Implementing elements from the registry, and the recycler they give readers.
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <cstring>
 
@@ -115,6 +116,20 @@ TEST(Buffer, GrowingKeepsContentAndShrinkingKeepsMemory) {
   EXPECT_EQ(buffer->GetData(), data);
   EXPECT_EQ(buffer->GetSize(), 2u);
   EXPECT_GE(buffer->GetCapacity(), 1u << 20);
+}
+
+// Fragment indexes keep a small buffer per fragment, thousands of them.
+TEST(Buffer, SmallDefaultBuffersCostAboutTheirSize) {
+  const size_t count = 20000;
+  const size_t before = mallinfo2().arena;
+  std::vector<std::shared_ptr<qel::IBuffer>> kept;
+  kept.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    kept.push_back(qel::CreateBuffer());
+    ASSERT_TRUE(kept.back()->Resize(300));
+    ASSERT_TRUE(qel::CreateBuffer()->Resize(8));  // a passing one, as reading a fragment makes
+  }
+  EXPECT_LT((mallinfo2().arena - before) / count, 1024u);
 }
 
 TEST(Buffer, ImpossibleSizeFailsAndLeavesBufferAlone) {

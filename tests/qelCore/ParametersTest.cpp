@@ -14,6 +14,8 @@ TEST(Parameter, UnsetUntilSetWithTextForm) {
   EXPECT_TRUE(p.IsSet());
   EXPECT_EQ(p.GetValue(), 1024u);
   EXPECT_EQ(p.GetText(), "1024");
+  p.SetValue(7);
+  EXPECT_EQ(p.GetText(), "7");
   p.Reset();
   EXPECT_FALSE(p.IsSet());
   EXPECT_EQ(p.GetText(), "");
