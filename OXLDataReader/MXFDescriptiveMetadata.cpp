@@ -17,21 +17,6 @@ using Oxl_Mxf::mxf_local_tag;
 
 std::string Label(std::initializer_list<unsigned char> bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-// The items of a local set: 2-byte tag, 2-byte length, value. Calls
-// visit(tag, value, length) for each; the walk ends when the bytes are used
-// up or an item claims more than remain. Throws (through the typed readers)
-// when an item header is cut short.
-template <typename Visit>
-void WalkLocalSet(const unsigned char* p, unsigned int remaining, const Oxl_Mxf::LocalKeyTable& tags, Visit visit) {
-  while (remaining != 0) {
-    const unsigned int length = MxfUtils::ReadUint16(p + 2, remaining > 2 ? remaining - 2 : 0);
-    if (length + 4u > remaining) return;
-    visit(tags.GetLocalTag(p), p + 4, length);
-    p += length + 4;
-    remaining -= length + 4;
-  }
-}
-
 // How one property is read and stored: a row of a framework's table.
 template <typename Target>
 struct PropertyReader {
@@ -44,7 +29,8 @@ template <typename Target, size_t N>
 bool ReadProperties(const PropertyReader<Target> (&table)[N], Target& target, const unsigned char* value,
                     unsigned int size, const Oxl_Mxf::LocalKeyTable& tags, const CTimeCode& start) {
   try {
-    WalkLocalSet(value, size, tags, [&](mxf_local_tag tag, const unsigned char* p, unsigned int length) {
+    Oxl_Mxf::ForEachLocalItem(value, size, [&](const unsigned char* item, const unsigned char* p, unsigned int length) {
+      const mxf_local_tag tag = tags.GetLocalTag(item);
       for (const PropertyReader<Target>& row : table) {
         if (row.tag != tag) continue;
         row.read(target, p, length, start);
@@ -216,9 +202,9 @@ bool DmFrameworkAs11Ukdpp::InitFromBuffer(const unsigned char* value, unsigned i
 bool DmFrameworkTextBased::InitFromBuffer(const unsigned char* value, unsigned int size,
                                           const Oxl_Mxf::LocalKeyTable& tags, const CTimeCode&) {
   try {
-    WalkLocalSet(value, size, tags, [&](mxf_local_tag tag, const unsigned char* p, unsigned int length) {
+    Oxl_Mxf::ForEachLocalItem(value, size, [&](const unsigned char* item, const unsigned char* p, unsigned int length) {
       std::string codec;
-      if (tag != Oxl_Mxf::Tag_DescriptiveText) return;
+      if (tags.GetLocalTag(item) != Oxl_Mxf::Tag_DescriptiveText) return;
       if (!FindVideoCodec(std::string(reinterpret_cast<const char*>(p), length), codec)) return;
       auto metadata = CreateTyped<qel::IMetadata_SonyNonRealTimeMetaData>(qel::MetadataFamily_SonyNonRealTimeMetaData);
       metadata->SetVideoCodec(codec);

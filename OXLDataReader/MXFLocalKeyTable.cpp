@@ -124,6 +124,10 @@ mxf_local_tag LocalKeyTable::GetLocalTag(const unsigned char* tagBytes) const {
   return Tag_None;
 }
 
+unsigned int ReadItemLength(const unsigned char* p, unsigned int remaining) {
+  return MxfUtils::ReadUint16(p + 2, remaining > 2 ? remaining - 2 : 0);
+}
+
 void InitializeLocalMap(LocalKeyTable& table) {
   for (const PropertyDefinition& p : kProperties)
     if (p.hasStaticTag) table.SetLocalTag(p.tag, p.staticTag);

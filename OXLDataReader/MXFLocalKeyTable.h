@@ -129,8 +129,26 @@ class LocalKeyTable {
   std::map<mxf_local_tag, uint16_t> m_Tags;
 };
 
+// The length field of the local item at p with `remaining` bytes from p.
+unsigned int ReadItemLength(const unsigned char* p, unsigned int remaining);
+
 // Enters the static tags of the dictionary.
 void InitializeLocalMap(LocalKeyTable& table);
+
+// Walks the items of a local set (2-byte tag, 2-byte big-endian length,
+// value), calling visit(tagBytes, value, length) for each. The walk ends when
+// the bytes are used up or an item claims more than remain; an item header
+// cut short throws qel::QELRuntimeError (through MxfUtils::ReadUint16).
+template <typename Visit>
+void ForEachLocalItem(const unsigned char* p, unsigned int remaining, Visit visit) {
+  while (remaining != 0) {
+    const unsigned int length = ReadItemLength(p, remaining);
+    if (length + 4u > remaining) return;
+    visit(p, p + 4, length);
+    p += length + 4;
+    remaining -= length + 4;
+  }
+}
 
 // Records the dynamic tags a primer pack declares (its value: a batch of
 // 18-byte items, a 2-byte tag and a 16-byte label). Throws
