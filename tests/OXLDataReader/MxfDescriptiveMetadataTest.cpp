@@ -2,11 +2,15 @@
 // text-based framework sets, read with tags declared by a primer pack.
 #include <gtest/gtest.h>
 
+#include "OXLDataReader/MXFDataReader.h"
 #include "OXLDataReader/MXFDescriptiveMetadata.h"
 #include "OXLDataReader/MXFUtils.h"
 #include "qelCore/DescriptiveMetadata.h"
 #include "support/ByteBuilder.h"
+#include "support/CapturingLogger.h"
+#include "support/ErrorText.h"
 #include "support/MxfWriter.h"
+#include "support/TempDir.h"
 
 using namespace oxltest::mxf;
 using oxltest::ExactBuffer;
@@ -321,6 +325,96 @@ TEST(MxfDmMetadataObjects, GettersReadBackWhatSettersStored) {
   EXPECT_EQ(dpp->GetProperty("3D"), "true");
   EXPECT_FALSE(std::dynamic_pointer_cast<qel::IMetadata_As11Core>(qel::CreateMetadata(qel::MetadataFamily_As11UkDpp)));
   EXPECT_FALSE(std::dynamic_pointer_cast<qel::IMetadata_As11Core>(qel::CreateMetadata(qel::MetadataFamily_Generic)));
+}
+
+// --- Descriptive metadata in a whole file, found through the preface ---
+
+const std::string kCoreScheme =
+    Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0d, 0x01, 0x07, 0x01, 0x0b, 0x01, 0x00, 0x00});
+const std::string kSegmentationScheme =
+    Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0d, 0x01, 0x07, 0x01, 0x0b, 0x02, 0x00, 0x00});
+const std::string kDppScheme =
+    Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0d, 0x0c, 0x01, 0x01, 0x01, 0x00, 0x00, 0x00});
+const std::string kTextScheme =
+    Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x0c, 0x0d, 0x01, 0x04, 0x01, 0x04, 0x01, 0x01, 0x00});
+const std::string kCoreFramework =
+    Bytes({0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0d, 0x01, 0x07, 0x01, 0x0b, 0x01, 0x01, 0x00});
+const std::string kSegmentationFramework =
+    Bytes({0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0d, 0x01, 0x07, 0x01, 0x0b, 0x02, 0x01, 0x00});
+const std::string kDppFramework =
+    Bytes({0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0d, 0x0c, 0x01, 0x01, 0x01, 0x01, 0x00, 0x00});
+const std::string kTextFramework =
+    Bytes({0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0d, 0x01, 0x04, 0x01, 0x04, 0x02, 0x02, 0x00});
+
+class MxfDmInFile : public ::testing::Test {
+ protected:
+  // An OP1a file at 25 frames per second starting at 09:59:30:00.
+  FileSpec Spec() const {
+    FileSpec spec;
+    spec.timecode = {(9 * 3600 + 59 * 60 + 30) * 25, 25, false};
+    spec.primer = As11Primer();
+    for (const auto& entry : DppPrimer()) spec.primer.push_back(entry);
+    spec.primer.emplace_back(0x8301, kTextLabel);
+    return spec;
+  }
+  int Open(const FileSpec& spec) { return reader.Open(dir.write("dm.mxf", BuildFile(spec).bytes).c_str(), false); }
+  oxltest::TempDir dir;
+  CMXFDataReader reader{OXLDataReader::Video_Data, 16384, "mxf-dm"};
+};
+
+TEST_F(MxfDmInFile, EverySchemeOfThePrefaceGivesItsObject) {
+  FileSpec spec = Spec();
+  spec.dmSchemes = {kCoreScheme, kSegmentationScheme, kDppScheme, kTextScheme};
+  const std::string xml =
+      "<NonRealTimeMeta><VideoFormat><VideoFrame videoCodec=\"AVC100CBG_1920_1080_H422IP@L41\"/></VideoFormat>"
+      "</NonRealTimeMeta>";
+  spec.extraSets = {Klv(kSegmentationFramework, LocalSet().item(0x3C0A, Uid(600)).str()),
+                    Klv(kCoreFramework, As11CoreSet()), Klv(kDppFramework, DppSet(250)),
+                    Klv(kTextFramework, TextSet(xml))};
+  ASSERT_EQ(Open(spec), 0);
+  const auto list = reader.GetMetadataList();
+  ASSERT_EQ(list.size(), 3u);  // the segmentation scheme has no framework reader
+  const auto core = std::dynamic_pointer_cast<const qel::IMetadata_As11Core>(list[0]);
+  ASSERT_TRUE(core);
+  EXPECT_EQ(core->GetProgrammeTitle(), L"Programme");
+  EXPECT_EQ(core->GetClosedCaptionsLanguage(), L"fra");
+  const auto dpp = std::dynamic_pointer_cast<const qel::IMetadata_As11UkDpp>(list[1]);
+  ASSERT_TRUE(dpp);
+  EXPECT_EQ(dpp->GetContactTelephoneNumber(), L"+44 20");
+  EXPECT_EQ(dpp->GetIdentClockStartSeconds(), 10u);
+  EXPECT_EQ(dpp->GetIdentClockDurationSeconds(), 20u);
+  const auto sony = std::dynamic_pointer_cast<const qel::IMetadata_SonyNonRealTimeMetaData>(list[2]);
+  ASSERT_TRUE(sony);
+  OXLDataReader::VideoDataType type = OXLDataReader::AVC_I_100;
+  EXPECT_TRUE(CMXFDataReader::MetadataAnalysisIsRequired(type));
+  EXPECT_EQ(reader.AnalyzeMetadata(type), 0);
+  EXPECT_EQ(type, OXLDataReader::XAVC_Intra_4k_Class300);
+}
+
+TEST_F(MxfDmInFile, SchemesWithoutFrameworkSetsOrKnownCodecs) {
+  FileSpec spec = Spec();
+  spec.dmSchemes = {kCoreScheme, kTextScheme, std::string(16, '\x33')};
+  spec.extraSets = {Klv(kTextFramework, TextSet("<NonRealTimeMeta><VideoFormat><VideoFrame videoCodec=\"MPEG2\"/>"
+                                                "</VideoFormat></NonRealTimeMeta>"))};
+  ASSERT_EQ(Open(spec), 0);
+  ASSERT_EQ(reader.GetMetadataList().size(), 1u);
+  OXLDataReader::VideoDataType type = OXLDataReader::H264_Intra;
+  EXPECT_EQ(reader.AnalyzeMetadata(type), -1);
+  EXPECT_EQ(type, OXLDataReader::H264_Intra);
+  EXPECT_FALSE(CMXFDataReader::MetadataAnalysisIsRequired(OXLDataReader::DV25_Video));
+}
+
+TEST_F(MxfDmInFile, MalformedSchemeListIsTheFrameworkError) {
+  oxltest::CapturingLogger log;
+  FileSpec spec = Spec();
+  spec.dmSchemes = {kCoreScheme};
+  std::string bytes = BuildFile(spec).bytes;
+  // The DMSchemes batch count (after tag 3B 0B and its length) says 5.
+  const size_t at = bytes.find(Bytes({0x3B, 0x0B, 0x00, 0x18}));
+  ASSERT_NE(at, std::string::npos);
+  bytes.replace(at + 4, 4, U32(5));
+  EXPECT_EQ(oxltest::QelFailure([&] { reader.Open(dir.write("bad.mxf", bytes).c_str(), false); }),
+            "[buffer is too small to correspond with mxf array description] [ Condition is not true ]");
 }
 
 }  // namespace

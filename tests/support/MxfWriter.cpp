@@ -183,7 +183,8 @@ std::string IndexSegment(const FileSpec& spec) {
                                    .item(0x3F05, U32(spec.frameSize + 20))
                                    .item(0x3F06, U32(2))
                                    .item(0x3F07, U32(1))
-                                   .str());
+                                   .str() +
+                                   spec.indexItems);
 }
 
 // Records where each top-level KLV of `chunk` starts once placed at `at`.

@@ -76,6 +76,7 @@ struct FileSpec {
   std::vector<std::pair<uint16_t, std::string>> primer;  // dynamic tags
   std::vector<std::string> extraSets;  // KLVs appended to the header metadata
   std::string runIn;                   // bytes before the header partition
+  std::string indexItems;              // local items appended to the index segment
 };
 
 struct File {
