@@ -2,6 +2,11 @@
 // text-based framework sets, read with tags declared by a primer pack.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdio>
+#include <map>
+#include <sstream>
+
 #include "OXLDataReader/MXFDataReader.h"
 #include "OXLDataReader/MXFDescriptiveMetadata.h"
 #include "OXLDataReader/MXFUtils.h"
@@ -9,6 +14,7 @@
 #include "support/ByteBuilder.h"
 #include "support/CapturingLogger.h"
 #include "support/ErrorText.h"
+#include "support/FFmpegTools.h"
 #include "support/MxfWriter.h"
 #include "support/TempDir.h"
 
@@ -181,6 +187,7 @@ TEST(MxfDmAs11Core, EveryTruncationIsSafe) {
 
 std::string DppSet(int64_t identClock) {
   return LocalSet()
+      .item(0x3C0A, Uid(8))
       .item(DppTag(0x01), Utf16(L"PROD/001"))
       .item(DppTag(0x02), Utf16(L"A synopsis"))
       .item(DppTag(0x03), Utf16(L"Originator"))
@@ -415,6 +422,70 @@ TEST_F(MxfDmInFile, MalformedSchemeListIsTheFrameworkError) {
   bytes.replace(at + 4, 4, U32(5));
   EXPECT_EQ(oxltest::QelFailure([&] { reader.Open(dir.write("bad.mxf", bytes).c_str(), false); }),
             "[buffer is too small to correspond with mxf array description] [ Condition is not true ]");
+}
+
+// MediaInfo's "Other" sections of the AS-11 frameworks: name without blanks -> value.
+std::map<std::string, std::string> MediaInfoFields(const std::string& path) {
+  const auto result = oxltest::RunCommand("mediainfo " + oxltest::ShellQuote(path));
+  std::map<std::string, std::string> fields;
+  bool inFramework = false;
+  std::istringstream lines(result.output);
+  for (std::string line; std::getline(lines, line);) {
+    const auto colon = line.find(" : ");
+    if (colon == std::string::npos) {
+      inFramework = false;
+      continue;
+    }
+    std::string name, value = line.substr(colon + 3);
+    for (char c : line.substr(0, colon))
+      if (!std::isspace(static_cast<unsigned char>(c))) name += c;
+    if (name == "Format") inFramework = value.rfind("AS-11", 0) == 0;
+    if (inFramework) fields[name] = value;
+  }
+  return fields;
+}
+
+// Our text form of a property in MediaInfo's: booleans as Yes/No.
+std::string AsMediaInfo(const std::string& value) {
+  if (value == "true") return "Yes";
+  if (value == "false") return "No";
+  return value;
+}
+
+TEST_F(MxfDmInFile, MediaInfoReadsTheSameValues) {
+  if (oxltest::RunCommand("mediainfo --Version").exitCode != 0) GTEST_SKIP() << "mediainfo is not installed";
+  FileSpec spec = Spec();
+  spec.dmSchemes = {kCoreScheme, kDppScheme};
+  spec.extraSets = {Klv(kCoreFramework, As11CoreSet()), Klv(kDppFramework, DppSet(250))};
+  spec.dmFrameworks = {Uid(7), Uid(8)};
+  const std::string path = dir.write("mediainfo.mxf", BuildFile(spec).bytes);
+  ASSERT_EQ(reader.Open(path.c_str(), false), 0);
+  const auto fields = MediaInfoFields(path);
+  size_t compared = 0;
+  for (const auto& metadata : reader.GetMetadataList()) {
+    for (const auto& [name, value] : metadata->GetProperties()) {
+      const auto it = fields.find(name);
+      if (it == fields.end()) continue;
+      // MediaInfo names some codes (layouts, caption types); text, years and flags compare as they are.
+      const bool code = !value.empty() && std::isdigit(static_cast<unsigned char>(value[0])) &&
+                        !std::isdigit(static_cast<unsigned char>(it->second[0]));
+      if (code) continue;
+      EXPECT_EQ(it->second, AsMediaInfo(value)) << name;
+      ++compared;
+    }
+  }
+  EXPECT_GE(compared, 30u);
+  // Values we store derived: the ratio's halves, and the ident clock as
+  // seconds after the start (09:59:30:00) and before 10:00:00:00.
+  const auto dpp = std::dynamic_pointer_cast<const qel::IMetadata_As11UkDpp>(reader.GetMetadataList().at(1));
+  ASSERT_TRUE(dpp);
+  EXPECT_EQ(fields.at("PictureRatio"),
+            std::to_string(dpp->GetPictureRatioNumerator()) + ":" + std::to_string(dpp->GetPictureRatioDenominator()));
+  const unsigned int clock = 9 * 3600 + 59 * 60 + 30 + dpp->GetIdentClockStartSeconds();
+  char text[16];
+  std::snprintf(text, sizeof text, "%02u:%02u:%02u:00", clock / 3600, clock / 60 % 60, clock % 60);
+  EXPECT_EQ(fields.at("IdentClockStart"), text);
+  EXPECT_EQ(clock + dpp->GetIdentClockDurationSeconds(), 10u * 3600);
 }
 
 }  // namespace

@@ -56,6 +56,8 @@ const std::string kPictureDef =
     Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x01, 0x03, 0x02, 0x02, 0x01, 0x00, 0x00, 0x00});
 const std::string kSoundDef =
     Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x01, 0x03, 0x02, 0x02, 0x02, 0x00, 0x00, 0x00});
+const std::string kDescriptiveDef =
+    Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x01, 0x03, 0x02, 0x01, 0x10, 0x00, 0x00, 0x00});
 const std::string kTimecodeDef =
     Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x01, 0x03, 0x02, 0x01, 0x01, 0x00, 0x00, 0x00});
 
@@ -116,28 +118,46 @@ std::string Timecode(int uid, const FileSpec& spec) {
                                .str());
 }
 
+// A static track whose sequence holds one DM segment linking `framework`.
+std::string DescriptiveTrack(int uid, const std::string& framework) {
+  return Klv(SetKey(0x3A), LocalSet().item(0x3C0A, Uid(uid)).item(0x4801, U32(uid)).item(0x4803, Uid(uid + 1)).str()) +
+         Klv(SetKey(0x0F), LocalSet()
+                               .item(0x3C0A, Uid(uid + 1))
+                               .item(0x0201, kDescriptiveDef)
+                               .item(0x1001, Batch({Uid(uid + 2)}, 16))
+                               .str()) +
+         Klv(SetKey(0x41), LocalSet()
+                               .item(0x3C0A, Uid(uid + 2))
+                               .item(0x0201, kDescriptiveDef)
+                               .item(0x0601, U64(0))
+                               .item(0x6101, framework)
+                               .str());
+}
+
 // A package (material when `material`, else file package) with a picture
 // track and, when asked, a timecode track; uids from `base` on.
 std::string Package(bool material, int base, const FileSpec& spec) {
   std::vector<std::string> tracks{Uid(base + 1)};
   if (spec.withTimecode) tracks.push_back(Uid(base + 4));
-  std::string sets = Klv(SetKey(material ? 0x36 : 0x37), LocalSet()
-                                                            .item(0x3C0A, Uid(base))
-                                                            .item(0x4401, Umid(base))
-                                                            .item(0x4402, Utf16(material ? L"material" : L"file"))
-                                                            .item(0x4403, Batch(tracks, 16))
-                                                            .str());
+  const size_t dmTracks = material ? spec.dmFrameworks.size() : 0;
+  for (size_t i = 0; i < dmTracks; ++i) tracks.push_back(Uid(base + 10 + 3 * static_cast<int>(i)));
+  LocalSet package;
+  package.item(0x3C0A, Uid(base)).item(0x4401, Umid(base)).item(0x4402, Utf16(material ? L"material" : L"file"));
+  package.item(0x4403, Batch(tracks, 16));
+  if (!material) package.item(0x4701, Uid(300));
+  std::string sets = Klv(SetKey(material ? 0x36 : 0x37), package.str());
   sets += Track(base + 1, base + 2, spec) + Sequence(base + 2, kPictureDef, spec.duration, base + 3);
   sets += SourceClip(base + 3, spec.duration, material ? 200 : 0);
   if (spec.withTimecode)
     sets += Track(base + 4, base + 5, spec) + Sequence(base + 5, kTimecodeDef, spec.duration, base + 6) +
             Timecode(base + 6, spec);
+  for (size_t i = 0; i < dmTracks; ++i) sets += DescriptiveTrack(base + 10 + 3 * static_cast<int>(i), spec.dmFrameworks[i]);
   return sets;
 }
 
 std::string Descriptor(const FileSpec& spec) {
   LocalSet set;
-  set.item(0x3C0A, Uid(300)).item(0x3001, Rational(spec.rateNum, spec.rateDen));
+  set.item(0x3C0A, Uid(300)).item(0x3001, Rational(spec.rateNum, spec.rateDen)).item(0x3006, U32(201));
   set.item(0x3203, U32(spec.width)).item(0x3202, U32(spec.height)).item(0x320C, U8(spec.frameLayout));
   set.item(0x320E, Rational(4, 3));
   if (!spec.pictureCoding.empty()) set.item(0x3201, spec.pictureCoding);
@@ -150,7 +170,22 @@ std::string HeaderMetadata(const FileSpec& spec) {
   sets += Klv(SetKey(0x2F), LocalSet()
                                 .item(0x3C0A, Uid(1))
                                 .item(0x3B02, std::string(8, '\0'))
+                                .item(0x3B05, U16(259))
+                                .item(0x3B03, Uid(2))
+                                .item(0x3B09, Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0D, 0x01, 0x02,
+                                                     0x01, 0x01, 0x01, 0x09, 0x00}))
                                 .item(0x3B0B, Batch(schemes, 16))
+                                .str());
+  sets += Klv(SetKey(0x18), LocalSet()
+                                .item(0x3C0A, Uid(2))
+                                .item(0x1901, Batch({Uid(100), Uid(200)}, 16))
+                                .item(0x1902, Batch({Uid(3)}, 16))
+                                .str());
+  sets += Klv(SetKey(0x23), LocalSet()
+                                .item(0x3C0A, Uid(3))
+                                .item(0x2701, Umid(200))
+                                .item(0x3F06, U32(2))
+                                .item(0x3F07, U32(1))
                                 .str());
   sets += Package(true, 100, spec) + Package(false, 200, spec) + Descriptor(spec);
   for (const std::string& set : spec.extraSets) sets += set;

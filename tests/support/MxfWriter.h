@@ -75,6 +75,9 @@ struct FileSpec {
   std::vector<std::string> dmSchemes;  // DMSchemes of the preface
   std::vector<std::pair<uint16_t, std::string>> primer;  // dynamic tags
   std::vector<std::string> extraSets;  // KLVs appended to the header metadata
+  // Instance UIDs of DM framework sets among extraSets: each is linked from
+  // a static descriptive-metadata track of the material package, as AS-11 does.
+  std::vector<std::string> dmFrameworks;
   std::string runIn;                   // bytes before the header partition
   std::string indexItems;              // local items appended to the index segment
 };
