@@ -12,6 +12,7 @@
 #include "OXLDataReader/MXFDataReader.h"
 #include "support/FFmpegTools.h"
 #include "support/MediaFixtureCache.h"
+#include "support/MxfWriter.h"
 
 namespace {
 
@@ -86,28 +87,6 @@ double RateOf(const std::string& text) {
   return den ? double(num) / den : 0;
 }
 
-// Offsets of the partition packs met walking the file KLV by KLV.
-std::vector<uint64_t> PartitionPackOffsets(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<uint64_t> offsets;
-  size_t p = 0;
-  while (p + 17 <= bytes.size()) {
-    const auto* k = reinterpret_cast<const unsigned char*>(bytes.data() + p);
-    const bool partition = k[0] == 0x06 && k[1] == 0x0E && k[4] == 0x02 && k[5] == 0x05 && k[8] == 0x0D &&
-                           k[10] == 0x02 && k[12] == 0x01 && k[13] >= 2 && k[13] <= 4;
-    if (partition) offsets.push_back(p);
-    size_t length = k[16], lengthBytes = 1;
-    if (length & 0x80) {
-      lengthBytes += length & 0x7F;
-      length = 0;
-      for (size_t i = 1; i < lengthBytes; ++i) length = length << 8 | k[16 + i];
-    }
-    p += 16 + lengthBytes + length;
-  }
-  return offsets;
-}
-
 class MxfFileTest : public ::testing::TestWithParam<MxfCase> {
  protected:
   void SetUp() override {
@@ -152,7 +131,9 @@ TEST_P(MxfFileTest, InAndOutSpanTheMaterialInFields) {
 TEST_P(MxfFileTest, PartitionsAreThoseOfTheFile) {
   std::vector<uint64_t> found;
   for (const auto& partition : reader.GetPartitions()) found.push_back(partition->m_KeyOffset);
-  EXPECT_EQ(found, PartitionPackOffsets(path));
+  std::ifstream in(path, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(found, oxltest::mxf::PartitionPackOffsets(bytes));
   ASSERT_FALSE(reader.GetPartitions().empty());
   EXPECT_EQ(reader.GetPartitions().front(), reader.GetHeaderPartition());
   EXPECT_EQ(reader.GetPartitions().back()->m_NextPartition, -1);

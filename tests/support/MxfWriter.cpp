@@ -222,17 +222,18 @@ std::string IndexSegment(const FileSpec& spec) {
                                    spec.indexItems);
 }
 
-// Records where each top-level KLV of `chunk` starts once placed at `at`.
-void NoteKlvs(const std::string& chunk, uint64_t at, std::vector<uint64_t>& offsets) {
+// Calls visit(offset, key) for each top-level KLV of `bytes`.
+template <typename Visit>
+void WalkKlvs(const std::string& bytes, Visit visit) {
   size_t p = 0;
-  while (p + 17 <= chunk.size()) {
-    offsets.push_back(at + p);
-    const unsigned char first = static_cast<unsigned char>(chunk[p + 16]);
-    size_t lengthBytes = 1, length = first;
-    if (first & 0x80) {
-      lengthBytes += first & 0x7F;
+  while (p + 17 <= bytes.size()) {
+    const auto* k = reinterpret_cast<const unsigned char*>(bytes.data() + p);
+    visit(p, k);
+    size_t lengthBytes = 1, length = k[16];
+    if (length & 0x80) {
+      lengthBytes += length & 0x7F;
       length = 0;
-      for (size_t i = 1; i < lengthBytes; ++i) length = length << 8 | static_cast<unsigned char>(chunk[p + 16 + i]);
+      for (size_t i = 1; i < lengthBytes && p + 16 + i < bytes.size(); ++i) length = length << 8 | k[16 + i];
     }
     p += 16 + lengthBytes + length;
   }
@@ -270,9 +271,19 @@ File BuildFile(const FileSpec& spec) {
     rip += U32(static_cast<uint32_t>(16 + 4 + rip.size() + 4));
     body += Klv(kRipKey, rip);
   }
-  NoteKlvs(body, runIn, file.klvOffsets);
+  WalkKlvs(body, [&](size_t offset, const unsigned char*) { file.klvOffsets.push_back(runIn + offset); });
   file.bytes = spec.runIn + body;
   return file;
+}
+
+std::vector<uint64_t> PartitionPackOffsets(const std::string& bytes) {
+  std::vector<uint64_t> offsets;
+  WalkKlvs(bytes, [&](size_t offset, const unsigned char* k) {
+    const bool partition = k[0] == 0x06 && k[1] == 0x0E && k[4] == 0x02 && k[5] == 0x05 && k[8] == 0x0D &&
+                           k[10] == 0x02 && k[12] == 0x01 && k[13] >= 2 && k[13] <= 4;
+    if (partition) offsets.push_back(offset);
+  });
+  return offsets;
 }
 
 }  // namespace oxltest::mxf

@@ -92,4 +92,8 @@ struct File {
 
 File BuildFile(const FileSpec& spec);
 
+// Offsets of the partition packs met walking `bytes` (a whole MXF file
+// without run-in) KLV by KLV: an independent view of its partitions.
+std::vector<uint64_t> PartitionPackOffsets(const std::string& bytes);
+
 }  // namespace oxltest::mxf
