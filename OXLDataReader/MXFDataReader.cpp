@@ -25,6 +25,9 @@ const unsigned char kSourcePackageKey[16] = {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53,
 const unsigned char kSoundContainerLabel[16] = {0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01,
                                                 0x0D, 0x01, 0x03, 0x01, 0x02, 0x06, 0x02, 0x00};
 const uint64_t kFooterSearchSpan = 0x100000;
+// Header metadata and index areas are held in memory; larger areas than
+// this are taken for damaged byte counts.
+const uint64_t kMaxAreaBytes = 256u << 20;
 const uint16_t kOP1b = 258;
 
 bool IsPartitionKey(const unsigned char* key) {
@@ -144,9 +147,9 @@ int CMXFDataReader::ReadPartitionAt(uint64_t offset, CMXFPartition& partition) {
 bool CMXFDataReader::ReadBytesAt(uint64_t offset, uint64_t size, std::string& out) {
   out.clear();
   const unsigned long fileSize = GetFileSize();
-  if (offset > fileSize || size > fileSize - offset) return false;
+  if (size > kMaxAreaBytes || offset > fileSize || size > fileSize - offset) return false;
   if (SetFileIndex(offset) != 0) return false;
-  if (fileSize != ~0UL) out.reserve(size);
+  out.reserve(size);
   while (out.size() < size) {
     if (m_dwAvailableBytes == 0 && (LoadData() != 0 || m_dwAvailableBytes == 0)) return false;
     const uint64_t left = size - out.size();

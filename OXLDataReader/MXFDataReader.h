@@ -14,7 +14,8 @@
 // a failed skip; -2 no header partition; -15 the first partition is no
 // header partition; -16 OP1b, or a package set missing; 1 a partition key
 // cannot be read (also when the Random Index Pack points outside the file);
-// 2 a partition pack or a header metadata area does not fit the file.
+// 2 a partition pack or a header metadata area does not fit the file (or
+// passes 256 MiB). An index area that cannot be read is left out.
 // A property value shorter than its type throws qel::QELRuntimeError out
 // of Initialize (the typed readers' failure, logged with its text).
 //
@@ -180,7 +181,8 @@ class CMXFDataReader : public COXLDataReader {
   int ReadPartitions();
   int ReadPartitionsFromOffsets();
   void ReadPartitionChain();
-  // Copies `size` bytes at `offset` into `out`; false when the file is shorter.
+  // Copies `size` bytes at `offset` into `out`; false when the file is
+  // shorter or the size passes 256 MiB.
   bool ReadBytesAt(uint64_t offset, uint64_t size, std::string& out);
   // Loads the header metadata of `partition` and reads its primer pack: 0, or 2.
   int LoadHeaderMetadata(Oxl_Mxf::CMXFPartition& partition);

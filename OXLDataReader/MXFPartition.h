@@ -47,7 +47,10 @@ class CMXFPartition {
   // the run-in. False when the value is shorter than a pack.
   bool ReadPack(const unsigned char* value, unsigned int size, unsigned long runIn);
   // Decodes the index table segments among the KLVs of `bytes` (the
-  // partition's index area). Malformed segments are passed over.
+  // partition's index area), in the SMPTE 377 layout only. A delta or index
+  // entry batch that claims more than its bytes hold is left empty; a value
+  // shorter than its type throws qel::QELRuntimeError. Entries are kept as
+  // stored: files listing two fields per edit unit are not folded here.
   void ReadIndexSegments(const std::string& bytes);
 
   PartitionKind GetKind() const { return static_cast<PartitionKind>(m_Key[13]); }

@@ -268,7 +268,9 @@ TEST_F(MxfStructureTest, EveryTruncationAnswersACode) {
     const std::string failure = oxltest::QelFailure([&] { result = Open(file.bytes.substr(0, cut)); });
     if (failure != "<no failure>") continue;
     EXPECT_NE(std::find(codes.begin(), codes.end(), result), codes.end()) << cut;
-    if (cut < file.headerMetadataStart + file.headerByteCount) EXPECT_NE(result, 0) << cut;
+    if (cut < file.headerMetadataStart + file.headerByteCount) {
+      EXPECT_NE(result, 0) << cut;
+    }
   }
 }
 

@@ -482,7 +482,7 @@ TEST_F(MxfDmInFile, MediaInfoReadsTheSameValues) {
   EXPECT_EQ(fields.at("PictureRatio"),
             std::to_string(dpp->GetPictureRatioNumerator()) + ":" + std::to_string(dpp->GetPictureRatioDenominator()));
   const unsigned int clock = 9 * 3600 + 59 * 60 + 30 + dpp->GetIdentClockStartSeconds();
-  char text[16];
+  char text[40];
   std::snprintf(text, sizeof text, "%02u:%02u:%02u:00", clock / 3600, clock / 60 % 60, clock % 60);
   EXPECT_EQ(fields.at("IdentClockStart"), text);
   EXPECT_EQ(clock + dpp->GetIdentClockDurationSeconds(), 10u * 3600);
