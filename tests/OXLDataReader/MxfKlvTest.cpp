@@ -77,6 +77,7 @@ TEST(MxfTypedValues, DecodeBigEndianAndRefuseShortBuffers) {
 }
 
 TEST(MxfTypedValues, RationalAndTimeStampFailOnTheirLastField) {
+  CapturingLogger log;
   const ExactBuffer rational(ByteBuilder().u32(16).u32(9).str());
   const MxfUtils::Rational r = MxfUtils::ReadRational(rational.data(), 8);
   EXPECT_EQ(r.numerator, 16u);
@@ -106,6 +107,7 @@ TEST(MxfTypedValues, TextInUtf16AndUtf8) {
 }
 
 TEST(MxfTypedValues, ArraysCheckTheirDescription) {
+  CapturingLogger log;
   const std::string items(32, '\x11');
   const ExactBuffer two(ByteBuilder().u32(2).u32(16).bytes(items).str());
   const auto array = MxfUtils::ReadArray(two.data(), two.size());
@@ -289,6 +291,7 @@ TEST(MxfLocalKeyTable, StaticTagsAndPrimerDeclaredTags) {
 }
 
 TEST(MxfLocalKeyTable, PrimerBatchLongerThanItsBytes) {
+  CapturingLogger log;
   Oxl_Mxf::LocalKeyTable table;
   const ExactBuffer value(ByteBuilder().u32(1000).u32(18).zeros(36).str());
   EXPECT_EQ(QelFailure([&] { Oxl_Mxf::ReadPrimerPack(value.data(), value.size(), table); }),
