@@ -127,6 +127,29 @@ TEST_P(MxfFileTest, TimingAgreesWithFFprobe) {
   std::string expected = probe.timecode.empty() ? "00:00:00:00" : probe.timecode;
   std::replace(expected.begin(), expected.end(), ';', ':');
   EXPECT_EQ(text, expected);
+
+  // The timecode's own system: its rounded base and drop-frame mark.
+  const long base = std::lround(rate);
+  const bool drop = probe.timecode.find(';') != std::string::npos;
+  const OxlTbx::VideoSystem system = base == 25   ? OxlTbx::VS_PAL
+                                     : base == 50 ? OxlTbx::VS_FieldPAL
+                                     : base == 30 ? (drop ? OxlTbx::VS_NTSCDrop : OxlTbx::VS_NTSCNoDrop)
+                                                  : (drop ? OxlTbx::VS_FieldNTSCDrop : OxlTbx::VS_FieldNTSCNoDrop);
+  EXPECT_EQ(reader.GetTimecodeSystem(), system);
+  EXPECT_EQ(reader.IsDropFrame(), drop);
+}
+
+TEST_P(MxfFileTest, TracksOfTheMaterialPackage) {
+  const bool audio = std::string(GetParam().args).find("sine") != std::string::npos;
+  int picture = 0, sound = 0, timecode = 0;
+  for (const auto& track : reader.GetMaterialPackage().m_Tracks) {
+    picture += track.m_Kind == Oxl_Mxf::Track_Picture;
+    sound += track.m_Kind == Oxl_Mxf::Track_Sound;
+    timecode += track.m_Kind == Oxl_Mxf::Track_Timecode;
+  }
+  EXPECT_EQ(picture, 1);
+  EXPECT_EQ(sound > 0, audio);
+  EXPECT_EQ(timecode, 1);
 }
 
 TEST_P(MxfFileTest, InAndOutSpanTheMaterialInFields) {

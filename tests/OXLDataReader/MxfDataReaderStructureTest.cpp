@@ -160,6 +160,50 @@ TEST_F(MxfStructureTest, PictureDescriptorCodingAndLayout) {
   EXPECT_EQ(info.EditRate, qel::EditRate(25, 1));
 }
 
+// Picture essence coding labels of the SMPTE registers (any registry version
+// byte) and what they are; the sample rate gives the edit rate.
+TEST_F(MxfStructureTest, PictureCodingLabelsAndSampleRates) {
+  const std::string prefix = Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x0a});
+  const struct {
+    std::string tail;
+    OXLDataReader::VideoDataType type;
+  } labels[] = {
+      {Bytes({0x04, 0x01, 0x02, 0x02, 0x01, 0x02, 0x01, 0x05}), OXLDataReader::IMX30_Video},   // D-10 30 Mb/s 625
+      {Bytes({0x04, 0x01, 0x02, 0x02, 0x01, 0x02, 0x01, 0x04}), OXLDataReader::IMX40_Video},   // D-10 40 Mb/s 525
+      {Bytes({0x04, 0x01, 0x02, 0x02, 0x02, 0x01, 0x02, 0x00}), OXLDataReader::DV25_Video},    // IEC DV 625/50
+      {Bytes({0x04, 0x01, 0x02, 0x02, 0x02, 0x02, 0x02, 0x00}), OXLDataReader::DVCPro25_Video}, // DV-based 25 625
+      {Bytes({0x04, 0x01, 0x02, 0x02, 0x02, 0x02, 0x04, 0x00}), OXLDataReader::DVCPro50_Video}, // DV-based 50 625
+      {Bytes({0x04, 0x01, 0x02, 0x02, 0x02, 0x02, 0x06, 0x00}), OXLDataReader::DVCPro100_Video}, // 1080i50
+      {Bytes({0x04, 0x01, 0x02, 0x02, 0x02, 0x02, 0x08, 0x00}), OXLDataReader::DVCPro720P_Video}, // 720p50
+      {Bytes({0x04, 0x01, 0x02, 0x02, 0x71, 0x09, 0x00, 0x00}), OXLDataReader::DNxHDHigh_Video},  // DNxHD CID 1243
+      {Bytes({0x04, 0x01, 0x02, 0x02, 0x71, 0x01, 0x00, 0x00}), OXLDataReader::DNxHD10bits_Video}, // CID 1235
+      {Bytes({0x04, 0x01, 0x02, 0x02, 0x01, 0x32, 0x21, 0x01}), OXLDataReader::AVC_I_50_1080i_Video},
+      {Bytes({0x04, 0x01, 0x02, 0x02, 0x01, 0x32, 0x31, 0x03}), OXLDataReader::AVC_I_100},
+      {Bytes({0x04, 0x01, 0x02, 0x02, 0x01, 0x02, 0x02, 0x01}), OXLDataReader::MPEGFrame_Video},   // 422P@ML
+  };
+  const struct {
+    uint32_t num, den;
+    qel::EditRate rate;
+  } rates[] = {{24000, 1001, {24000, 1001}}, {30000, 1001, {30000, 1001}}, {60000, 1001, {60000, 1001}},
+               {24, 1, {24, 1}}, {50, 1, {50, 1}}, {25, 1, {25, 1}}};
+  for (size_t i = 0; i < std::size(labels); ++i) {
+    FileSpec spec;
+    spec.pictureCoding = prefix + labels[i].tail;
+    spec.rateNum = rates[i % std::size(rates)].num;
+    spec.rateDen = rates[i % std::size(rates)].den;
+    spec.frameLayout = 0;
+    ASSERT_EQ(Open(BuildFile(spec).bytes), 0);
+    std::string descriptor = reader.GetPictureDescriptor();
+    OXLDataReader::VIDEO_INFO info{};
+    EXPECT_TRUE(reader.GetCDCIVideoInfo(reinterpret_cast<unsigned char*>(descriptor.data()),
+                                        static_cast<unsigned int>(descriptor.size()), info));
+    EXPECT_EQ(info.VideoType, labels[i].type) << i;
+    EXPECT_EQ(info.EditRate, rates[i % std::size(rates)].rate) << i;
+    EXPECT_TRUE(info.Progressive);
+    EXPECT_EQ(info.Height, 288u);
+  }
+}
+
 TEST_F(MxfStructureTest, OperationalPattern1bIsRefused) {
   FileSpec spec;
   spec.packageComplexity = 2;

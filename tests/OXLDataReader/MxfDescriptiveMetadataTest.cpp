@@ -310,7 +310,9 @@ TEST(MxfDmTextBased, NonRealTimeMetaGivesTheVideoCodec) {
 TEST(MxfDmTextBased, OtherTextGivesNoObject) {
   const auto tags = TagsFrom({{0x8301, kTextLabel}});
   for (const std::string& text : {std::string("plain text, no XML"), std::string("<NonRealTimeMeta><Other/></NonRealTimeMeta>"),
-                                 std::string("<NonRealTimeMeta><VideoFormat><VideoFrame")}) {
+                                 std::string("<NonRealTimeMeta><VideoFormat><VideoFrame"),
+                                 std::string("<NonRealTimeMeta><VideoFormat><VideoFrame videoCodec=\"X\"/></VideoFormat>"
+                                             "<Broken></NonRealTimeMeta>")}) {
     MxfDM::DmFrameworkTextBased framework;
     const ExactBuffer value(TextSet(text));
     EXPECT_TRUE(framework.InitFromBuffer(value.data(), value.size(), tags, kTenHours));

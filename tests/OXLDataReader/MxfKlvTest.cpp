@@ -255,6 +255,11 @@ TEST_F(MxfKlvReaderTest, RunInWithoutHeaderPartition) {
   EXPECT_EQ(reader.SkipRunIn(), -2);
 }
 
+TEST_F(MxfKlvReaderTest, RunInIsAtMost64KiB) {
+  Load(ByteBuilder().zeros(65537).bytes(kHeaderKey).str());
+  EXPECT_EQ(reader.SkipRunIn(), -2);
+}
+
 TEST_F(MxfKlvReaderTest, RunInOfATinyFile) {
   Load("0123456789");
   EXPECT_EQ(reader.SkipRunIn(), -1);
