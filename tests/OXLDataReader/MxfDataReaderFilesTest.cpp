@@ -4,6 +4,8 @@
 // with ffprobe, partitions with a walk of the file's KLVs.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -69,13 +71,26 @@ struct ProbeView {
   std::string timecode;
 };
 
-ProbeView Probe(const std::string& path) {
+// ffprobe's text for the fixture, kept beside it: every test of a case
+// runs in a process of its own, and the fixture never changes.
+std::string ProbeText(const std::string& path) {
+  const std::string cache = path + ".view";
+  std::ifstream in(cache);
+  if (in) return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const auto result = oxltest::RunCommand(
       "ffprobe -v error -select_streams v:0 -count_packets -show_entries "
       "stream=codec_name,r_frame_rate,nb_read_packets,width,height:format_tags=timecode -of default=nw=1 " +
       oxltest::ShellQuote(path));
+  if (result.exitCode != 0) return result.output;
+  const std::string temporary = cache + "." + std::to_string(::getpid());
+  std::ofstream(temporary) << result.output;
+  std::rename(temporary.c_str(), cache.c_str());
+  return result.output;
+}
+
+ProbeView Probe(const std::string& path) {
   ProbeView view;
-  std::istringstream lines(result.output);
+  std::istringstream lines(ProbeText(path));
   for (std::string line; std::getline(lines, line);) {
     const auto eq = line.find('=');
     if (eq == std::string::npos) continue;
