@@ -4,6 +4,7 @@
 // Host-framework layer
 #include "qelCore/Buffer.h"
 #include "qelCore/Check.h"
+#include "qelCore/DescriptiveMetadata.h"
 #include "qelCore/EditRate.h"
 #include "qelCore/Element.h"
 #include "qelCore/FileType.h"
@@ -40,6 +41,7 @@
 #include "OXLDataReader/AvcIntraFormaterDataReader.h"
 #include "OXLDataReader/DataReaderContextReader.h"
 #include "OXLDataReader/DataReaderTimeLimits.h"
+#include "OXLDataReader/MXFDataReader.h"
 #include "OXLDataReader/MediaTypes.h"
 #include "OXLDataReader/OXLDataReader.h"
 #include "OXLDataReader/QTDatareader.h"
@@ -69,6 +71,14 @@
 #include "OXLDataReader/OXL_QuickTime/VideoSampleDescription.h"
 #include "OXLDataReader/OXL_QuickTime/VideoSampleDescriptionExtension.h"
 #include "OXLDataReader/OXL_QuickTime/VideoSampleDescriptionExtensionDeserializer.h"
+
+// MXF structures
+#include "OXLDataReader/MXFDescriptiveMetadata.h"
+#include "OXLDataReader/MXFHeaderMetadata.h"
+#include "OXLDataReader/MXFLocalKeyTable.h"
+#include "OXLDataReader/MXFPackage.h"
+#include "OXLDataReader/MXFPartition.h"
+#include "OXLDataReader/MXFUtils.h"
 
 // XML document model and path queries
 #include "xmlpp/Document.h"

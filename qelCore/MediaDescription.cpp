@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "qelCore/DescriptiveMetadata.h"
+
 namespace qel {
 namespace {
 
@@ -95,7 +97,10 @@ class ChannelInfo : public IChannelInfo {
   std::shared_ptr<const ITrack> m_Track;
 };
 
-class Metadata : public IMetadata {
+// The property list behind every metadata interface (Base is IMetadata or
+// one of its typed views).
+template <typename Base>
+class Metadata : public Base {
  public:
   explicit Metadata(MetadataFamily family) : m_Family(family) {}
   MetadataFamily GetFamily() const override { return m_Family; }
@@ -175,6 +180,17 @@ std::shared_ptr<const IVideoInfo> CreateVideoInfo(std::shared_ptr<const IVideoPa
                                      std::move(clockInfos));
 }
 
-std::shared_ptr<IMetadata> CreateMetadata(MetadataFamily family) { return std::make_shared<Metadata>(family); }
+std::shared_ptr<IMetadata> CreateMetadata(MetadataFamily family) {
+  switch (family) {
+    case MetadataFamily_As11Core:
+      return std::make_shared<Metadata<IMetadata_As11Core>>(family);
+    case MetadataFamily_As11UkDpp:
+      return std::make_shared<Metadata<IMetadata_As11UkDpp>>(family);
+    case MetadataFamily_SonyNonRealTimeMetaData:
+      return std::make_shared<Metadata<IMetadata_SonyNonRealTimeMetaData>>(family);
+    default:
+      return std::make_shared<Metadata<IMetadata>>(family);
+  }
+}
 
 }  // namespace qel

@@ -5,37 +5,10 @@
 #include <cstdio>
 
 #include "ProbeError.h"
+#include "SummaryParts.h"
 
 namespace oxlprobe {
 namespace {
-
-using Json = nlohmann::ordered_json;
-
-Json Named(const char* key, unsigned int value, const std::string& name) {
-  return Json{{key, value}, {"name", name}};
-}
-
-const char* AspectName(unsigned int code) {
-  switch (code) {
-    case 0: return "not given";
-    case 2: return "4:3";
-    case 3: return "16:9";
-    default: return "unknown";
-  }
-}
-
-const char* ResolutionName(int resolution) {
-  switch (resolution) {
-    case OXLDataReader::SD_525: return "SD 525 lines";
-    case OXLDataReader::SD_625: return "SD 625 lines";
-    case OXLDataReader::HD_720: return "HD 720";
-    case OXLDataReader::HD_1080: return "HD 1080";
-    case OXLDataReader::UHD_2160: return "2160 lines";
-    case OXLDataReader::LowRes_240: return "low resolution, below 288 lines";
-    case OXLDataReader::LowRes_288: return "low resolution, 288 to 479 lines";
-    default: return "none";
-  }
-}
 
 const char* AudioCodecName(unsigned int codec) {
   switch (codec) {
@@ -43,11 +16,6 @@ const char* AudioCodecName(unsigned int codec) {
     case qel::audio_codec_aac: return "AAC";
     default: return "unknown";
   }
-}
-
-// Broadcast text of a field count, with ';' before the frames in drop frame.
-std::string TimecodeText(unsigned long fields, OxlTbx::VideoSystem system) {
-  return CTimeCode(fields, system).GetStr(6);
 }
 
 double Seconds(int64_t units, uint32_t timescale) {
@@ -91,19 +59,6 @@ Json VideoJson(CQTDataReader& reader, CQTMediaTrack& track) {
   j["resolution"] = Named("class", static_cast<unsigned int>(info.Resolution), ResolutionName(info.Resolution));
   j["frame_rate"] = FrameRate(track);
   j["system_rate"] = qel::ToString(reader.GetSystemEditRate());
-  return j;
-}
-
-Json InOutJson(CQTDataReader& reader) {
-  unsigned int in = 0, out = 0, system = 0;
-  if (reader.GetInOut(&in, &out, &system) != 0) return nullptr;
-  const bool fields = OxlTbx::IsKnownVideoSystem(system);
-  Json j;
-  j["unit"] = fields ? "fields" : "milliseconds";
-  j["in"] = in;
-  j["out"] = out;
-  j["in_timecode"] = fields ? Json(TimecodeText(in, OxlTbx::ToVideoSystem(system))) : Json(nullptr);
-  j["out_timecode"] = fields ? Json(TimecodeText(out, OxlTbx::ToVideoSystem(system))) : Json(nullptr);
   return j;
 }
 
@@ -158,29 +113,6 @@ nlohmann::ordered_json SummarizeMovie(const MovieFile& movie) {
 
 namespace {
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  char text[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  return text;
-}
-
-std::string Str(const Json& value) { return value.is_string() ? value.get<std::string>() : value.dump(); }
-
-std::string Line(const char* title, const std::string& text) { return Format("%-16s%s\n", title, text.c_str()); }
-
-std::string NamedText(const Json& named, const char* key) {
-  return Str(named[key]) + " " + Str(named["name"]);
-}
-
-// "17 (low resolution, below 288 lines)": a name that is a phrase goes in brackets.
-std::string NamedPhrase(const Json& named, const char* key) {
-  return Str(named[key]) + " (" + Str(named["name"]) + ")";
-}
-
 std::string TracksText(const Json& tracks) {
   std::string text = Line("Tracks", Format("%5s  %-7s  %-6s  %9s  %22s  %9s  %s", "ID", "Handler", "Format",
                                            "Timescale", "Duration", "Samples", "Reference"));
@@ -201,15 +133,6 @@ std::string VideoText(const Json& v) {
                               Str(v["height"]).c_str(), Str(v["scan"]).c_str(), Str(v["aspect"]["name"]).c_str(),
                               NamedPhrase(v["resolution"], "class").c_str(), rate.c_str(),
                               Str(v["system_rate"]).c_str()));
-}
-
-std::string InOutText(const Json& io) {
-  if (io.is_null()) return Line("In / out", "unknown");
-  if (io["unit"] == "fields") {
-    return Line("In / out", Format("%s / %s (fields %s to %s)", Str(io["in_timecode"]).c_str(),
-                                   Str(io["out_timecode"]).c_str(), Str(io["in"]).c_str(), Str(io["out"]).c_str()));
-  }
-  return Line("In / out", Format("%s ms / %s ms", Str(io["in"]).c_str(), Str(io["out"]).c_str()));
 }
 
 std::string AudioText(const Json& audio) {

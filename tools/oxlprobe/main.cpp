@@ -1,4 +1,4 @@
-// oxlprobe: shows what the OXL data reader sees in a QuickTime or MP4 file.
+// oxlprobe: shows what the OXL data reader sees in a QuickTime, MP4 or MXF file.
 // See ProbeOptions.cpp (--help) for the command line and the exit statuses.
 #include <cstdio>
 #include <new>
@@ -8,6 +8,7 @@
 #include "LibraryLog.h"
 #include "MovieFile.h"
 #include "MovieSummary.h"
+#include "MxfSummary.h"
 #include "ProbeError.h"
 #include "ProbeOptions.h"
 #include "RecordOutput.h"
@@ -31,8 +32,23 @@ int Report(ExitStatus status, const std::string& subject, std::string reason) {
   return status;
 }
 
-void Probe(const ProbeOptions& options) {
-  const MovieFile movie(options.path, LibraryLog::Install(options.verbose));
+void FlushOutput() {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    throw ProbeError(Exit_CannotWrite, "standard output", "write failed");
+  }
+}
+
+// MXF files have their summary only: the MXF reader delivers no samples.
+void ProbeMxf(const MovieFile& file, const ProbeOptions& options) {
+  if (options.mode != ProbeMode::Summary) {
+    throw ProbeError(Exit_NotRecognised, file.path(), "MXF files have a summary only (no --samples, --read or --extract)");
+  }
+  const nlohmann::ordered_json summary = SummarizeMxf(file);
+  const std::string text = options.json ? RecordOutput::Dump(summary, 2) + "\n" : MxfSummaryText(summary);
+  std::fputs(text.c_str(), stdout);
+}
+
+void ProbeMovie(const MovieFile& movie, const ProbeOptions& options) {
   switch (options.mode) {
     case ProbeMode::Summary: {
       const nlohmann::ordered_json summary = SummarizeMovie(movie);
@@ -47,9 +63,16 @@ void Probe(const ProbeOptions& options) {
       WalkDeliveries(movie, options);
       break;
   }
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    throw ProbeError(Exit_CannotWrite, "standard output", "write failed");
+}
+
+void Probe(const ProbeOptions& options) {
+  const MovieFile movie(options.path, LibraryLog::Install(options.verbose));
+  if (IsMxfFile(movie)) {
+    ProbeMxf(movie, options);
+  } else {
+    ProbeMovie(movie, options);
   }
+  FlushOutput();
 }
 
 }  // namespace

@@ -1,0 +1,289 @@
+#include "support/MxfWriter.h"
+
+namespace oxltest::mxf {
+
+std::string Bytes(std::initializer_list<int> values) {
+  std::string s;
+  for (int v : values) s.push_back(static_cast<char>(v));
+  return s;
+}
+
+std::string U8(uint8_t v) { return std::string(1, static_cast<char>(v)); }
+std::string U16(uint16_t v) { return U8(v >> 8) + U8(v & 0xFF); }
+std::string U32(uint32_t v) { return U16(v >> 16) + U16(v & 0xFFFF); }
+std::string U64(uint64_t v) { return U32(uint32_t(v >> 32)) + U32(uint32_t(v)); }
+std::string Rational(uint32_t numerator, uint32_t denominator) { return U32(numerator) + U32(denominator); }
+
+std::string Ber(uint64_t length) {
+  if (length < (1u << 24)) return U8(0x83) + U8((length >> 16) & 0xFF) + U16(length & 0xFFFF);
+  return U8(0x88) + U64(length);
+}
+
+std::string Klv(const std::string& key, const std::string& value) { return key + Ber(value.size()) + value; }
+
+std::string Utf16(const std::wstring& text) {
+  std::string s;
+  for (wchar_t c : text) s += U16(static_cast<uint16_t>(c));
+  return s;
+}
+
+std::string Batch(const std::vector<std::string>& items, uint32_t itemSize) {
+  std::string s = U32(static_cast<uint32_t>(items.size())) + U32(itemSize);
+  for (const std::string& item : items) s += item;
+  return s;
+}
+
+std::string Uid(int n) { return Bytes({0xA0, 0xB1, 0xC2, 0xD3, 0, 0, 0, 0, 0, 0, 0, 0}) + U32(n); }
+std::string Umid(int n) {
+  return Bytes({0x06, 0x0A, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x05, 0x01, 0x01, 0x0D, 0x20, 0x13, 0, 0, 0}) + Uid(n);
+}
+
+std::string SetKey(uint8_t kind) {
+  return Bytes({0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0D, 0x01, 0x01, 0x01, 0x01, 0x01, kind, 0x00});
+}
+std::string PartitionKey(uint8_t kind, uint8_t status) {
+  return Bytes({0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01, 0x01, kind, status, 0x00});
+}
+const std::string kPrimerKey =
+    Bytes({0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01, 0x01, 0x05, 0x01, 0x00});
+const std::string kRipKey =
+    Bytes({0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01, 0x01, 0x11, 0x01, 0x00});
+const std::string kIndexSegmentKey =
+    Bytes({0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01, 0x01, 0x10, 0x01, 0x00});
+const std::string kFillKey =
+    Bytes({0x06, 0x0E, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x02, 0x03, 0x01, 0x02, 0x10, 0x01, 0x00, 0x00, 0x00});
+const std::string kPictureDef =
+    Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x01, 0x03, 0x02, 0x02, 0x01, 0x00, 0x00, 0x00});
+const std::string kSoundDef =
+    Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x01, 0x03, 0x02, 0x02, 0x02, 0x00, 0x00, 0x00});
+const std::string kDescriptiveDef =
+    Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x01, 0x03, 0x02, 0x01, 0x10, 0x00, 0x00, 0x00});
+const std::string kTimecodeDef =
+    Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x01, 0x03, 0x02, 0x01, 0x01, 0x00, 0x00, 0x00});
+
+LocalSet& LocalSet::item(uint16_t tag, const std::string& value) {
+  m_Bytes += U16(tag) + U16(static_cast<uint16_t>(value.size())) + value;
+  return *this;
+}
+
+std::string Primer(const std::vector<std::pair<uint16_t, std::string>>& entries) {
+  std::vector<std::string> items;
+  for (const auto& [tag, label] : entries) items.push_back(U16(tag) + label);
+  return Klv(kPrimerKey, Batch(items, 18));
+}
+
+namespace {
+
+const std::string kEssenceKey =
+    Bytes({0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02, 0x01, 0x01, 0x0D, 0x01, 0x03, 0x01, 0x05, 0x01, 0x01, 0x01});
+
+std::string Track(int uid, int sequence, const FileSpec& spec) {
+  return Klv(SetKey(0x3B), LocalSet()
+                               .item(0x3C0A, Uid(uid))
+                               .item(0x4801, U32(uid))
+                               .item(0x4803, Uid(sequence))
+                               .item(0x4B01, Rational(spec.rateNum, spec.rateDen))
+                               .item(0x4B02, U64(0))
+                               .str());
+}
+
+std::string Sequence(int uid, const std::string& definition, int64_t duration, int component) {
+  return Klv(SetKey(0x0F), LocalSet()
+                               .item(0x3C0A, Uid(uid))
+                               .item(0x0201, definition)
+                               .item(0x0202, U64(duration))
+                               .item(0x1001, Batch({Uid(component)}, 16))
+                               .str());
+}
+
+std::string SourceClip(int uid, int64_t duration, int package) {
+  return Klv(SetKey(0x11), LocalSet()
+                               .item(0x3C0A, Uid(uid))
+                               .item(0x0201, kPictureDef)
+                               .item(0x0202, U64(duration))
+                               .item(0x1101, package ? Umid(package) : std::string(32, '\0'))
+                               .item(0x1102, U32(package ? 2 : 0))
+                               .item(0x1201, U64(0))
+                               .str());
+}
+
+std::string Timecode(int uid, const FileSpec& spec) {
+  return Klv(SetKey(0x14), LocalSet()
+                               .item(0x3C0A, Uid(uid))
+                               .item(0x0201, kTimecodeDef)
+                               .item(0x0202, U64(spec.duration))
+                               .item(0x1501, U64(spec.timecode.startFrames))
+                               .item(0x1502, U16(spec.timecode.roundedBase))
+                               .item(0x1503, U8(spec.timecode.dropFrame))
+                               .str());
+}
+
+// A static track whose sequence holds one DM segment linking `framework`.
+std::string DescriptiveTrack(int uid, const std::string& framework) {
+  return Klv(SetKey(0x3A), LocalSet().item(0x3C0A, Uid(uid)).item(0x4801, U32(uid)).item(0x4803, Uid(uid + 1)).str()) +
+         Klv(SetKey(0x0F), LocalSet()
+                               .item(0x3C0A, Uid(uid + 1))
+                               .item(0x0201, kDescriptiveDef)
+                               .item(0x1001, Batch({Uid(uid + 2)}, 16))
+                               .str()) +
+         Klv(SetKey(0x41), LocalSet()
+                               .item(0x3C0A, Uid(uid + 2))
+                               .item(0x0201, kDescriptiveDef)
+                               .item(0x0601, U64(0))
+                               .item(0x6101, framework)
+                               .str());
+}
+
+// A package (material when `material`, else file package) with a picture
+// track and, when asked, a timecode track; uids from `base` on.
+std::string Package(bool material, int base, const FileSpec& spec) {
+  std::vector<std::string> tracks{Uid(base + 1)};
+  if (spec.withTimecode) tracks.push_back(Uid(base + 4));
+  const size_t dmTracks = material ? spec.dmFrameworks.size() : 0;
+  for (size_t i = 0; i < dmTracks; ++i) tracks.push_back(Uid(base + 10 + 3 * static_cast<int>(i)));
+  LocalSet package;
+  package.item(0x3C0A, Uid(base)).item(0x4401, Umid(base)).item(0x4402, Utf16(material ? L"material" : L"file"));
+  package.item(0x4403, Batch(tracks, 16));
+  if (!material) package.item(0x4701, Uid(300));
+  std::string sets = Klv(SetKey(material ? 0x36 : 0x37), package.str());
+  sets += Track(base + 1, base + 2, spec) + Sequence(base + 2, kPictureDef, spec.duration, base + 3);
+  sets += SourceClip(base + 3, spec.duration, material ? 200 : 0);
+  if (spec.withTimecode)
+    sets += Track(base + 4, base + 5, spec) + Sequence(base + 5, kTimecodeDef, spec.duration, base + 6) +
+            Timecode(base + 6, spec);
+  for (size_t i = 0; i < dmTracks; ++i) sets += DescriptiveTrack(base + 10 + 3 * static_cast<int>(i), spec.dmFrameworks[i]);
+  return sets;
+}
+
+std::string Descriptor(const FileSpec& spec) {
+  LocalSet set;
+  set.item(0x3C0A, Uid(300)).item(0x3001, Rational(spec.rateNum, spec.rateDen)).item(0x3006, U32(201));
+  set.item(0x3203, U32(spec.width)).item(0x3202, U32(spec.height)).item(0x320C, U8(spec.frameLayout));
+  set.item(0x320E, Rational(4, 3));
+  if (!spec.pictureCoding.empty()) set.item(0x3201, spec.pictureCoding);
+  return Klv(SetKey(0x28), set.str());
+}
+
+std::string HeaderMetadata(const FileSpec& spec) {
+  std::string sets = Primer(spec.primer);
+  std::vector<std::string> schemes = spec.dmSchemes;
+  sets += Klv(SetKey(0x2F), LocalSet()
+                                .item(0x3C0A, Uid(1))
+                                .item(0x3B02, std::string(8, '\0'))
+                                .item(0x3B05, U16(259))
+                                .item(0x3B03, Uid(2))
+                                .item(0x3B09, Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0D, 0x01, 0x02,
+                                                     0x01, 0x01, 0x01, 0x09, 0x00}))
+                                .item(0x3B0B, Batch(schemes, 16))
+                                .str());
+  sets += Klv(SetKey(0x18), LocalSet()
+                                .item(0x3C0A, Uid(2))
+                                .item(0x1901, Batch({Uid(100), Uid(200)}, 16))
+                                .item(0x1902, Batch({Uid(3)}, 16))
+                                .str());
+  sets += Klv(SetKey(0x23), LocalSet()
+                                .item(0x3C0A, Uid(3))
+                                .item(0x2701, Umid(200))
+                                .item(0x3F06, U32(2))
+                                .item(0x3F07, U32(1))
+                                .str());
+  sets += Package(true, 100, spec) + Package(false, 200, spec) + Descriptor(spec);
+  for (const std::string& set : spec.extraSets) sets += set;
+  return sets;
+}
+
+struct PartitionFields {
+  uint8_t kind, status;
+  uint64_t self, previous, footer, headerBytes, indexBytes;
+  uint32_t indexSid, bodySid;
+};
+
+std::string PartitionPack(const PartitionFields& f, const FileSpec& spec) {
+  const std::string op = Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01, 0x01,
+                                spec.packageComplexity, 0x09, 0x00});
+  const std::string container =
+      Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0D, 0x01, 0x03, 0x01, 0x02, 0x01, 0x01, 0x01});
+  const std::string value = U16(1) + U16(3) + U32(1) + U64(f.self) + U64(f.previous) + U64(f.footer) +
+                            U64(f.headerBytes) + U64(f.indexBytes) + U32(f.indexSid) + U64(0) + U32(f.bodySid) +
+                            op + Batch({container}, 16);
+  return Klv(PartitionKey(f.kind, f.status), value);
+}
+
+std::string IndexSegment(const FileSpec& spec) {
+  return Klv(kIndexSegmentKey, LocalSet()
+                                   .item(0x3C0A, Uid(400))
+                                   .item(0x3F0B, Rational(spec.rateNum, spec.rateDen))
+                                   .item(0x3F0C, U64(0))
+                                   .item(0x3F0D, U64(spec.duration))
+                                   .item(0x3F05, U32(spec.frameSize + 20))
+                                   .item(0x3F06, U32(2))
+                                   .item(0x3F07, U32(1))
+                                   .str() +
+                                   spec.indexItems);
+}
+
+// Calls visit(offset, key) for each top-level KLV of `bytes`.
+template <typename Visit>
+void WalkKlvs(const std::string& bytes, Visit visit) {
+  size_t p = 0;
+  while (p + 17 <= bytes.size()) {
+    const auto* k = reinterpret_cast<const unsigned char*>(bytes.data() + p);
+    visit(p, k);
+    size_t lengthBytes = 1, length = k[16];
+    if (length & 0x80) {
+      lengthBytes += length & 0x7F;
+      length = 0;
+      for (size_t i = 1; i < lengthBytes && p + 16 + i < bytes.size(); ++i) length = length << 8 | k[16 + i];
+    }
+    p += 16 + lengthBytes + length;
+  }
+}
+
+}  // namespace
+
+File BuildFile(const FileSpec& spec) {
+  File file;
+  const std::string header = HeaderMetadata(spec);
+  std::string essence;
+  for (int64_t i = 0; i < spec.duration; ++i) essence += Klv(kEssenceKey, std::string(spec.frameSize, char(i)));
+  const std::string index = spec.withIndex ? IndexSegment(spec) : std::string();
+
+  const uint64_t headerPackSize = PartitionPack({2, 4, 0, 0, 0, 0, 0, 0, 0}, spec).size();
+  const uint64_t bodyOffset = headerPackSize + header.size();
+  const uint64_t bodyPackSize = PartitionPack({3, 4, 0, 0, 0, 0, 0, 0, 1}, spec).size();
+  const uint64_t footerOffset = bodyOffset + bodyPackSize + essence.size();
+
+  const uint64_t footerField = spec.footerOffsetInHeader ? footerOffset : 0;
+  const std::string headerPack = PartitionPack({2, 4, 0, 0, footerField, header.size(), 0, 0, 0}, spec);
+  const std::string bodyPack = PartitionPack({3, 4, bodyOffset, 0, footerOffset, 0, 0, 0, 1}, spec);
+  const std::string footerPack =
+      PartitionPack({4, 4, footerOffset, bodyOffset, footerOffset, 0, index.size(), 2, 0}, spec);
+  file.partitionOffsets = {0, bodyOffset, footerOffset};
+  file.headerMetadataStart = headerPackSize;
+  file.headerByteCount = header.size();
+
+  const uint64_t runIn = spec.runIn.size();
+  std::string body = headerPack + header + bodyPack + essence + footerPack + index;
+  if (spec.withRip) {
+    std::string rip;
+    for (size_t i = 0; i < file.partitionOffsets.size(); ++i)
+      rip += U32(i == 1 ? 1 : 0) + U64(file.partitionOffsets[i]);
+    rip += U32(static_cast<uint32_t>(16 + 4 + rip.size() + 4));
+    body += Klv(kRipKey, rip);
+  }
+  WalkKlvs(body, [&](size_t offset, const unsigned char*) { file.klvOffsets.push_back(runIn + offset); });
+  file.bytes = spec.runIn + body;
+  return file;
+}
+
+std::vector<uint64_t> PartitionPackOffsets(const std::string& bytes) {
+  std::vector<uint64_t> offsets;
+  WalkKlvs(bytes, [&](size_t offset, const unsigned char* k) {
+    const bool partition = k[0] == 0x06 && k[1] == 0x0E && k[4] == 0x02 && k[5] == 0x05 && k[8] == 0x0D &&
+                           k[10] == 0x02 && k[12] == 0x01 && k[13] >= 2 && k[13] <= 4;
+    if (partition) offsets.push_back(offset);
+  });
+  return offsets;
+}
+
+}  // namespace oxltest::mxf
