@@ -5,10 +5,12 @@
 #include <map>
 #include <vector>
 
+#include "qelMuxerUtils/OXLAVCIntraHelper.h"
 #include "OXLDataReader/MXFDataReader.h"
 #include "OXLDataReader/MXFLocalKeyTable.h"
 #include "OXLDataReader/MXFUtils.h"
 #include "qelCore/DescriptiveMetadata.h"
+#include "qelMuxerUtils/OXLAVCIntraHelper.h"
 
 using OXLDataReader::VideoDataType;
 
@@ -222,10 +224,12 @@ int CMXFDataReader::AnalyseBitstream(VideoDataType& type) {
   unsigned int size = 0;
   const int read = GetNextData(data, static_cast<unsigned int>(frame.size()), &size, nullptr);
   if (GoToDataStart() != 0 || read != 0) return -1;
-  // The frame's AVC-Intra mode comes from COXLAVCIntraHelper::GetAVCIntraMode
-  // of the muxer utilities, which this build does not have yet: without a
-  // mode the type cannot be refined. With it, modes 16-17 give class 50 (42),
-  // 18-25 class 100 (43), 26-29 class 300 (48), 30-33 class 480 (49).
-  (void)type;
-  return -1;
+  // XAVC-Intra modes name their class: 16-17 class 50, 18-25 class 100,
+  // 26-29 class 300, 30-33 class 480; other modes leave the type.
+  const unsigned int mode = COXLAVCIntraHelper().GetAVCIntraMode(data, size);
+  if (mode >= 16 && mode <= 17) type = OXLDataReader::XAVC_Intra_Class50;
+  else if (mode >= 18 && mode <= 25) type = OXLDataReader::XAVC_Intra_Class100;
+  else if (mode >= 26 && mode <= 29) type = OXLDataReader::XAVC_Intra_4k_Class300;
+  else if (mode >= 30 && mode <= 33) type = OXLDataReader::XAVC_Intra_4k_Class480;
+  return 0;
 }
