@@ -1,0 +1,179 @@
+// The files of a clip: 4K quarters and 3D eyes by name, numbered WAV parts,
+// the files a QuickTime reference movie points at, and what is refused.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "OXLDataReader/OXLMediaFiles.h"
+#include "OXLDataReader/OxlAssociatedFileFinder.h"
+#include "OxlTbx/TextEncoding.h"
+#include "support/CapturingLogger.h"
+#include "support/ErrorText.h"
+#include "support/QtMovieWriter.h"
+#include "support/QtSampleTables.h"
+#include "support/TempDir.h"
+
+using namespace oxltest;
+using namespace OXLDataReader;
+using Files = std::list<std::wstring>;
+
+namespace {
+
+std::list<std::wstring> Whole(const std::wstring& path, std::set<std::wstring> existing) {
+  return CreateAssociatedFileFinder(path, [existing](const std::wstring& p) { return existing.count(p) > 0; })
+      ->GetWholeAssociatedFiles();
+}
+
+std::wstring W(const std::string& utf8) { return TextEncoding::Unicode::get8(utf8); }
+
+QtWriterTrack ReferenceTrack(const std::string& handler, const std::string& file, uint32_t trackId = 1) {
+  QtWriterTrack t;
+  t.trackId = trackId;
+  t.handler = handler;
+  t.sizes = {100};
+  t.offsets = {0};
+  t.drefEntry = UrlDrefEntry(file);
+  if (handler == "vide") {
+    t.stsd = VideoStsd("apcn", 720, 576);
+    t.width = 720;
+    t.height = 576;
+  } else {
+    t.timescale = 48000;
+    t.stsd = SoundStsdAtom("twos", 2, 16, 48000);
+  }
+  return t;
+}
+
+const char* const kRefused = "[Not implemented on Linux or Mac OS X]";
+
+}  // namespace
+
+TEST(AssociatedFileFinder, FourKQuartersInTheirOrder) {
+  const std::wstring tl = L"/m/clip.4kTL.mov", tr = L"/m/clip.4kTR.mov";
+  const std::wstring bl = L"/m/clip.4kBL.mov", br = L"/m/clip.4kBR.mov";
+  EXPECT_EQ(Whole(tl, {br, bl, tr, tl}), (Files{tl, tr, bl, br}));
+  EXPECT_EQ(Whole(tl, {tl, br}), (Files{tl, br}));
+  // The named quarter counts only when it exists.
+  EXPECT_EQ(Whole(tl, {tr}), (Files{tr}));
+  // Only the last ".4kTL." is a quarter mark.
+  EXPECT_EQ(Whole(L"/a.4kTL.d/c.4kTL.mov", {L"/a.4kTL.d/c.4kBR.mov"}), (Files{L"/a.4kTL.d/c.4kBR.mov"}));
+  // Another quarter's name, or "4kTL" without its dots, is a single file.
+  EXPECT_EQ(Whole(tr, {tl, tr, bl, br}), (Files{tr}));
+  EXPECT_EQ(Whole(L"/m/clip4kTL.mov", {L"/m/clip4kTR.mov"}), (Files{L"/m/clip4kTL.mov"}));
+}
+
+TEST(AssociatedFileFinder, ThreeDEyes) {
+  const std::wstring eye0 = L"/m/clip_3D0.mov", eye1 = L"/m/clip_3D1.mov";
+  EXPECT_EQ(Whole(eye0, {eye0, eye1}), (Files{eye0, eye1}));
+  EXPECT_EQ(Whole(eye0, {}), (Files{eye0}));  // the named eye unconditionally
+  EXPECT_EQ(Whole(eye1, {eye0, eye1}), (Files{eye1}));
+  EXPECT_EQ(Whole(L"/x_3D0/c_3D0.mov", {L"/x_3D0/c_3D1.mov", L"/x_3D1/c_3D0.mov"}),
+            (Files{L"/x_3D0/c_3D0.mov", L"/x_3D0/c_3D1.mov"}));
+}
+
+TEST(AssociatedFileFinder, LibraryTestAsksTheFileSystem) {
+  TempDir dir;
+  dir.write("take_3D0.mov", "0");
+  dir.write("take_3D1.mov", "1");
+  Files files{L"first"};
+  push_back_3D(files, W(dir.file("take_3D0.mov")));
+  EXPECT_EQ(files, (Files{L"first", W(dir.file("take_3D0.mov")), W(dir.file("take_3D1.mov"))}));
+  EXPECT_TRUE(FileEntryExists(W(dir.path())));
+  EXPECT_FALSE(FileEntryExists(W(dir.file("none"))));
+}
+
+TEST(FileExtension, CaseSensitiveAfterADot) {
+  EXPECT_FALSE(DoesMatchFileExtension(L"/m/CLIP.MXF", L"mxf"));
+  EXPECT_TRUE(DoesMatchFileExtension(L"/m/CLIP.MXF", L"MXF"));
+  EXPECT_TRUE(DoesMatchFileExtension(L"/m/list.m3u8", L"m3u8"));
+  EXPECT_FALSE(DoesMatchFileExtension(L"/m/listm3u8", L"m3u8"));
+  EXPECT_FALSE(DoesMatchFileExtension(L"/m/list.m3u8.bak", L"m3u8"));
+  EXPECT_TRUE(DoesMatchFileExtension(L"a.mpd", L"mp."));  // the extension is a pattern
+}
+
+TEST(WavParts, UpToTheFirstMissingNumber) {
+  TempDir dir;
+  for (const char* part : {"take.00.wav", "take.01.wav", "take.03.wav"}) dir.write(part, "RIFF");
+  Files files;
+  CheckForAdditionalWav(W(dir.file("take.00.wav")).c_str(), files);
+  EXPECT_EQ(files, (Files{W(dir.file("take.00.wav")), W(dir.file("take.01.wav"))}));
+
+  Files single;
+  CheckForAdditionalWav(W(dir.file("take.03.wav")).c_str(), single);
+  EXPECT_EQ(single, (Files{W(dir.file("take.03.wav"))}));
+
+  std::wstring name;
+  EXPECT_TRUE(ExistWavFile(W(dir.file("take.wav")).c_str(), name));
+  EXPECT_EQ(name, W(dir.file("take.00.wav")));
+  EXPECT_FALSE(ExistWavFile(W(dir.file("other.wav")).c_str(), name));
+  EXPECT_EQ(name, W(dir.file("other.00.wav")));
+}
+
+TEST(WavParts, NumbersPastNine) {
+  TempDir dir;
+  dir.write("t.10.wav", "RIFF");
+  std::wstring name;
+  unsigned int counter = 9;
+  EXPECT_FALSE(FoundNextWav(name, W(dir.file("t")), counter));
+  EXPECT_EQ(name, W(dir.file("t.09.wav")));
+  EXPECT_TRUE(FoundNextWav(name, W(dir.file("t")), counter));
+  EXPECT_EQ(name, W(dir.file("t.10.wav")));
+  EXPECT_EQ(counter, 11u);
+}
+
+TEST(AssociatedMediaFiles, ReferenceMovieListsItsMediaThenItself) {
+  CapturingLogger quiet;
+  TempDir dir;
+  const std::string movie = dir.write(
+      "ref.mov", QtFile("", {ReferenceTrack("vide", "pic_3D0.mov"), ReferenceTrack("soun", "a1.mov", 2),
+                             ReferenceTrack("soun", "a2.mov", 3)},
+                        false));
+  dir.write("pic_3D1.mov", "eye 1");  // the referenced picture's second eye comes along
+  std::list<std::string> files{"kept"};
+  EXPECT_EQ(GetAssociatedMediaFiles(movie.c_str(), files, 16), 0);
+  // Referenced files need not exist; audio from the last track to the first.
+  EXPECT_EQ(files, (std::list<std::string>{"kept", dir.file("pic_3D0.mov"), dir.file("pic_3D1.mov"),
+                                           dir.file("a2.mov"), dir.file("a1.mov"), movie}));
+}
+
+TEST(AssociatedMediaFiles, MovieWithoutReferencesAndOtherFiles) {
+  CapturingLogger quiet;
+  TempDir dir;
+  QtWriterTrack local = ReferenceTrack("vide", "");
+  local.drefEntry.clear();  // a self-reference
+  const std::string movie = dir.write("own.mov", QtFile(std::string(100, 'v'), {local}, true));
+  Files files;
+  EXPECT_EQ(GetAssociatedMediaFiles(W(movie).c_str(), files, 16), 0);
+  EXPECT_EQ(files, (Files{W(movie)}));
+
+  dir.write("x.4kTL.bin", "q");
+  dir.write("x.4kBR.bin", "q");
+  files.clear();
+  EXPECT_EQ(GetAssociatedMediaFiles(W(dir.file("x.4kTL.bin")).c_str(), files, 16), 0);
+  EXPECT_EQ(files, (Files{W(dir.file("x.4kTL.bin")), W(dir.file("x.4kBR.bin"))}));
+}
+
+TEST(AssociatedMediaFiles, BadInput) {
+  CapturingLogger quiet;
+  TempDir dir;
+  Files files;
+  EXPECT_EQ(GetAssociatedMediaFiles(static_cast<const wchar_t*>(nullptr), files, 16), -1);
+  EXPECT_EQ(GetAssociatedMediaFiles(W(dir.file("gone.mov")).c_str(), files, 16), 0);
+  EXPECT_EQ(GetAssociatedMediaFiles(W(dir.path()).c_str(), files, 16), 0);
+  dir.write("empty.mov", "");
+  EXPECT_EQ(GetAssociatedMediaFiles(W(dir.file("empty.mov")).c_str(), files, 16), 0);
+  EXPECT_EQ(files, (Files{W(dir.file("gone.mov")), W(dir.path()), W(dir.file("empty.mov"))}));
+}
+
+TEST(AssociatedMediaFiles, PlaylistsAndManifestsAreRefused) {
+  CapturingLogger log;
+  Files files;
+  EXPECT_EQ(QelFailure([&] { GetAssociatedMediaFiles(L"/m/live.m3u8", files, 16); }), kRefused);
+  EXPECT_EQ(QelFailure([&] { GetAssociatedMediaFiles(L"/m/live.mpd", files, 16); }), kRefused);
+  EXPECT_TRUE(files.empty());
+  ASSERT_EQ(log.lines().size(), 2u);
+  EXPECT_EQ(log.lines()[0].level, qel::LogLevel::Error);
+  EXPECT_EQ(log.lines()[0].text, kRefused);
+  // Upper case is another extension: identified (nothing there) and listed.
+  EXPECT_EQ(GetAssociatedMediaFiles(L"/m/live.M3U8", files, 16), 0);
+}

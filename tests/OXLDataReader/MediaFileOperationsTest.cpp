@@ -1,0 +1,199 @@
+// Moving, copying and deleting clips on real directories. Sources must be
+// drive-letter or network paths, which this platform takes as plain names:
+// the tests work inside a temporary directory made the current one, where
+// "C:\clips\a.mov" is a file of that name.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <boost/filesystem.hpp>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <vector>
+
+#include "OXLDataReader/OXLMediaFileOperations.h"
+#include "OxlTbx/TextEncoding.h"
+#include "support/CapturingLogger.h"
+#include "support/ErrorText.h"
+#include "support/QtMovieWriter.h"
+#include "support/QtSampleTables.h"
+#include "support/TempDir.h"
+
+namespace fs = boost::filesystem;
+using namespace oxltest;
+using namespace OXLDataReader;
+using Files = std::list<std::wstring>;
+
+namespace {
+
+class MediaFileOperationsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    previous = cwd;
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    fs::create_directory("dest");
+    destination = dir.file("dest");
+  }
+  void TearDown() override { ASSERT_EQ(chdir(previous.c_str()), 0); }
+
+  static void Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(name, std::ios::binary) << bytes;
+  }
+  static std::string Read(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  static std::set<std::string> Entries(const std::string& directory) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(directory)) names.insert(entry.path().filename().string());
+    return names;
+  }
+  // A reference movie "C:\clips\ref.mov" whose video and audio lie in "C:\clips\media.mov".
+  void WriteReferenceClip() {
+    QtWriterTrack t;
+    t.sizes = {100};
+    t.offsets = {0};
+    t.stsd = VideoStsd("apcn", 720, 576);
+    t.drefEntry = UrlDrefEntry("media.mov");
+    t.width = 720;
+    t.height = 576;
+    QtWriterTrack sound = t;
+    sound.trackId = 2;
+    sound.handler = "soun";
+    sound.timescale = 48000;
+    sound.stsd = SoundStsdAtom("twos", 2, 16, 48000);
+    Write("C:\\clips\\ref.mov", QtFile("", {t, sound}, false));
+    Write("C:\\clips\\media.mov", std::string(100, 'm'));
+  }
+
+  CapturingLogger quiet;
+  TempDir dir;
+  std::string previous, destination;
+};
+
+std::wstring W(const std::string& utf8) { return TextEncoding::Unicode::get8(utf8); }
+
+MediaFileRetry RecordingRetry(std::vector<unsigned int>& waits, std::function<void()> onWait = nullptr) {
+  MediaFileRetry retry;
+  retry.wait = [&waits, onWait](unsigned int seconds) {
+    waits.push_back(seconds);
+    if (onWait) onWait();
+  };
+  return retry;
+}
+
+}  // namespace
+
+TEST_F(MediaFileOperationsTest, InvalidateRenamesExistingFilesOnly) {
+  fs::create_directory("sub");
+  Write("sub/a.wav", "a");
+  Write("C:\\clips\\b.wav", "b");
+  Files files{L"sub/a.wav", L"missing.wav", L"C:\\clips\\b.wav"};
+  EXPECT_TRUE(InvalidateFileName(files));
+  EXPECT_EQ(files, (Files{L"sub/~~a.wav", L"missing.wav", L"C:\\clips\\~~b.wav"}));
+  EXPECT_EQ(Read("sub/~~a.wav"), "a");
+  EXPECT_EQ(Read("C:\\clips\\~~b.wav"), "b");
+  EXPECT_FALSE(fs::exists("sub/a.wav"));
+}
+
+TEST_F(MediaFileOperationsTest, FailedRenameGivesEveryNameBack) {
+  for (const char* name : {"a.wav", "b.wav", "c.wav"}) Write(name, name);
+  // A file cannot take the name of a directory: the second rename fails.
+  fs::create_directories("~~b.wav/inside");
+  Files files{W(dir.file("a.wav")), W(dir.file("b.wav")), W(dir.file("c.wav"))};
+  const Files original = files;
+  EXPECT_FALSE(InvalidateFileName(files));
+  EXPECT_EQ(files, original);
+  EXPECT_EQ(Entries("."), (std::set<std::string>{"a.wav", "b.wav", "c.wav", "dest", "~~b.wav"}));
+  for (const char* name : {"a.wav", "b.wav", "c.wav"}) EXPECT_EQ(Read(name), name);
+  EXPECT_TRUE(fs::exists("~~b.wav/inside"));
+}
+
+TEST_F(MediaFileOperationsTest, MoveTakesTheReferencedMediaAlong) {
+  WriteReferenceClip();
+  const std::string movie = Read("C:\\clips\\ref.mov");
+  EXPECT_EQ(MoveMediaFile("C:\\clips\\ref.mov", (destination + "//").c_str()), 1);
+  EXPECT_EQ(Entries(destination), (std::set<std::string>{"media.mov", "ref.mov"}));
+  EXPECT_EQ(Read(destination + "/ref.mov"), movie);
+  EXPECT_EQ(Read(destination + "/media.mov"), std::string(100, 'm'));
+  EXPECT_EQ(Entries("."), std::set<std::string>{"dest"});  // nothing left, under any name
+}
+
+TEST_F(MediaFileOperationsTest, MoveWithRenamingEndsLikeAMove) {
+  Write("\\\\srv\\take_3D0.bin", "eye 0");
+  Write("\\\\srv\\take_3D1.bin", "eye 1");
+  EXPECT_EQ(ProcessMediaFile(MoveWithRenaming_ProcessMode, L"\\\\srv\\take_3D0.bin", W(destination).c_str()), 1);
+  EXPECT_EQ(Entries(destination), (std::set<std::string>{"take_3D0.bin", "take_3D1.bin"}));
+  EXPECT_EQ(Read(destination + "/take_3D1.bin"), "eye 1");
+  EXPECT_EQ(Entries("."), std::set<std::string>{"dest"});
+}
+
+TEST_F(MediaFileOperationsTest, MoveToADriveLetterDestinationJoinsWithBackslash) {
+  Write("C:\\a.bin", "a");
+  EXPECT_EQ(MoveMediaFile(L"C:\\a.bin", L"D:\\out\\"), 1);
+  EXPECT_EQ(Read("D:\\out\\a.bin"), "a");
+}
+
+TEST_F(MediaFileOperationsTest, CopyLeavesTheClipAndReplacesOldCopies) {
+  WriteReferenceClip();
+  Write(destination + "/media.mov", "old copy");
+  EXPECT_EQ(CopyMediaFile("C:\\clips\\ref.mov", destination.c_str()), 1);
+  EXPECT_EQ(Read(destination + "/media.mov"), std::string(100, 'm'));
+  EXPECT_EQ(Read(destination + "/ref.mov"), Read("C:\\clips\\ref.mov"));
+  EXPECT_EQ(Entries("."), (std::set<std::string>{"C:\\clips\\media.mov", "C:\\clips\\ref.mov", "dest"}));
+  // Into a directory that is not there: nothing copied, 0.
+  EXPECT_EQ(CopyMediaFile("C:\\clips\\ref.mov", dir.file("none").c_str()), 0);
+}
+
+TEST_F(MediaFileOperationsTest, DeleteRemovesFilesAndDirectories) {
+  Write("C:\\x_3D0.bin", "0");
+  Write("C:\\x_3D1.bin", "1");
+  EXPECT_EQ(DeleteMediaFile("C:\\x_3D0.bin"), 1);
+  fs::create_directories("C:\\folder/deep");
+  Write("C:\\folder/deep/f", "f");
+  EXPECT_EQ(DeleteMediaFile(L"C:\\folder"), 1);
+  EXPECT_EQ(Entries("."), std::set<std::string>{"dest"});
+  EXPECT_EQ(DeleteMediaFile(L"C:\\gone.bin"), 0);  // nothing to remove
+}
+
+TEST_F(MediaFileOperationsTest, RefusedSourcesTouchNothing) {
+  Write("clip.mov", "c");
+  const std::wstring posix = W(dir.file("clip.mov"));
+  EXPECT_EQ(MoveMediaFile(posix.c_str(), W(destination).c_str()), 0);
+  EXPECT_EQ(DeleteMediaFile(posix.c_str()), 0);
+  EXPECT_EQ(CopyMediaFile("clip.mov", destination.c_str()), 0);
+  EXPECT_EQ(DeleteMediaFile(L"C:"), 0);
+  EXPECT_EQ(ProcessMediaFile(Move_ProcessMode, static_cast<const wchar_t*>(nullptr), L"D:\\"), 0);
+  Write("C:\\c.mov", "c");
+  EXPECT_EQ(MoveMediaFile(L"C:\\c.mov", nullptr), 0);  // a move needs a destination
+  EXPECT_EQ(CopyMediaFile("C:\\c.mov", nullptr), 0);
+  EXPECT_EQ(Entries("."), (std::set<std::string>{"C:\\c.mov", "clip.mov", "dest"}));
+  EXPECT_TRUE(Entries(destination).empty());
+}
+
+TEST_F(MediaFileOperationsTest, MovingAMissingFileFails) {
+  EXPECT_EQ(QelFailure([&] { MoveMediaFile(L"C:\\gone.mov", W(destination).c_str()); }),
+            "[Not implemented on Linux or Mac OS X]");
+}
+
+TEST_F(MediaFileOperationsTest, FilesInUseAreRetriedThenLeftAlone) {
+  Write("C:\\x.bin", "x");
+  fs::create_directories("C:\\~~x.bin/in use");
+  std::vector<unsigned int> waits;
+  EXPECT_EQ(ProcessMediaFile(Move_ProcessMode, L"C:\\x.bin", W(destination).c_str(), RecordingRetry(waits)), 0);
+  EXPECT_EQ(waits, std::vector<unsigned int>(5, 500));  // six attempts
+  EXPECT_EQ(Read("C:\\x.bin"), "x");
+  EXPECT_TRUE(Entries(destination).empty());
+}
+
+TEST_F(MediaFileOperationsTest, ARetryAfterTheFileIsFreedSucceeds) {
+  Write("C:\\x.bin", "x");
+  fs::create_directories("C:\\~~x.bin");
+  std::vector<unsigned int> waits;
+  const MediaFileRetry retry = RecordingRetry(waits, [] { fs::remove("C:\\~~x.bin"); });
+  EXPECT_EQ(ProcessMediaFile(Delete_ProcessMode, L"C:\\x.bin", nullptr, retry), 1);
+  EXPECT_EQ(waits.size(), 1u);
+  EXPECT_EQ(Entries("."), std::set<std::string>{"dest"});
+}
