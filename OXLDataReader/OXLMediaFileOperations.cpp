@@ -6,6 +6,7 @@
 
 #include <boost/filesystem.hpp>
 
+#include "OXLDataReader/OXLDataReaderFactory.h"
 #include "OXLDataReader/OXLMediaFiles.h"
 #include "OXLDataReader/OxlAssociatedFileFinder.h"
 #include "OxlTbx/TextEncoding.h"
@@ -22,13 +23,6 @@ const std::wstring kMarker = L"~~";
 const wchar_t* const kSeparators = L"/\\";
 
 // Drive-letter ("C:\...") and network ("\\...") paths.
-bool IsDriveOrNetworkPath(const std::wstring& path) {
-  if (path.size() < 3) return false;
-  if (path[0] == L'\\' && path[1] == L'\\') return true;
-  const bool letter = (path[0] >= L'a' && path[0] <= L'z') || (path[0] >= L'A' && path[0] <= L'Z');
-  return letter && path[1] == L':' && path[2] == L'\\';
-}
-
 size_t NameStart(const std::wstring& path) {
   const size_t slash = path.find_last_of(kSeparators);
   return slash == std::wstring::npos ? 0 : slash + 1;
@@ -54,7 +48,7 @@ std::wstring NameWithoutMarker(const std::wstring& path, bool allPairs) {
 // is joined with '\', any other with '/'.
 std::wstring TargetIn(const wchar_t* destination, const std::wstring& file) {
   std::wstring directory(destination);
-  const wchar_t separator = IsDriveOrNetworkPath(directory) ? L'\\' : L'/';
+  const wchar_t separator = OXLDataReader::IsDiskFilePath(directory.c_str()) ? L'\\' : L'/';
   while (!directory.empty() && (directory.back() == L'\\' || directory.back() == L'/')) directory.pop_back();
   return directory + separator + NameWithoutMarker(file, false);
 }
@@ -173,7 +167,7 @@ int ProcessMediaFile(DataReader_ProcessMode mode, const wchar_t* source, const w
                      const MediaFileRetry& retry) {
   if (!source) return 0;
   if (mode != Delete_ProcessMode && !destination) return 0;
-  if (!IsDriveOrNetworkPath(source)) return 0;
+  if (!OXLDataReader::IsDiskFilePath(source)) return 0;
 
   std::list<std::wstring> files;
   GetAssociatedMediaFiles(source, files, 16);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <regex>
 
-#include "OXLDataReader/OXLMediaIdentifier.h"
+#include "OXLDataReader/OXLDataReaderFactory.h"
 #include "OXLDataReader/OxlAssociatedFileFinder.h"
 #include "OXLDataReader/QTDatareader.h"
 #include "OxlTbx/TextEncoding.h"
@@ -16,15 +16,6 @@ namespace {
 const char* const kNotImplemented = "Not implemented on Linux or Mac OS X";
 
 // The container type of the file: identification alone, nothing opened is kept.
-qel::FileType IdentifyFileType(const wchar_t* path) {
-  OXLMediaIdentifier identifier(false);
-  qel::FileType fileType = qel::Unknown_File;
-  VideoDataType videoType = Unknown_Video;
-  if (identifier.SetFilePath(path) != 0) return qel::Unknown_File;
-  if (identifier.GetFileFormat(fileType, videoType) != 0) return qel::Unknown_File;
-  return fileType;
-}
-
 bool IsOneOf(unsigned int value, std::initializer_list<unsigned int> values) {
   return std::find(values.begin(), values.end(), value) != values.end();
 }
@@ -73,7 +64,8 @@ int GetAssociatedMediaFiles(const wchar_t* path, std::list<std::wstring>& files,
   if (DoesMatchFileExtension(wide, L"m3u8")) ReadElementFromPlaylistFile(path, files);
   if (DoesMatchFileExtension(wide, L"mpd")) ReadElementFromMpegDashManifestFile(path, files);
 
-  const qel::FileType type = IdentifyFileType(path);
+  VideoDataType videoType = Unknown_Video;
+  const qel::FileType type = GetFileType(path, &videoType, nullptr, "");
   if (IsQuickTimeMovie(type)) return PushQuickTimeMovie(wide, files);
   if (IsRefusedType(type)) QEL_FAIL(kNotImplemented);
   push_back_3D(files, wide);
