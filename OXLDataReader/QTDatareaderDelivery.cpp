@@ -114,7 +114,7 @@ int CQTDataReader::GetSyncData(unsigned char* buffer, unsigned int size, unsigne
       m_Cursor = start;
       return result;
     }
-    m_Cursor->Next();
+    if (!StepPastReadSample()) break;
     if (!m_bSyncSearch || count >= kMaxDeliverySamples || m_Cursor->IsAfterLastIndex()) break;
     sample = m_Cursor->GetSample();
     if (sample->IsSyncOrPartialSync()) break;
@@ -128,6 +128,19 @@ int CQTDataReader::GetSyncData(unsigned char* buffer, unsigned int size, unsigne
   return 0;
 }
 
+// A host may tell of a fragment before its "moof" is written whole: stepping
+// into it then fails. The samples read so far are a whole delivery; the
+// cursor stays after them and steps on once the fragment can be read.
+bool CQTDataReader::StepPastReadSample() {
+  try {
+    m_Cursor->Next();
+    return true;
+  } catch (const std::exception& e) {
+    LogContained("stepping into the next fragment", e.what());
+    return false;
+  }
+}
+
 int CQTDataReader::GetNextData(unsigned char*& data, unsigned int size, unsigned int* dataSize, double* time) {
   return Contained("GetNextData", [&] { return ReadNext(data, size, dataSize, time); });
 }
@@ -136,6 +149,9 @@ int CQTDataReader::GetNextData(unsigned char*& data, unsigned int size, unsigned
 int CQTDataReader::ReadNext(unsigned char* data, unsigned int size, unsigned int* dataSize, double* time) {
   UpdateFragments();
   if (!m_ActiveTrack) return kNoTrack;
+  // A file opened before its first fragment was written has no cursor: its
+  // first sample may have arrived since.
+  if (!m_Cursor) m_Cursor = m_ActiveTrack->FindFirstSample();
   if (!m_Cursor || m_Cursor->IsAfterLastIndex()) return kEndOfData;
   if (!data) return kNoBuffer;
   auto cursor = m_Cursor->Copy();
