@@ -10,8 +10,6 @@
 #include <condition_variable>
 #include <ctime>
 #include <deque>
-#include <fstream>
-#include <iterator>
 #include <functional>
 #include <mutex>
 #include <stdexcept>
@@ -117,11 +115,6 @@ void ConsumeProcessorTime(double seconds) {
   }
 }
 
-std::string WholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The first write of fragment k: even ones end inside the "moof", odd ones
 // inside its first video frame.
 bool MoofWasCut(size_t k) { return k % 2 == 0; }
@@ -143,7 +136,7 @@ class GrowingFragmentedFile : public testing::Test {
       if (!HasFFmpegTools() || !HasEncoder("libx264")) GTEST_SKIP() << "ffmpeg with libx264 needed";
       m_Fixture = &GetMediaFixture(name, steps);
     }
-    m_Source = WholeFile(m_Fixture->path);
+    m_Source = ReadWholeFile(m_Fixture->path);
     m_Layout = SplitFragments(m_Source);
     ASSERT_GE(m_Layout.fragments.size(), 3u);
     m_File.reset(new GrowingFile(m_Dir.file("growing.mp4"), m_Layout.head));

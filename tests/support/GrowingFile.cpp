@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace oxltest {
@@ -43,6 +45,11 @@ FragmentedLayout SplitFragments(const std::string& bytes) {
   }
   if (layout.fragments.empty()) throw std::runtime_error("no movie fragment");
   return layout;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::vector<TfraEntry> ReadTfraEntries(const std::string& bytes) {

@@ -22,6 +22,9 @@ struct FragmentedLayout {
 // or that has no "moof".
 FragmentedLayout SplitFragments(const std::string& bytes);
 
+// Every byte of the file at `path` (empty when it cannot be read).
+std::string ReadWholeFile(const std::string& path);
+
 // One entry of a track fragment random access table ("tfra"): the
 // presentation time of a fragment's first sync sample (media time scale)
 // and the offset of its "moof".

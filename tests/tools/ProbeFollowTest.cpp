@@ -2,23 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "ProbeRun.h"
 #include "support/FFmpegTools.h"
 #include "support/GrowingFile.h"
 #include "support/QtMovieAtoms.h"
+#include "support/QtMovieWriter.h"
 #include "support/TempDir.h"
 
 namespace oxltest {
 namespace {
-
-std::string WholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // One delivery of long-GOP video: a key frame and the frames up to the next.
 struct Group {
@@ -55,7 +49,7 @@ TEST(ProbeFollow, ListsEveryDeliveryOfAGrowingFileOnceAndStops) {
                    "-movflags frag_keyframe+empty_moov",
                    source);
   const std::vector<Group> groups = Groups(source);
-  const FragmentedLayout layout = SplitFragments(WholeFile(source));
+  const FragmentedLayout layout = SplitFragments(ReadWholeFile(source));
   const GrowingFile live(dir.file("live.mp4"), layout.head);
   std::string writeError;
   std::thread recorder([&] {
@@ -86,6 +80,48 @@ TEST(ProbeFollow, ListsEveryDeliveryOfAGrowingFileOnceAndStops) {
     EXPECT_EQ(lines[i]["index"], i);
     EXPECT_EQ(lines[i]["md5"], groups[i].md5);
     EXPECT_NEAR(lines[i]["time"].get<double>(), groups[i].time, 0.02);
+  }
+}
+
+// A reference movie that describes every frame of a media file still being
+// written: each frame is listed once it is whole.
+TEST(ProbeFollow, ListsTheFramesOfAGrowingReferencedMediaFile) {
+  TempDir dir;
+  QtWriterTrack track;
+  std::string media;
+  for (uint32_t i = 0; i < 5; ++i) {
+    track.offsets.push_back(media.size());
+    track.sizes.push_back(1000 + 100 * i);
+    for (uint32_t k = 0; k < track.sizes.back(); ++k) media.push_back(static_cast<char>(i * 13 + k));
+  }
+  track.stsd = VideoStsd("apcn", 720, 576);
+  track.drefEntry = UrlDrefEntry("media.bin");
+  track.width = 720;
+  track.height = 576;
+  const std::string movie = dir.write("ref.mov", QtFile("", {track}, false));
+  // The movie opens only once the first frame is whole.
+  const GrowingFile live(dir.file("media.bin"), media.substr(0, 1500));
+  std::string writeError;
+  std::thread recorder([&] {
+    try {
+      for (size_t at = 1500; at < media.size(); at += 700) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        live.Append(media.substr(at, 700));
+      }
+    } catch (const std::exception& e) {
+      writeError = e.what();
+    }
+  });
+  const CommandResult r = RunProbe("--read --json --md5 --follow 1 " + ShellQuote(movie));
+  recorder.join();
+  ASSERT_EQ(writeError, "");
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  const std::vector<nlohmann::json> lines = JsonLines(r.output);
+  ASSERT_EQ(lines.size(), track.sizes.size()) << r.output;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(lines[i]["index"], i);
+    EXPECT_EQ(lines[i]["md5"], Md5Hash(media.substr(track.offsets[i], track.sizes[i])).substr(4)) << "frame " << i;
+    EXPECT_NEAR(lines[i]["time"].get<double>(), i * 0.04, 1e-6);
   }
 }
 
