@@ -32,13 +32,18 @@
 #include "OXLFileAccess/ReaderFactoryParameters.h"
 #include "OXLFileAccess/SimpleFileReader.h"
 
+// Muxer utilities
+#include "qelMuxerUtils/OXLAVCIntraHelper.h"
+
 // Readers
 #include "OXLDataReader/AudioStream.h"
+#include "OXLDataReader/AvcIntraFormaterDataReader.h"
 #include "OXLDataReader/DataReaderContextReader.h"
 #include "OXLDataReader/DataReaderTimeLimits.h"
 #include "OXLDataReader/MediaTypes.h"
 #include "OXLDataReader/OXLDataReader.h"
 #include "OXLDataReader/QTDatareader.h"
+#include "OXLDataReader/QTIMXDatareader.h"
 
 // QuickTime/MP4 structures
 #include "OXLDataReader/OXL_QuickTime/AudioSampleDescriptor.h"

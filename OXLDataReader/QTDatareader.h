@@ -160,9 +160,8 @@ class CQTDataReader : public CQTAtomStreamReader {
   int ReadChunkData(unsigned char* buffer, unsigned int size, unsigned long offset, unsigned int sampleSize,
                     unsigned int& filled);
   int GoToNextSyncData();
-  // Steps the cursor past a sample just read; false when the next fragment cannot be read yet.
-  bool StepPastReadSample();
   unsigned int BytesOfGroup(const IQtSampleIndex& group) const;
+  bool StepWithinGroup(unsigned int count, std::shared_ptr<IQtSample>& sample);
   int OpenReferencedFile(const std::shared_ptr<CQTMediaTrack>& track);
   std::wstring ReferencedPath(const std::shared_ptr<CQTMediaTrack>& track) const;
   bool HasVideoTrack() const;

@@ -114,10 +114,7 @@ int CQTDataReader::GetSyncData(unsigned char* buffer, unsigned int size, unsigne
       m_Cursor = start;
       return result;
     }
-    if (!StepPastReadSample()) break;
-    if (!m_bSyncSearch || count >= kMaxDeliverySamples || m_Cursor->IsAfterLastIndex()) break;
-    sample = m_Cursor->GetSample();
-    if (sample->IsSyncOrPartialSync()) break;
+    if (!StepWithinGroup(count, sample)) break;
   }
   if (outSize) *outSize = filled;
   if (filled > size) {
@@ -128,15 +125,18 @@ int CQTDataReader::GetSyncData(unsigned char* buffer, unsigned int size, unsigne
   return 0;
 }
 
-// A host may tell of a fragment before its "moof" is written whole: stepping
-// into it then fails. The samples read so far are a whole delivery; the
-// cursor stays after them and steps on once the fragment can be read.
-bool CQTDataReader::StepPastReadSample() {
+// Steps the cursor past the sample just read; true when the next one belongs
+// to the same delivery. A next sample that cannot be had (a fragment that
+// cannot be read) ends the delivery with what was read: the failure is
+// reported by the next call, which starts there.
+bool CQTDataReader::StepWithinGroup(unsigned int count, std::shared_ptr<IQtSample>& sample) {
   try {
     m_Cursor->Next();
-    return true;
+    if (!m_bSyncSearch || count >= kMaxDeliverySamples || m_Cursor->IsAfterLastIndex()) return false;
+    sample = m_Cursor->GetSample();
+    return !sample->IsSyncOrPartialSync();
   } catch (const std::exception& e) {
-    LogContained("stepping into the next fragment", e.what());
+    LogContained("the sample after a delivery", e.what());
     return false;
   }
 }

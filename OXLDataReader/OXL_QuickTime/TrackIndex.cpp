@@ -160,48 +160,37 @@ TrackIndexQtSampleIndex::TrackIndexQtSampleIndex(CTrackIndex* trackIndex, uint64
 
 // A sub-index entered without a start time (a fragment without decode time
 // that no lookup reached yet) gets its chained start before it is used.
-std::shared_ptr<ITrackSubIndex> TrackIndexQtSampleIndex::SubIndexAt(uint64_t number) const {
-  auto subIndex = m_pTrackIndex->GetSubTrack(number);
-  if (!subIndex->IsKnownTimestamp()) m_pTrackIndex->UpdateTimeNumber(number);
-  return subIndex;
+void TrackIndexQtSampleIndex::MoveTo(uint64_t number) {
+  m_Number = number;
+  m_SubIndex = m_pTrackIndex->GetSubTrack(number);
+  if (!m_SubIndex->IsKnownTimestamp()) m_pTrackIndex->UpdateTimeNumber(number);
 }
 
-// The cursor changes only once the new position is known: a fragment that
-// cannot be read yet (its "moof" still being written) throws and leaves the
-// cursor where it was, to try again on its next use.
-void TrackIndexQtSampleIndex::Enter(uint64_t number, std::shared_ptr<ITrackSubIndex> subIndex,
-                                    std::shared_ptr<IQtSampleIndex> inner) {
-  QEL_CHECK_NOT_NULL(inner, "sub index cursor");
+// The cursor changes only once the sub-index gave its cursor: a fragment
+// that cannot be read leaves it where it was, and the next step fails again.
+void TrackIndexQtSampleIndex::Enter(uint64_t number, bool atFirst) {
+  auto subIndex = m_pTrackIndex->GetSubTrack(number);
+  if (!subIndex->IsKnownTimestamp()) m_pTrackIndex->UpdateTimeNumber(number);
+  auto inner = atFirst ? subIndex->GetFirstSampleIndex() : subIndex->GetLastSampleIndex();
   m_Number = number;
   m_SubIndex = std::move(subIndex);
   m_Inner = std::move(inner);
 }
 
-void TrackIndexQtSampleIndex::EnterNext() {
-  auto next = SubIndexAt(m_Number + 1);
-  Enter(m_Number + 1, next, next->GetFirstSampleIndex());
-}
-
-void TrackIndexQtSampleIndex::EnterPrevious() {
-  auto previous = SubIndexAt(m_Number - 1);
-  Enter(m_Number - 1, previous, previous->GetLastSampleIndex());
-}
-
 void TrackIndexQtSampleIndex::AdaptIfIndexWasOverwritten() {
   if (m_Number < m_pTrackIndex->GetNumberOfSubTrack()) return;
-  auto first = SubIndexAt(0);
   if (m_Inner->IsBeforeFirstIndex()) {
-    Enter(0, first, first->GetFirstSampleIndex());
+    MoveTo(0);
+    m_Inner = m_SubIndex->GetFirstSampleIndex();
     m_Inner->Prev();
     return;
   }
   const bool wasAfterLast = m_Inner->IsAfterLastIndex();
-  auto last = m_Inner->Copy();
-  if (wasAfterLast) last->Prev();
-  const qel::MediaTime time = last->GetSample()->GetTimeStamp().start;
-  auto found = first->FindSampleIndex(time.GetTimeStamp());
-  QEL_CHECK_NOT_NULL(found, "Failed to found current timestamp : " + qel::ToString(time));
-  Enter(0, first, found);
+  if (wasAfterLast) m_Inner->Prev();
+  const qel::MediaTime time = m_Inner->GetSample()->GetTimeStamp().start;
+  MoveTo(0);
+  m_Inner = m_SubIndex->FindSampleIndex(time.GetTimeStamp());
+  QEL_CHECK_NOT_NULL(m_Inner, "Failed to found current timestamp : " + qel::ToString(time));
   if (wasAfterLast) Next();
 }
 
@@ -209,7 +198,7 @@ void TrackIndexQtSampleIndex::AdaptIfIndexWasOverwritten() {
 // since, passing over any that hold no sample.
 void TrackIndexQtSampleIndex::CheckNewFragmentsAvailable() {
   while (m_Inner->IsAfterLastIndex() && !IsLastSubIndex()) {
-    EnterNext();
+    Enter(m_Number + 1, true);
   }
 }
 
@@ -233,7 +222,7 @@ void TrackIndexQtSampleIndex::Prev() {
   Refresh();
   m_Inner->Prev();
   while (m_Inner->IsBeforeFirstIndex() && m_Number > 0) {
-    EnterPrevious();
+    Enter(m_Number - 1, false);
   }
 }
 
@@ -273,7 +262,7 @@ void TrackIndexQtSampleIndex::SeekSyncForward() {
   for (;;) {
     m_Inner->SeekSyncForward();
     if (!m_Inner->IsAfterLastIndex() || IsLastSubIndex()) return;
-    EnterNext();
+    Enter(m_Number + 1, true);
   }
 }
 
@@ -282,6 +271,6 @@ void TrackIndexQtSampleIndex::SeekSyncBackward() {
   for (;;) {
     m_Inner->SeekSyncBackward();
     if (!m_Inner->IsBeforeFirstIndex() || m_Number == 0) return;
-    EnterPrevious();
+    Enter(m_Number - 1, false);
   }
 }

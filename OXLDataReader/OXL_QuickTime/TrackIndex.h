@@ -100,11 +100,9 @@ class TrackIndexQtSampleIndex : public IQtSampleIndex {
   void Refresh();
   void AdaptIfIndexWasOverwritten();
   void CheckNewFragmentsAvailable();
-  std::shared_ptr<ITrackSubIndex> SubIndexAt(uint64_t number) const;
-  void Enter(uint64_t number, std::shared_ptr<ITrackSubIndex> subIndex, std::shared_ptr<IQtSampleIndex> inner);
-  // The first sample of the next sub-index, the last of the previous one.
-  void EnterNext();
-  void EnterPrevious();
+  void MoveTo(uint64_t number);
+  // Onto the first or last sample of sub-index `number`.
+  void Enter(uint64_t number, bool atFirst);
   bool IsLastSubIndex() const { return m_Number + 1 >= m_pTrackIndex->GetNumberOfSubTrack(); }
 
   CTrackIndex* m_pTrackIndex;

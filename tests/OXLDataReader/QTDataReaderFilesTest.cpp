@@ -18,6 +18,7 @@ namespace {
 
 class QtFileVideoReading : public QtFileTest {};
 class QtFileDescription : public QtFileTest {};
+class QtFileInOut : public QtFileTest {};
 
 // The edit rate of a video system, as the framework counts frames.
 qel::EditRate SystemRate(OxlTbx::VideoSystem system) {
@@ -334,7 +335,7 @@ TEST_P(QtFileDescription, VideoInfoDescribesThePicture) {
 // In and out points count fields (frames at 50 and 59.94) from the
 // timecode FFmpeg wrote; interlaced material ends on a whole frame. The
 // framework time limits give the same span in frames.
-TEST_P(QtFileDescription, InAndOutPointsSpanTheTimecodedMaterial) {
+TEST_P(QtFileInOut, InAndOutPointsSpanTheTimecodedMaterial) {
   const auto system = VideoSystemOf(Video());
   const unsigned int fieldsPerFrame = FieldsPerFrame(Video());
   const unsigned int nominalFps = static_cast<unsigned int>(std::lround(FrameRate(Video())));
@@ -359,3 +360,4 @@ TEST_P(QtFileDescription, InAndOutPointsSpanTheTimecodedMaterial) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Movies, QtFileDescription, testing::ValuesIn(AllCases()), CaseName);
+INSTANTIATE_TEST_SUITE_P(Movies, QtFileInOut, testing::ValuesIn(MovieHeaderCases()), CaseName);

@@ -112,6 +112,27 @@ std::vector<QtFileCase> MakeCases() {
        {Picture("1920x1080", "25") + Interlaced("tff") +
         "-t 0.6 -c:v mpeg2video -vtag xd5c -pix_fmt yuv422p -g 6 -bf 2 -b:v 8M -timecode 10:00:00:00"},
        "xd5c", HDV_Video, false, ""},
+      // Fragmented movies: the samples lie in movie fragments, found through
+      // the random-access table (mfra), by scanning for them (no mfra), with
+      // the fragment's own position as data base, with segment indexes
+      // (dash), and in fragments that start on frames that are not sync.
+      {"h264_25_frag_mfra", {"libx264"},
+       {Picture("64x48", "25") + "-t 1.5 -c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -movflags frag_keyframe+empty_moov"},
+       "avc1", H264_Video, true, "", false, 0, "mp4", true},
+      {"h264_25_frag_scan_base_moof", {"libx264"},
+       {Picture("64x48", "25") + "-t 1.5 -c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p "
+                                 "-movflags frag_keyframe+empty_moov+default_base_moof+skip_trailer"},
+       "avc1", H264_Video, true, "", false, 0, "mp4", true},
+      {"h264_50_dash", {"libx264"},
+       {Picture("64x48", "50") + "-t 1 -c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -movflags +dash"},
+       "avc1", H264_Video, true, "", false, 0, "mp4", true},
+      {"h264_25_frag_duration_mov", {"libx264"},
+       {Picture("64x48", "25") + "-t 1.5 -c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -frag_duration 0.2 "
+                                 "-movflags empty_moov"},
+       "avc1", H264_Video, true, "", false, 0, "mov", true},
+      {"mjpeg_25_frag_mov", {"mjpeg"},
+       {Picture("64x48", "25") + "-t 0.6 -c:v mjpeg -movflags frag_keyframe+empty_moov"},
+       "jpeg", MjpegFrame_Video, false, "", false, 0, "mov", true},
       // x264 writes AVC-Intra only into a raw stream (no separate headers);
       // the stream is then put into a movie under the 1080p25 class-100 tag.
       {"avcintra100_1080p25", {"libx264"}, {intra264, "-r 25 -f h264 -i {prev} -c copy -tag:v ai12"},
@@ -160,6 +181,13 @@ void PrintTo(const QtFileCase& c, std::ostream* os) { *os << c.name; }
 
 const std::vector<QtFileCase>& AllCases() {
   static const std::vector<QtFileCase> cases = MakeCases();
+  return cases;
+}
+
+std::vector<QtFileCase> MovieHeaderCases() {
+  std::vector<QtFileCase> cases;
+  for (const auto& c : AllCases())
+    if (!c.fragmented) cases.push_back(c);
   return cases;
 }
 

@@ -29,6 +29,11 @@ struct QtFileCase {
   bool mayBeUnsupported = false;      // a failing recipe skips (an encoder option this build may lack)
   int describedHeight = 0;            // lines of the sample description when not ffprobe's coded height
   std::string container = "mov";      // file extension: "mov" QuickTime, "mp4" ISO base media
+  // Samples in movie fragments. Their times are the fragments' own (no edit
+  // list shifts them) and the random-access table starts fragments at their
+  // presentation times, so the time and in/out models of plain movies do
+  // not apply; fragment positioning has its own tests.
+  bool fragmented = false;
 };
 
 // Test parameters print as their names.
@@ -36,6 +41,7 @@ void PrintTo(const QtFileCase& c, std::ostream* os);
 
 const std::vector<QtFileCase>& AllCases();
 std::vector<QtFileCase> CasesWithAudio();
+std::vector<QtFileCase> MovieHeaderCases();  // the cases whose samples the movie header lists
 std::string CaseName(const testing::TestParamInfo<QtFileCase>& info);
 
 // One delivery of the reader.

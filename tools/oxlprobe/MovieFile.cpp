@@ -129,8 +129,11 @@ qel::FileType MovieFile::GuessFileType() const {
   return ext == "mp4" || ext == "m4v" || ext == "m4a" ? qel::Mp4_File : qel::QTUnknown_File;
 }
 
+// Fragmented tracks are left out: a run of uncompressed sound is read as one
+// sample of its count times its first frame, which a shorter last frame
+// makes end past the data (the reader pads it with silence).
 void MovieFile::CheckSamplesInFile(CQTMediaTrack& track) const {
-  if (track.IsReference()) return;
+  if (track.IsReference() || track.GetTrackExtends().IsValid()) return;
   const std::shared_ptr<IQtSampleIndex> last = track.FindLastSample();
   const std::shared_ptr<IQtSample> sample = last && !last->IsOutOfBounds() ? last->GetSample() : nullptr;
   if (!sample || !sample->GetSampleFile().empty()) return;

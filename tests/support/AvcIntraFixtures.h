@@ -1,0 +1,53 @@
+#pragma once
+// AVC-Intra material for the formatter tests: movies and single frames made
+// by x264 through FFmpeg, the same with their parameter sets blanked out, and
+// FFmpeg's decoded-frame checksums to compare formatted frames against.
+#include <string>
+#include <vector>
+
+#include "support/MediaFixtureCache.h"
+
+namespace oxltest {
+
+// One AVC-Intra configuration x264 makes.
+struct AvcIntraCase {
+  const char* name;  // fixture file name, e.g. "avci50_1080i25.mov"
+  unsigned int avcClass;
+  int width, height;
+  bool interlaced;
+  const char* rate;  // ffmpeg rate, "25" or "30000/1001"
+  const char* tag;   // QuickTime format code the movie gets
+  bool sony;         // x264's XAVC-Intra flavour
+};
+
+// The ffmpeg steps that make a short movie (or, for a ".h264" name, one
+// frame of elementary stream) of the case.
+std::vector<std::string> AvcIntraSteps(const AvcIntraCase& c, int frames = 2);
+
+// The case's movie (or frame), made on first use; throws std::runtime_error
+// when this FFmpeg has no libx264.
+const MediaFixture& AvcIntraFixture(const AvcIntraCase& c, int frames = 2);
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// Each packet's bytes, as ffprobe located them in the file.
+std::vector<std::string> PacketBytes(const MediaFixture& fixture);
+
+// The Annex B frame with every sequence and picture parameter set NAL unit
+// overwritten by a filler NAL unit of the same size.
+std::string BlankParameterSets(const std::string& annexBFrame);
+// The same frame with 4-byte lengths instead of start codes.
+std::string ToLengthPrefixed(const std::string& annexBFrame);
+// A copy of the movie, written to `path`, whose packets have no parameter sets.
+void WriteMovieWithoutParameterSets(const MediaFixture& movie, const std::string& path);
+
+// Writes the movie to `path` with its video sample description's format
+// code set to `tag` (FFmpeg chooses its own code for some rates).
+void WriteMovieWithFormatCode(const MediaFixture& movie, const std::string& tag, const std::string& path);
+
+// The MD5 of every frame FFmpeg decodes ("ffmpeg <input> -f framemd5 -"),
+// `input` being the input options and file ("-f h264 -i x.h264").
+std::vector<std::string> DecodedFrameMd5s(const std::string& input);
+
+}  // namespace oxltest
