@@ -149,6 +149,9 @@ int CQTDataReader::GetNextData(unsigned char*& data, unsigned int size, unsigned
 int CQTDataReader::ReadNext(unsigned char* data, unsigned int size, unsigned int* dataSize, double* time) {
   UpdateFragments();
   if (!m_ActiveTrack) return kNoTrack;
+  // A file opened before its first fragment was written has no cursor: its
+  // first sample may have arrived since.
+  if (!m_Cursor) m_Cursor = m_ActiveTrack->FindFirstSample();
   if (!m_Cursor || m_Cursor->IsAfterLastIndex()) return kEndOfData;
   if (!data) return kNoBuffer;
   auto cursor = m_Cursor->Copy();

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "OXLFileAccess/OXLAccessHandler.h"
 #include "OXLFileAccess/SimpleFileReader.h"
 #include "OxlTbx/TextEncoding.h"
@@ -55,6 +57,26 @@ TEST_F(SimpleFileReaderTest, ShortReadSucceedsThenEndOfFileCloses) {
   EXPECT_TRUE(reader.IsOpen());
   ASSERT_EQ(reader.ReadFile(buf, 2, &read), 0);
   EXPECT_EQ(std::string(buf, 2), "01");
+}
+
+// A file still being written: reading on from its old end, without a seek,
+// finds the bytes added since.
+TEST_F(SimpleFileReaderTest, ReadingOnAtTheEndSeesWhatTheFileGained) {
+  ASSERT_EQ(reader.OpenFile(path.c_str(), 0), 0);
+  char buf[16] = {};
+  unsigned int read = 0;
+  ASSERT_EQ(reader.ReadFile(buf, 16, &read), 0);
+  EXPECT_EQ(read, 10u);
+  EXPECT_EQ(reader.ReadFile(buf, 16, &read), 1);
+  {
+    std::FILE* out = std::fopen(path.c_str(), "ab");
+    ASSERT_NE(out, nullptr);
+    std::fputs("abc", out);
+    std::fclose(out);
+  }
+  ASSERT_EQ(reader.ReadFile(buf, 16, &read), 0);
+  EXPECT_EQ(std::string(buf, read), "abc");
+  EXPECT_EQ(reader.GetFilePointer(), 13u);
 }
 
 TEST_F(SimpleFileReaderTest, FailedSeekReportsNotOpenUntilAGoodOne) {

@@ -11,10 +11,10 @@ namespace {
 
 [[noreturn]] void Usage(const std::string& reason) { throw ProbeError(Exit_Usage, "", reason); }
 
-double ParseSeconds(const std::string& text) {
+double ParseSeconds(const std::string& option, const std::string& text) {
   char* end = nullptr;
   const double value = std::strtod(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || !std::isfinite(value)) Usage("--seek wants seconds, not '" + text + "'");
+  if (text.empty() || *end != '\0' || !std::isfinite(value)) Usage(option + " wants seconds, not '" + text + "'");
   return value;
 }
 
@@ -36,6 +36,8 @@ void CheckCombination(ProbeOptions& o, bool samples, bool read) {
   if (!walks && (o.audio || o.reverse || o.md5)) Usage("--audio, --reverse and --md5 need --samples, --read or --extract");
   if (o.md5 && !samples && !read) Usage("--md5 needs --samples or --read");
   if (o.seek && !read && !o.extract) Usage("--seek needs --read or --extract");
+  if (o.follow && !read && !o.extract) Usage("--follow needs --read or --extract");
+  if (o.follow && o.reverse) Usage("--follow reads forwards, not with --reverse");
   if (read && o.extract && *o.extract == "-") Usage("--read lists on standard output, which --extract - takes");
   o.mode = samples ? ProbeMode::Samples : walks ? ProbeMode::Read : ProbeMode::Summary;
   o.listDeliveries = read;
@@ -71,7 +73,10 @@ ProbeOptions ParseProbeOptions(int argc, const char* const* argv) {
     } else if (a == "--verbose") {
       o.verbose = true;
     } else if (Matches(a, "--seek")) {
-      o.seek = ParseSeconds(TakeValue(args, i, "--seek"));
+      o.seek = ParseSeconds("--seek", TakeValue(args, i, "--seek"));
+    } else if (Matches(a, "--follow")) {
+      o.follow = ParseSeconds("--follow", TakeValue(args, i, "--follow"));
+      if (*o.follow < 0) Usage("--follow wants a time of 0 seconds or more");
     } else if (Matches(a, "--extract")) {
       o.extract = TakeValue(args, i, "--extract");
       if (o.extract->empty()) Usage("--extract wants a file name or -");
@@ -103,6 +108,9 @@ Shows what the OXL data reader sees in a QuickTime or MP4 file.
   --audio          use the first audio track instead of the video track
   --reverse        walk from the last sample to the first
   --seek SECONDS   start --read or --extract at this time
+  --follow SECONDS at the end of the data, wait for the file to grow and
+                   deliver what it gains; stop once it has not grown for
+                   this long (tail -f for media)
   --md5            add the MD5 of each sample's (or delivery's) bytes
   --json           one JSON document (summary) or one JSON object per line
   --verbose        also show the library's own log lines

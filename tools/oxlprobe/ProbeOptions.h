@@ -18,6 +18,7 @@ struct ProbeOptions {
   bool help = false;
   std::optional<double> seek;            // --read / --extract start, seconds
   std::optional<std::string> extract;    // output file, "-" for standard output
+  std::optional<double> follow;          // --read / --extract: wait this long for the file to grow
   bool listDeliveries = true;            // --read lines on standard output
 };
 

@@ -24,21 +24,32 @@ ProgressBar::~ProgressBar() { Clear(); }
 
 void ProgressBar::Update(double done, double total) {
   if (!m_bEnabled) return;
+  const double fraction = total > 0 ? std::clamp(done / total, 0.0, 1.0) : 0.0;
+  const int filled = static_cast<int>(fraction * kWidth);
+  char percent[8];
+  std::snprintf(percent, sizeof percent, "%3d%%", static_cast<int>(fraction * 100));
+  Draw(m_Label + " [" + std::string(filled, '#') + std::string(kWidth - filled, '.') + "] " + percent);
+}
+
+void ProgressBar::Show(const std::string& text) {
+  if (m_bEnabled) Draw(m_Label + ": " + text);
+}
+
+void ProgressBar::Draw(const std::string& line) {
   const Clock::time_point now = Clock::now();
   if (now - m_Start < kFirstDraw || now - m_LastDraw < kRedraw) return;
   m_LastDraw = now;
-  const double fraction = total > 0 ? std::clamp(done / total, 0.0, 1.0) : 0.0;
-  const int filled = static_cast<int>(fraction * kWidth);
   std::fflush(stdout);  // lines already written land above the bar
-  std::fprintf(stderr, "\r%s [%s%s] %3d%%", m_Label.c_str(), std::string(filled, '#').c_str(),
-               std::string(kWidth - filled, '.').c_str(), static_cast<int>(fraction * 100));
+  const size_t pad = m_LastWidth > line.size() ? m_LastWidth - line.size() : 0;
+  std::fprintf(stderr, "\r%s%s", line.c_str(), std::string(pad, ' ').c_str());
   std::fflush(stderr);
+  m_LastWidth = line.size();
   m_bVisible = true;
 }
 
 void ProgressBar::Clear() {
   if (!m_bVisible) return;
-  std::fprintf(stderr, "\r%s\r", std::string(m_Label.size() + kWidth + 8, ' ').c_str());
+  std::fprintf(stderr, "\r%s\r", std::string(m_LastWidth, ' ').c_str());
   std::fflush(stderr);
   m_bVisible = false;
 }

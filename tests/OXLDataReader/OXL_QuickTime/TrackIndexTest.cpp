@@ -233,6 +233,31 @@ TEST(TrackIndexCursor, CursorAfterTheEndFollowsAFragmentAppendedLater) {
   EXPECT_EQ(sample->GetSampleOffset(), 0u);
 }
 
+// A fragment whose "moof" is still being written fails when a cursor steps
+// into it; the cursor stays behind the sample it stood on and steps into the
+// fragment once it can be read.
+TEST(TrackIndexCursor, AFragmentNotReadableYetLeavesTheCursorWhereItWas) {
+  class NotReadableYet : public FakeSubIndex {
+   public:
+    NotReadableYet() : FakeSubIndex(2, 10, 30) {}
+    std::shared_ptr<IQtSampleIndex> GetFirstSampleIndex() override {
+      if (!readable) throw std::runtime_error("moof cut short");
+      return FakeSubIndex::GetFirstSampleIndex();
+    }
+    bool readable = false;
+  };
+  CTrackIndex index;
+  index.AppendTrackSubIndex(Fake(2, 10, 0));
+  auto cursor = index.FindSampleIndex(0.1);
+  ASSERT_TRUE(cursor);
+  auto growing = std::make_shared<NotReadableYet>();
+  index.AppendTrackSubIndex(growing);
+  EXPECT_THROW(cursor->Next(), std::runtime_error);
+  EXPECT_THROW(cursor->IsAfterLastIndex(), std::runtime_error);
+  growing->readable = true;
+  EXPECT_EQ(Where(cursor), std::make_pair(uint64_t(1), int64_t(30)));
+}
+
 TEST(TrackIndexNewMovieHeader, ClearsTheChainAndCursorsReanchorByTime) {
   CTrackIndex index;
   index.AppendTrackSubIndex(Moov(4));

@@ -1,0 +1,54 @@
+#pragma once
+// A live recording replayed: a finished file is written again into a new
+// file piece by piece, so that readers can be tested on a file that grows
+// while they read it.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace oxltest {
+
+// A fragmented MP4 file cut at its movie fragments.
+struct FragmentedLayout {
+  struct Fragment {
+    uint64_t offset = 0;  // of its "moof" in the file
+    std::string bytes;    // the "moof" and every atom up to the next "moof" (its "mdat", a closing "mfra")
+  };
+  std::string head;  // every atom before the first "moof"
+  std::vector<Fragment> fragments;
+};
+
+// Throws std::runtime_error for a file whose top-level atoms do not add up,
+// or that has no "moof".
+FragmentedLayout SplitFragments(const std::string& bytes);
+
+// Every byte of the file at `path` (empty when it cannot be read).
+std::string ReadWholeFile(const std::string& path);
+
+// One entry of a track fragment random access table ("tfra"): the
+// presentation time of a fragment's first sync sample (media time scale)
+// and the offset of its "moof".
+struct TfraEntry {
+  uint64_t time = 0;
+  uint64_t moofOffset = 0;
+};
+
+// The entries of the first "tfra" of the "mfra" that closes `bytes`.
+// Throws std::runtime_error when there is none.
+std::vector<TfraEntry> ReadTfraEntries(const std::string& bytes);
+
+class GrowingFile {
+ public:
+  // Creates `path` holding `initial`.
+  GrowingFile(std::string path, const std::string& initial);
+
+  // Appends `bytes`, flushed to the file at once.
+  void Append(const std::string& bytes) const;
+
+  const std::string& path() const { return m_Path; }
+
+ private:
+  std::string m_Path;
+};
+
+}  // namespace oxltest
