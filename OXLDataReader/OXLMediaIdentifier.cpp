@@ -19,8 +19,8 @@ bool SameExtension(const std::wstring& a, const wchar_t* b) {
   return true;
 }
 
-bool Claims(const _TesterSpec& spec, const std::wstring& extension) {
-  for (const wchar_t* claimed : spec.extensions)
+bool Claims(const _TesterSpec& entry, const std::wstring& extension) {
+  for (const wchar_t* claimed : entry.extensions)
     if (SameExtension(extension, claimed)) return true;
   return false;
 }

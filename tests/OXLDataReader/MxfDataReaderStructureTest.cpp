@@ -32,9 +32,9 @@ std::string Patched(std::string bytes, size_t offset, const std::string& with) {
 }
 
 TEST_F(MxfStructureTest, TimingIndexAndClipsOfAWrittenFile) {
-  FileSpec spec;
-  spec.timecode = {90000, 25, false};
-  const File file = BuildFile(spec);
+  FileLayout layout;
+  layout.timecode = {90000, 25, false};
+  const File file = BuildFile(layout);
   ASSERT_EQ(Open(file.bytes), 0);
   EXPECT_EQ(PartitionOffsets(), file.partitionOffsets);
   EXPECT_EQ(reader.GetEditRate(), 25.0);
@@ -42,7 +42,7 @@ TEST_F(MxfStructureTest, TimingIndexAndClipsOfAWrittenFile) {
   EXPECT_EQ(reader.GetDuration(), 10);
   EXPECT_EQ(reader.GetStart(), 90000);
   EXPECT_EQ(reader.GetTimecodeSystem(), OxlTbx::VS_PAL);
-  EXPECT_EQ(reader.GetEditByteCount(), spec.frameSize + 20);  // the index segment's edit unit byte count
+  EXPECT_EQ(reader.GetEditByteCount(), layout.frameSize + 20);  // the index segment's edit unit byte count
   ASSERT_EQ(reader.GetDataClips().size(), 1u);
   EXPECT_EQ(reader.GetDataClips()[0].start, file.partitionOffsets[1] + 16 + 4 + 88 + 16);
   EXPECT_EQ(reader.GetDataClips()[0].end, file.partitionOffsets[2]);
@@ -59,9 +59,9 @@ TEST_F(MxfStructureTest, TimingIndexAndClipsOfAWrittenFile) {
 }
 
 TEST_F(MxfStructureTest, PartitionsThroughTheRandomIndexPack) {
-  FileSpec spec;
-  spec.footerOffsetInHeader = false;
-  const File file = BuildFile(spec);
+  FileLayout layout;
+  layout.footerOffsetInHeader = false;
+  const File file = BuildFile(layout);
   ASSERT_EQ(Open(file.bytes), 0);
   EXPECT_EQ(reader.GetPartitionOffsets(), file.partitionOffsets);
   EXPECT_EQ(PartitionOffsets(), file.partitionOffsets);
@@ -69,10 +69,10 @@ TEST_F(MxfStructureTest, PartitionsThroughTheRandomIndexPack) {
 }
 
 TEST_F(MxfStructureTest, FooterFoundFromTheEndWithoutRandomIndexPack) {
-  FileSpec spec;
-  spec.footerOffsetInHeader = false;
-  spec.withRip = false;
-  const File file = BuildFile(spec);
+  FileLayout layout;
+  layout.footerOffsetInHeader = false;
+  layout.withRip = false;
+  const File file = BuildFile(layout);
   ASSERT_EQ(Open(file.bytes), 0);
   EXPECT_TRUE(reader.GetPartitionOffsets().empty());
   EXPECT_EQ(reader.GetHeaderPartition()->m_FooterPartition, file.partitionOffsets[2]);
@@ -80,18 +80,18 @@ TEST_F(MxfStructureTest, FooterFoundFromTheEndWithoutRandomIndexPack) {
 }
 
 TEST_F(MxfStructureTest, WithoutFooterPartitionsThatFollowTheHeaderAreWalked) {
-  FileSpec spec;
-  spec.footerOffsetInHeader = false;
-  spec.withRip = false;
-  const File file = BuildFile(spec);
+  FileLayout layout;
+  layout.footerOffsetInHeader = false;
+  layout.withRip = false;
+  const File file = BuildFile(layout);
   ASSERT_EQ(Open(file.bytes.substr(0, file.partitionOffsets[2])), 0);
   EXPECT_EQ(PartitionOffsets(), std::vector<uint64_t>(file.partitionOffsets.begin(), file.partitionOffsets.begin() + 2));
   EXPECT_EQ(reader.GetDuration(), 10);
 }
 
 TEST_F(MxfStructureTest, FooterOffsetPointingAtNoPartitionIsDropped) {
-  FileSpec spec;
-  const File file = BuildFile(spec);
+  FileLayout layout;
+  const File file = BuildFile(layout);
   // The header's footer offset (pack value offset 24) moved one byte on.
   const std::string footer = U64(file.partitionOffsets[2] + 1);
   ASSERT_EQ(Open(Patched(file.bytes, 16 + 4 + 24, footer)), 0);
@@ -100,10 +100,10 @@ TEST_F(MxfStructureTest, FooterOffsetPointingAtNoPartitionIsDropped) {
 }
 
 TEST_F(MxfStructureTest, RunInShiftsEveryOffset) {
-  FileSpec spec;
-  spec.runIn = std::string(100, '\0');
-  spec.footerOffsetInHeader = false;
-  const File file = BuildFile(spec);
+  FileLayout layout;
+  layout.runIn = std::string(100, '\0');
+  layout.footerOffsetInHeader = false;
+  const File file = BuildFile(layout);
   ASSERT_EQ(Open(file.bytes), 0);
   EXPECT_EQ(reader.GetRunInLength(), 100u);
   std::vector<uint64_t> expected;
@@ -112,20 +112,20 @@ TEST_F(MxfStructureTest, RunInShiftsEveryOffset) {
 }
 
 TEST_F(MxfStructureTest, TimecodeInAnotherSystemIsConverted) {
-  FileSpec spec;
-  spec.rateNum = 50;
-  spec.timecode = {25 * 3600, 25, false};  // 01:00:00:00 counted at 25
-  ASSERT_EQ(Open(BuildFile(spec).bytes), 0);
+  FileLayout layout;
+  layout.rateNum = 50;
+  layout.timecode = {25 * 3600, 25, false};  // 01:00:00:00 counted at 25
+  ASSERT_EQ(Open(BuildFile(layout).bytes), 0);
   EXPECT_EQ(reader.GetVideoSystem(), OxlTbx::VS_FieldPAL);
   EXPECT_EQ(reader.GetTimecodeSystem(), OxlTbx::VS_PAL);
   EXPECT_EQ(reader.GetStart(), 50 * 3600);
 }
 
 TEST_F(MxfStructureTest, RateWithoutVideoSystemGivesMilliseconds) {
-  FileSpec spec;
-  spec.rateNum = 15;
-  spec.withTimecode = false;
-  ASSERT_EQ(Open(BuildFile(spec).bytes), 0);
+  FileLayout layout;
+  layout.rateNum = 15;
+  layout.withTimecode = false;
+  ASSERT_EQ(Open(BuildFile(layout).bytes), 0);
   unsigned int in = 1, out = 0, system = 0;
   ASSERT_EQ(reader.GetInOut(&in, &out, &system), 0);
   EXPECT_EQ(system, 0xFFFFFFFFu);
@@ -134,19 +134,19 @@ TEST_F(MxfStructureTest, RateWithoutVideoSystemGivesMilliseconds) {
 }
 
 TEST_F(MxfStructureTest, EditByteCountFromTheDescriptorWithoutIndex) {
-  FileSpec spec;
-  spec.withIndex = false;
-  spec.extraSets = {Klv(SetKey(0x4A), LocalSet().item(0x3C0A, Uid(500)).item(0xFFF1, U32(1234)).str())};
-  ASSERT_EQ(Open(BuildFile(spec).bytes), 0);
+  FileLayout layout;
+  layout.withIndex = false;
+  layout.extraSets = {Klv(SetKey(0x4A), LocalSet().item(0x3C0A, Uid(500)).item(0xFFF1, U32(1234)).str())};
+  ASSERT_EQ(Open(BuildFile(layout).bytes), 0);
   EXPECT_EQ(reader.GetEditByteCount(), 1234u);
 }
 
 TEST_F(MxfStructureTest, PictureDescriptorCodingAndLayout) {
-  FileSpec spec;
-  spec.pictureCoding = Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x01, 0x04, 0x01, 0x02, 0x02, 0x01, 0x02, 0x01, 0x01});
-  spec.width = 720;
-  spec.height = 304;
-  ASSERT_EQ(Open(BuildFile(spec).bytes), 0);
+  FileLayout layout;
+  layout.pictureCoding = Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x01, 0x04, 0x01, 0x02, 0x02, 0x01, 0x02, 0x01, 0x01});
+  layout.width = 720;
+  layout.height = 304;
+  ASSERT_EQ(Open(BuildFile(layout).bytes), 0);
   std::string descriptor = reader.GetPictureDescriptor();
   OXLDataReader::VIDEO_INFO info{};
   ASSERT_TRUE(reader.GetCDCIVideoInfo(reinterpret_cast<unsigned char*>(descriptor.data()),
@@ -187,12 +187,12 @@ TEST_F(MxfStructureTest, PictureCodingLabelsAndSampleRates) {
   } rates[] = {{24000, 1001, {24000, 1001}}, {30000, 1001, {30000, 1001}}, {60000, 1001, {60000, 1001}},
                {24, 1, {24, 1}}, {50, 1, {50, 1}}, {25, 1, {25, 1}}};
   for (size_t i = 0; i < std::size(labels); ++i) {
-    FileSpec spec;
-    spec.pictureCoding = prefix + labels[i].tail;
-    spec.rateNum = rates[i % std::size(rates)].num;
-    spec.rateDen = rates[i % std::size(rates)].den;
-    spec.frameLayout = 0;
-    ASSERT_EQ(Open(BuildFile(spec).bytes), 0);
+    FileLayout layout;
+    layout.pictureCoding = prefix + labels[i].tail;
+    layout.rateNum = rates[i % std::size(rates)].num;
+    layout.rateDen = rates[i % std::size(rates)].den;
+    layout.frameLayout = 0;
+    ASSERT_EQ(Open(BuildFile(layout).bytes), 0);
     std::string descriptor = reader.GetPictureDescriptor();
     OXLDataReader::VIDEO_INFO info{};
     EXPECT_TRUE(reader.GetCDCIVideoInfo(reinterpret_cast<unsigned char*>(descriptor.data()),
@@ -205,14 +205,14 @@ TEST_F(MxfStructureTest, PictureCodingLabelsAndSampleRates) {
 }
 
 TEST_F(MxfStructureTest, OperationalPattern1bIsRefused) {
-  FileSpec spec;
-  spec.packageComplexity = 2;
-  EXPECT_EQ(Open(BuildFile(spec).bytes), -16);
+  FileLayout layout;
+  layout.packageComplexity = 2;
+  EXPECT_EQ(Open(BuildFile(layout).bytes), -16);
 }
 
 TEST_F(MxfStructureTest, MissingMaterialPackageIsRefused) {
-  FileSpec spec;
-  std::string bytes = BuildFile(spec).bytes;
+  FileLayout layout;
+  std::string bytes = BuildFile(layout).bytes;
   const std::string material = SetKey(0x36);
   const size_t at = bytes.find(material);
   ASSERT_NE(at, std::string::npos);
@@ -221,16 +221,16 @@ TEST_F(MxfStructureTest, MissingMaterialPackageIsRefused) {
 }
 
 TEST_F(MxfStructureTest, FirstPartitionMustBeAClosedCompleteHeaderKey) {
-  const File file = BuildFile(FileSpec());
+  const File file = BuildFile(FileLayout());
   EXPECT_EQ(Open(Patched(file.bytes, 15, U8(1))), -15);
   EXPECT_EQ(Open(std::string(5000, 'x')), -2);
   EXPECT_EQ(Open("tiny"), -1);
 }
 
 TEST_F(MxfStructureTest, RandomIndexPackPointingOutsideTheFile) {
-  FileSpec spec;
-  spec.footerOffsetInHeader = false;
-  const File file = BuildFile(spec);
+  FileLayout layout;
+  layout.footerOffsetInHeader = false;
+  const File file = BuildFile(layout);
   // The last RIP entry (footer) points far beyond the end.
   const size_t entry = file.bytes.size() - 4 - 8;
   EXPECT_EQ(Open(Patched(file.bytes, entry, U64(1ULL << 40))), 1);
@@ -238,22 +238,22 @@ TEST_F(MxfStructureTest, RandomIndexPackPointingOutsideTheFile) {
 }
 
 TEST_F(MxfStructureTest, LengthsOfNineBytesAndBeyondTheFile) {
-  const File file = BuildFile(FileSpec());
+  const File file = BuildFile(FileLayout());
   // Header partition pack length as a 9-byte BER form.
   EXPECT_EQ(Open(Patched(file.bytes, 16, U8(0x89))), 1);
   // A pack longer than the reader's window, and one longer than the file.
   EXPECT_EQ(Open(Patched(file.bytes, 16, Bytes({0x83, 0x7F, 0xFF, 0xFF}))), 2);
-  FileSpec spec;
-  const File small = BuildFile(spec);
+  FileLayout layout;
+  const File small = BuildFile(layout);
   // Header byte count far beyond the file: the header metadata cannot be loaded.
   EXPECT_EQ(Open(Patched(small.bytes, 16 + 4 + 32, U64(1ULL << 50))), 2);
 }
 
 TEST_F(MxfStructureTest, PrimerBatchClaimingMoreThanItHolds) {
   oxltest::CapturingLogger log;
-  FileSpec spec;
-  spec.primer = {{0x8001, std::string(16, 'a')}};
-  std::string bytes = BuildFile(spec).bytes;
+  FileLayout layout;
+  layout.primer = {{0x8001, std::string(16, 'a')}};
+  std::string bytes = BuildFile(layout).bytes;
   const size_t primer = bytes.find(kPrimerKey);
   ASSERT_NE(primer, std::string::npos);
   EXPECT_EQ(oxltest::QelFailure([&] { Open(Patched(bytes, primer + 20, U32(1000))); }),
@@ -261,26 +261,26 @@ TEST_F(MxfStructureTest, PrimerBatchClaimingMoreThanItHolds) {
 }
 
 TEST_F(MxfStructureTest, IndexSegmentWithAbsurdCounts) {
-  FileSpec spec;
-  spec.indexItems = LocalSet()
+  FileLayout layout;
+  layout.indexItems = LocalSet()
                         .item(0x3F0A, U32(0x7FFFFFFF) + U32(11) + std::string(22, '\1'))
                         .item(0x3F09, U32(0xFFFFFFFF) + U32(0) + std::string(12, '\2'))
                         .str();
-  ASSERT_EQ(Open(BuildFile(spec).bytes), 0);
+  ASSERT_EQ(Open(BuildFile(layout).bytes), 0);
   const auto& segments = reader.GetPartitions().back()->m_IndexSegments;
   ASSERT_EQ(segments.size(), 1u);
   EXPECT_TRUE(segments.begin()->second.indexEntries.empty());
   EXPECT_TRUE(segments.begin()->second.deltaEntries.empty());
-  EXPECT_EQ(segments.begin()->second.editUnitByteCount, spec.frameSize + 20);
+  EXPECT_EQ(segments.begin()->second.editUnitByteCount, layout.frameSize + 20);
 }
 
 TEST_F(MxfStructureTest, IndexEntriesAreRead) {
-  FileSpec spec;
-  spec.indexItems = LocalSet()
+  FileLayout layout;
+  layout.indexItems = LocalSet()
                         .item(0x3F0A, U32(2) + U32(11) + Bytes({0, 0, 0x80}) + U64(0) + Bytes({0xFF, 0xFE, 0x22}) + U64(4096))
                         .item(0x3F09, U32(1) + U32(6) + Bytes({0, 0}) + U32(0))
                         .str();
-  ASSERT_EQ(Open(BuildFile(spec).bytes), 0);
+  ASSERT_EQ(Open(BuildFile(layout).bytes), 0);
   const auto& segment = reader.GetPartitions().back()->m_IndexSegments.begin()->second;
   ASSERT_EQ(segment.indexEntries.size(), 2u);
   EXPECT_EQ(segment.indexEntries[1].temporalOffset, -1);
@@ -297,10 +297,10 @@ TEST_F(MxfStructureTest, IndexEntriesAreRead) {
 // framework error, and refuses every cut inside the header metadata.
 TEST_F(MxfStructureTest, EveryTruncationAnswersACode) {
   oxltest::CapturingLogger log;
-  FileSpec spec;
-  spec.footerOffsetInHeader = false;
-  spec.duration = 3;
-  const File file = BuildFile(spec);
+  FileLayout layout;
+  layout.footerOffsetInHeader = false;
+  layout.duration = 3;
+  const File file = BuildFile(layout);
   std::vector<uint64_t> cuts;
   for (uint64_t offset : file.klvOffsets)
     for (int delta : {-1, 0, 1, 17, 20}) cuts.push_back(offset + delta);

@@ -361,29 +361,29 @@ const std::string kTextFramework =
 class MxfDmInFile : public ::testing::Test {
  protected:
   // An OP1a file at 25 frames per second starting at 09:59:30:00.
-  FileSpec Spec() const {
-    FileSpec spec;
-    spec.timecode = {(9 * 3600 + 59 * 60 + 30) * 25, 25, false};
-    spec.primer = As11Primer();
-    for (const auto& entry : DppPrimer()) spec.primer.push_back(entry);
-    spec.primer.emplace_back(0x8301, kTextLabel);
-    return spec;
+  FileLayout Spec() const {
+    FileLayout layout;
+    layout.timecode = {(9 * 3600 + 59 * 60 + 30) * 25, 25, false};
+    layout.primer = As11Primer();
+    for (const auto& entry : DppPrimer()) layout.primer.push_back(entry);
+    layout.primer.emplace_back(0x8301, kTextLabel);
+    return layout;
   }
-  int Open(const FileSpec& spec) { return reader.Open(dir.write("dm.mxf", BuildFile(spec).bytes).c_str(), false); }
+  int Open(const FileLayout& layout) { return reader.Open(dir.write("dm.mxf", BuildFile(layout).bytes).c_str(), false); }
   oxltest::TempDir dir;
   CMXFDataReader reader{OXLDataReader::Video_Data, 16384, "mxf-dm"};
 };
 
 TEST_F(MxfDmInFile, EverySchemeOfThePrefaceGivesItsObject) {
-  FileSpec spec = Spec();
-  spec.dmSchemes = {kCoreScheme, kSegmentationScheme, kDppScheme, kTextScheme};
+  FileLayout layout = Spec();
+  layout.dmSchemes = {kCoreScheme, kSegmentationScheme, kDppScheme, kTextScheme};
   const std::string xml =
       "<NonRealTimeMeta><VideoFormat><VideoFrame videoCodec=\"AVC100CBG_1920_1080_H422IP@L41\"/></VideoFormat>"
       "</NonRealTimeMeta>";
-  spec.extraSets = {Klv(kSegmentationFramework, LocalSet().item(0x3C0A, Uid(600)).str()),
+  layout.extraSets = {Klv(kSegmentationFramework, LocalSet().item(0x3C0A, Uid(600)).str()),
                     Klv(kCoreFramework, As11CoreSet()), Klv(kDppFramework, DppSet(250)),
                     Klv(kTextFramework, TextSet(xml))};
-  ASSERT_EQ(Open(spec), 0);
+  ASSERT_EQ(Open(layout), 0);
   const auto list = reader.GetMetadataList();
   ASSERT_EQ(list.size(), 3u);  // the segmentation scheme has no framework reader
   const auto core = std::dynamic_pointer_cast<const qel::IMetadata_As11Core>(list[0]);
@@ -404,11 +404,11 @@ TEST_F(MxfDmInFile, EverySchemeOfThePrefaceGivesItsObject) {
 }
 
 TEST_F(MxfDmInFile, SchemesWithoutFrameworkSetsOrKnownCodecs) {
-  FileSpec spec = Spec();
-  spec.dmSchemes = {kCoreScheme, kTextScheme, std::string(16, '\x33')};
-  spec.extraSets = {Klv(kTextFramework, TextSet("<NonRealTimeMeta><VideoFormat><VideoFrame videoCodec=\"MPEG2\"/>"
+  FileLayout layout = Spec();
+  layout.dmSchemes = {kCoreScheme, kTextScheme, std::string(16, '\x33')};
+  layout.extraSets = {Klv(kTextFramework, TextSet("<NonRealTimeMeta><VideoFormat><VideoFrame videoCodec=\"MPEG2\"/>"
                                                 "</VideoFormat></NonRealTimeMeta>"))};
-  ASSERT_EQ(Open(spec), 0);
+  ASSERT_EQ(Open(layout), 0);
   ASSERT_EQ(reader.GetMetadataList().size(), 1u);
   OXLDataReader::VideoDataType type = OXLDataReader::H264_Intra;
   EXPECT_EQ(reader.AnalyzeMetadata(type), -1);
@@ -418,9 +418,9 @@ TEST_F(MxfDmInFile, SchemesWithoutFrameworkSetsOrKnownCodecs) {
 
 TEST_F(MxfDmInFile, MalformedSchemeListIsTheFrameworkError) {
   oxltest::CapturingLogger log;
-  FileSpec spec = Spec();
-  spec.dmSchemes = {kCoreScheme};
-  std::string bytes = BuildFile(spec).bytes;
+  FileLayout layout = Spec();
+  layout.dmSchemes = {kCoreScheme};
+  std::string bytes = BuildFile(layout).bytes;
   // The DMSchemes batch count (after tag 3B 0B and its length) says 5.
   const size_t at = bytes.find(Bytes({0x3B, 0x0B, 0x00, 0x18}));
   ASSERT_NE(at, std::string::npos);
@@ -459,11 +459,11 @@ std::string AsMediaInfo(const std::string& value) {
 
 TEST_F(MxfDmInFile, MediaInfoReadsTheSameValues) {
   if (oxltest::RunCommand("mediainfo --Version").exitCode != 0) GTEST_SKIP() << "mediainfo is not installed";
-  FileSpec spec = Spec();
-  spec.dmSchemes = {kCoreScheme, kDppScheme};
-  spec.extraSets = {Klv(kCoreFramework, As11CoreSet()), Klv(kDppFramework, DppSet(250))};
-  spec.dmFrameworks = {Uid(7), Uid(8)};
-  const std::string path = dir.write("mediainfo.mxf", BuildFile(spec).bytes);
+  FileLayout layout = Spec();
+  layout.dmSchemes = {kCoreScheme, kDppScheme};
+  layout.extraSets = {Klv(kCoreFramework, As11CoreSet()), Klv(kDppFramework, DppSet(250))};
+  layout.dmFrameworks = {Uid(7), Uid(8)};
+  const std::string path = dir.write("mediainfo.mxf", BuildFile(layout).bytes);
   ASSERT_EQ(reader.Open(path.c_str(), false), 0);
   const auto fields = MediaInfoFields(path);
   size_t compared = 0;

@@ -77,12 +77,12 @@ namespace {
 const std::string kEssenceKey =
     Bytes({0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02, 0x01, 0x01, 0x0D, 0x01, 0x03, 0x01, 0x05, 0x01, 0x01, 0x01});
 
-std::string Track(int uid, int sequence, const FileSpec& spec) {
+std::string Track(int uid, int sequence, const FileLayout& layout) {
   return Klv(SetKey(0x3B), LocalSet()
                                .item(0x3C0A, Uid(uid))
                                .item(0x4801, U32(uid))
                                .item(0x4803, Uid(sequence))
-                               .item(0x4B01, Rational(spec.rateNum, spec.rateDen))
+                               .item(0x4B01, Rational(layout.rateNum, layout.rateDen))
                                .item(0x4B02, U64(0))
                                .str());
 }
@@ -107,14 +107,14 @@ std::string SourceClip(int uid, int64_t duration, int package) {
                                .str());
 }
 
-std::string Timecode(int uid, const FileSpec& spec) {
+std::string Timecode(int uid, const FileLayout& layout) {
   return Klv(SetKey(0x14), LocalSet()
                                .item(0x3C0A, Uid(uid))
                                .item(0x0201, kTimecodeDef)
-                               .item(0x0202, U64(spec.duration))
-                               .item(0x1501, U64(spec.timecode.startFrames))
-                               .item(0x1502, U16(spec.timecode.roundedBase))
-                               .item(0x1503, U8(spec.timecode.dropFrame))
+                               .item(0x0202, U64(layout.duration))
+                               .item(0x1501, U64(layout.timecode.startFrames))
+                               .item(0x1502, U16(layout.timecode.roundedBase))
+                               .item(0x1503, U8(layout.timecode.dropFrame))
                                .str());
 }
 
@@ -136,37 +136,37 @@ std::string DescriptiveTrack(int uid, const std::string& framework) {
 
 // A package (material when `material`, else file package) with a picture
 // track and, when asked, a timecode track; uids from `base` on.
-std::string Package(bool material, int base, const FileSpec& spec) {
+std::string Package(bool material, int base, const FileLayout& layout) {
   std::vector<std::string> tracks{Uid(base + 1)};
-  if (spec.withTimecode) tracks.push_back(Uid(base + 4));
-  const size_t dmTracks = material ? spec.dmFrameworks.size() : 0;
+  if (layout.withTimecode) tracks.push_back(Uid(base + 4));
+  const size_t dmTracks = material ? layout.dmFrameworks.size() : 0;
   for (size_t i = 0; i < dmTracks; ++i) tracks.push_back(Uid(base + 10 + 3 * static_cast<int>(i)));
   LocalSet package;
   package.item(0x3C0A, Uid(base)).item(0x4401, Umid(base)).item(0x4402, Utf16(material ? L"material" : L"file"));
   package.item(0x4403, Batch(tracks, 16));
   if (!material) package.item(0x4701, Uid(300));
   std::string sets = Klv(SetKey(material ? 0x36 : 0x37), package.str());
-  sets += Track(base + 1, base + 2, spec) + Sequence(base + 2, kPictureDef, spec.duration, base + 3);
-  sets += SourceClip(base + 3, spec.duration, material ? 200 : 0);
-  if (spec.withTimecode)
-    sets += Track(base + 4, base + 5, spec) + Sequence(base + 5, kTimecodeDef, spec.duration, base + 6) +
-            Timecode(base + 6, spec);
-  for (size_t i = 0; i < dmTracks; ++i) sets += DescriptiveTrack(base + 10 + 3 * static_cast<int>(i), spec.dmFrameworks[i]);
+  sets += Track(base + 1, base + 2, layout) + Sequence(base + 2, kPictureDef, layout.duration, base + 3);
+  sets += SourceClip(base + 3, layout.duration, material ? 200 : 0);
+  if (layout.withTimecode)
+    sets += Track(base + 4, base + 5, layout) + Sequence(base + 5, kTimecodeDef, layout.duration, base + 6) +
+            Timecode(base + 6, layout);
+  for (size_t i = 0; i < dmTracks; ++i) sets += DescriptiveTrack(base + 10 + 3 * static_cast<int>(i), layout.dmFrameworks[i]);
   return sets;
 }
 
-std::string Descriptor(const FileSpec& spec) {
+std::string Descriptor(const FileLayout& layout) {
   LocalSet set;
-  set.item(0x3C0A, Uid(300)).item(0x3001, Rational(spec.rateNum, spec.rateDen)).item(0x3006, U32(201));
-  set.item(0x3203, U32(spec.width)).item(0x3202, U32(spec.height)).item(0x320C, U8(spec.frameLayout));
+  set.item(0x3C0A, Uid(300)).item(0x3001, Rational(layout.rateNum, layout.rateDen)).item(0x3006, U32(201));
+  set.item(0x3203, U32(layout.width)).item(0x3202, U32(layout.height)).item(0x320C, U8(layout.frameLayout));
   set.item(0x320E, Rational(4, 3));
-  if (!spec.pictureCoding.empty()) set.item(0x3201, spec.pictureCoding);
+  if (!layout.pictureCoding.empty()) set.item(0x3201, layout.pictureCoding);
   return Klv(SetKey(0x28), set.str());
 }
 
-std::string HeaderMetadata(const FileSpec& spec) {
-  std::string sets = Primer(spec.primer);
-  std::vector<std::string> schemes = spec.dmSchemes;
+std::string HeaderMetadata(const FileLayout& layout) {
+  std::string sets = Primer(layout.primer);
+  std::vector<std::string> schemes = layout.dmSchemes;
   sets += Klv(SetKey(0x2F), LocalSet()
                                 .item(0x3C0A, Uid(1))
                                 .item(0x3B02, std::string(8, '\0'))
@@ -187,8 +187,8 @@ std::string HeaderMetadata(const FileSpec& spec) {
                                 .item(0x3F06, U32(2))
                                 .item(0x3F07, U32(1))
                                 .str());
-  sets += Package(true, 100, spec) + Package(false, 200, spec) + Descriptor(spec);
-  for (const std::string& set : spec.extraSets) sets += set;
+  sets += Package(true, 100, layout) + Package(false, 200, layout) + Descriptor(layout);
+  for (const std::string& set : layout.extraSets) sets += set;
   return sets;
 }
 
@@ -198,9 +198,9 @@ struct PartitionFields {
   uint32_t indexSid, bodySid;
 };
 
-std::string PartitionPack(const PartitionFields& f, const FileSpec& spec) {
+std::string PartitionPack(const PartitionFields& f, const FileLayout& layout) {
   const std::string op = Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01, 0x01,
-                                spec.packageComplexity, 0x09, 0x00});
+                                layout.packageComplexity, 0x09, 0x00});
   const std::string container =
       Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0D, 0x01, 0x03, 0x01, 0x02, 0x01, 0x01, 0x01});
   const std::string value = U16(1) + U16(3) + U32(1) + U64(f.self) + U64(f.previous) + U64(f.footer) +
@@ -209,17 +209,17 @@ std::string PartitionPack(const PartitionFields& f, const FileSpec& spec) {
   return Klv(PartitionKey(f.kind, f.status), value);
 }
 
-std::string IndexSegment(const FileSpec& spec) {
+std::string IndexSegment(const FileLayout& layout) {
   return Klv(kIndexSegmentKey, LocalSet()
                                    .item(0x3C0A, Uid(400))
-                                   .item(0x3F0B, Rational(spec.rateNum, spec.rateDen))
+                                   .item(0x3F0B, Rational(layout.rateNum, layout.rateDen))
                                    .item(0x3F0C, U64(0))
-                                   .item(0x3F0D, U64(spec.duration))
-                                   .item(0x3F05, U32(spec.frameSize + 20))
+                                   .item(0x3F0D, U64(layout.duration))
+                                   .item(0x3F05, U32(layout.frameSize + 20))
                                    .item(0x3F06, U32(2))
                                    .item(0x3F07, U32(1))
                                    .str() +
-                                   spec.indexItems);
+                                   layout.indexItems);
 }
 
 // Calls visit(offset, key) for each top-level KLV of `bytes`.
@@ -241,30 +241,30 @@ void WalkKlvs(const std::string& bytes, Visit visit) {
 
 }  // namespace
 
-File BuildFile(const FileSpec& spec) {
+File BuildFile(const FileLayout& layout) {
   File file;
-  const std::string header = HeaderMetadata(spec);
+  const std::string header = HeaderMetadata(layout);
   std::string essence;
-  for (int64_t i = 0; i < spec.duration; ++i) essence += Klv(kEssenceKey, std::string(spec.frameSize, char(i)));
-  const std::string index = spec.withIndex ? IndexSegment(spec) : std::string();
+  for (int64_t i = 0; i < layout.duration; ++i) essence += Klv(kEssenceKey, std::string(layout.frameSize, char(i)));
+  const std::string index = layout.withIndex ? IndexSegment(layout) : std::string();
 
-  const uint64_t headerPackSize = PartitionPack({2, 4, 0, 0, 0, 0, 0, 0, 0}, spec).size();
+  const uint64_t headerPackSize = PartitionPack({2, 4, 0, 0, 0, 0, 0, 0, 0}, layout).size();
   const uint64_t bodyOffset = headerPackSize + header.size();
-  const uint64_t bodyPackSize = PartitionPack({3, 4, 0, 0, 0, 0, 0, 0, 1}, spec).size();
+  const uint64_t bodyPackSize = PartitionPack({3, 4, 0, 0, 0, 0, 0, 0, 1}, layout).size();
   const uint64_t footerOffset = bodyOffset + bodyPackSize + essence.size();
 
-  const uint64_t footerField = spec.footerOffsetInHeader ? footerOffset : 0;
-  const std::string headerPack = PartitionPack({2, 4, 0, 0, footerField, header.size(), 0, 0, 0}, spec);
-  const std::string bodyPack = PartitionPack({3, 4, bodyOffset, 0, footerOffset, 0, 0, 0, 1}, spec);
+  const uint64_t footerField = layout.footerOffsetInHeader ? footerOffset : 0;
+  const std::string headerPack = PartitionPack({2, 4, 0, 0, footerField, header.size(), 0, 0, 0}, layout);
+  const std::string bodyPack = PartitionPack({3, 4, bodyOffset, 0, footerOffset, 0, 0, 0, 1}, layout);
   const std::string footerPack =
-      PartitionPack({4, 4, footerOffset, bodyOffset, footerOffset, 0, index.size(), 2, 0}, spec);
+      PartitionPack({4, 4, footerOffset, bodyOffset, footerOffset, 0, index.size(), 2, 0}, layout);
   file.partitionOffsets = {0, bodyOffset, footerOffset};
   file.headerMetadataStart = headerPackSize;
   file.headerByteCount = header.size();
 
-  const uint64_t runIn = spec.runIn.size();
+  const uint64_t runIn = layout.runIn.size();
   std::string body = headerPack + header + bodyPack + essence + footerPack + index;
-  if (spec.withRip) {
+  if (layout.withRip) {
     std::string rip;
     for (size_t i = 0; i < file.partitionOffsets.size(); ++i)
       rip += U32(i == 1 ? 1 : 0) + U64(file.partitionOffsets[i]);
@@ -272,7 +272,7 @@ File BuildFile(const FileSpec& spec) {
     body += Klv(kRipKey, rip);
   }
   WalkKlvs(body, [&](size_t offset, const unsigned char*) { file.klvOffsets.push_back(runIn + offset); });
-  file.bytes = spec.runIn + body;
+  file.bytes = layout.runIn + body;
   return file;
 }
 

@@ -59,7 +59,7 @@ struct TimecodeSpec {
   bool dropFrame = false;
 };
 
-struct FileSpec {
+struct FileLayout {
   uint32_t rateNum = 25, rateDen = 1;
   int64_t duration = 10;  // frames written and declared
   bool withTimecode = true;
@@ -90,7 +90,7 @@ struct File {
   uint64_t headerMetadataStart = 0, headerByteCount = 0;
 };
 
-File BuildFile(const FileSpec& spec);
+File BuildFile(const FileLayout& layout);
 
 // Offsets of the partition packs met walking `bytes` (a whole MXF file
 // without run-in) KLV by KLV: an independent view of its partitions.
