@@ -48,28 +48,6 @@ void AskFactory(const MovieFile& file, OXLDataReader::DataType type, ClipIdentit
   id.noReader = id.openFailed ? "the reader could not open the file" : RequestError(error);
 }
 
-}  // namespace
-
-ClipIdentity IdentifyClip(const MovieFile& file, OXLDataReader::DataType preferred) {
-  ClipIdentity id;
-  try {
-    id.fileType = OXLDataReader::GetFileType(file.path().c_str(), &id.videoType, nullptr, "oxlprobe");
-  } catch (const std::exception& e) {
-    id.noReader = e.what();
-    return id;
-  }
-  if (id.Identified()) AskFactory(file, preferred, id);
-  return id;
-}
-
-Json ContainerJson(const ClipIdentity& id) {
-  return Named("file_type", id.fileType, OXLDataReader::GetFileTypeStr(id.fileType));
-}
-
-Json VideoTypeJson(const ClipIdentity& id) {
-  return Named("value", id.videoType, OXLDataReader::GetVideoDataTypeStr(id.videoType));
-}
-
 Json ReaderJson(const ClipIdentity& id) {
   if (id.HasReader()) return Json{{"class", id.readerClass}, {"data", id.readerData}, {"none_because", nullptr}};
   return Json{{"class", nullptr}, {"data", nullptr}, {"none_because", id.noReader}};
@@ -85,8 +63,34 @@ Json CompanionFilesJson(const MovieFile& file) {
   return Json(files);
 }
 
+}  // namespace
+
+ClipIdentity IdentifyClip(const MovieFile& file, OXLDataReader::DataType preferred) {
+  ClipIdentity id;
+  try {
+    id.fileType = OXLDataReader::GetFileType(file.path().c_str(), &id.videoType, nullptr, "oxlprobe");
+  } catch (const std::exception& e) {
+    id.noReader = e.what();
+    return id;
+  }
+  if (id.Identified()) AskFactory(file, preferred, id);
+  return id;
+}
+
+Json IdentitySummary(const MovieFile& file, const ClipIdentity& id) {
+  Json j;
+  j["file"] = file.path();
+  j["file_size"] = file.size();
+  j["container"] = Named("file_type", id.fileType, OXLDataReader::GetFileTypeStr(id.fileType));
+  j["video_data_type"] = Named("value", id.videoType, OXLDataReader::GetVideoDataTypeStr(id.videoType));
+  j["reader"] = ReaderJson(id);
+  j["companion_files"] = CompanionFilesJson(file);
+  return j;
+}
+
 std::string IdentityText(const Json& s) {
-  std::string text = Line("Container", NamedText(s["container"], "file_type"));
+  std::string text = Line("File", Str(s["file"]) + " (" + Str(s["file_size"]) + " bytes)");
+  text += Line("Container", NamedText(s["container"], "file_type"));
   text += Line("Video type", NamedText(s["video_data_type"], "value"));
   const Json& reader = s["reader"];
   text += Line("Reader", reader["class"].is_null() ? "none on this platform: " + Str(reader["none_because"])
@@ -96,17 +100,6 @@ std::string IdentityText(const Json& s) {
   std::string list;
   for (const Json& f : files) list += Line(list.empty() ? "Clip files" : "", Str(f));
   return text + list;
-}
-
-Json IdentityOnlySummary(const MovieFile& file, const ClipIdentity& id) {
-  Json j;
-  j["file"] = file.path();
-  j["file_size"] = file.size();
-  j["container"] = ContainerJson(id);
-  j["video_data_type"] = VideoTypeJson(id);
-  j["reader"] = ReaderJson(id);
-  j["companion_files"] = CompanionFilesJson(file);
-  return j;
 }
 
 }  // namespace oxlprobe

@@ -36,19 +36,14 @@ struct ClipIdentity {
 // the file holds: a refusal of the library becomes `noReader`.
 ClipIdentity IdentifyClip(const MovieFile& file, OXLDataReader::DataType preferred);
 
-// Summary members: "container", "video_data_type", "reader", and
-// "companion_files" (every file of the clip, null when this platform does
-// not list them for the file's type).
-nlohmann::ordered_json ContainerJson(const ClipIdentity& id);
-nlohmann::ordered_json VideoTypeJson(const ClipIdentity& id);
-nlohmann::ordered_json ReaderJson(const ClipIdentity& id);
-nlohmann::ordered_json CompanionFilesJson(const MovieFile& file);
+// The members every summary starts with: "file", "file_size", "container"
+// and "video_data_type" (identification's), "reader" (the factory's answer)
+// and "companion_files" (every file of the clip, null when this platform
+// does not list them for the file's type). Alone, it is the summary of a
+// file that is identified but has no reader on this platform.
+nlohmann::ordered_json IdentitySummary(const MovieFile& file, const ClipIdentity& id);
 
-// The summary lines of those members: Container, Video type, Reader, Clip files.
+// The summary lines of those members: File, Container, Video type, Reader, Clip files.
 std::string IdentityText(const nlohmann::ordered_json& summary);
-
-// The summary of a file that is identified but has no reader on this
-// platform: what identification and the factory said, nothing more.
-nlohmann::ordered_json IdentityOnlySummary(const MovieFile& file, const ClipIdentity& id);
 
 }  // namespace oxlprobe

@@ -92,13 +92,7 @@ nlohmann::ordered_json SummarizeMovie(const MovieFile& movie, const ClipIdentity
   const std::shared_ptr<CQTMediaTrack>& active = reader->GetActiveTrack();
   const bool video = active && active->IsTrackType("vide");
 
-  Json j;
-  j["file"] = movie.path();
-  j["file_size"] = movie.size();
-  j["container"] = ContainerJson(id);
-  j["video_data_type"] = VideoTypeJson(id);
-  j["reader"] = ReaderJson(id);
-  j["companion_files"] = CompanionFilesJson(movie);
+  Json j = IdentitySummary(movie, id);
   j["tracks"] = Json::array();
   for (const std::shared_ptr<CQTMediaTrack>& track : tracks) j["tracks"].push_back(TrackJson(*track));
   j["video"] = video ? VideoJson(*reader, *active) : Json(nullptr);
@@ -149,8 +143,7 @@ std::string AudioText(const Json& audio) {
 }  // namespace
 
 std::string SummaryText(const nlohmann::ordered_json& s) {
-  std::string text = Line("File", Str(s["file"]) + " (" + Str(s["file_size"]) + " bytes)");
-  text += IdentityText(s);
+  std::string text = IdentityText(s);
   text += TracksText(s["tracks"]);
   text += VideoText(s["video"]);
   text += Line("Video system", s["video_system"].is_null() ? "none" : NamedText(s["video_system"], "value"));

@@ -156,13 +156,7 @@ nlohmann::ordered_json SummarizeMxf(const MovieFile& file, const ClipIdentity& i
   const std::unique_ptr<CMXFDataReader> reader = OpenMxf(file);
   const uint16_t pattern = reader->GetHeaderPartition()->m_OperationalPattern;
   const OxlTbx::VideoSystem system = reader->GetVideoSystem();
-  Json j;
-  j["file"] = file.path();
-  j["file_size"] = file.size();
-  j["container"] = ContainerJson(id);
-  j["video_data_type"] = VideoTypeJson(id);
-  j["reader"] = ReaderJson(id);
-  j["companion_files"] = CompanionFilesJson(file);
+  Json j = IdentitySummary(file, id);
   j["operational_pattern"] = Named("code", pattern, PatternName(pattern));
   j["run_in"] = reader->GetRunInLength();
   j["partitions"] = PartitionsJson(*reader);
@@ -227,8 +221,7 @@ std::string MetadataText(const Json& list) {
 }  // namespace
 
 std::string MxfSummaryText(const nlohmann::ordered_json& s) {
-  std::string text = Line("File", Str(s["file"]) + " (" + Str(s["file_size"]) + " bytes)");
-  text += IdentityText(s);
+  std::string text = IdentityText(s);
   text += Line("Pattern", NamedText(s["operational_pattern"], "code"));
   text += PartitionsText(s["partitions"]);
   text += PackagesText(s["packages"]);

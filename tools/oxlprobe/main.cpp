@@ -14,7 +14,6 @@
 #include "ProbeOptions.h"
 #include "RecordOutput.h"
 #include "SampleLister.h"
-#include "SummaryParts.h"
 
 namespace {
 
@@ -79,9 +78,7 @@ void ProbeMovie(const MovieFile& movie, const ClipIdentity& id, const ProbeOptio
 // tells it apart from a file nobody recognises.
 [[noreturn]] void ProbeUnreadable(const MovieFile& file, const ClipIdentity& id, const ProbeOptions& options) {
   if (options.mode == ProbeMode::Summary) {
-    PrintSummary(IdentityOnlySummary(file, id), options, [](const nlohmann::ordered_json& s) {
-      return Line("File", Str(s["file"]) + " (" + Str(s["file_size"]) + " bytes)") + IdentityText(s);
-    });
+    PrintSummary(IdentitySummary(file, id), options, IdentityText);
   }
   FlushOutput();
   NoReader(file, id, "no reader is available on this platform (" + id.noReader + ")");
