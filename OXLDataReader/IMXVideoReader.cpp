@@ -56,6 +56,9 @@ int CIMXVideoReader::Initialize(bool flag) {
   m_bInfoKnown = false;
   int result = CIMXDataReader::Initialize(flag);
   if (result != 0) return result;
+  // The window is sized by the edit unit: not before the file holds one.
+  const unsigned long fileSize = GetFileSize();
+  if (fileSize != ~0UL && m_qwEssenceStart + m_EditByteCount > fileSize) return 100;
   unsigned int bufferSize = kWindowBytes - kWindowBytes % m_EditByteCount;
   if (bufferSize < m_EditByteCount) bufferSize = m_EditByteCount;
   if (SetBufferSize(bufferSize) != 0) return -1;
