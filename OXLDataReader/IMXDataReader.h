@@ -13,7 +13,8 @@
 // the growth is recognised when a partition pack (the footer) stands where
 // the next edit unit would start.
 //
-// Initialize results: those of the MXF reader; 123 the end of the file was
+// Initialize results: those of the MXF reader; 100 no essence range (no
+// partition names a body); 123 the end of the file was
 // reached while measuring the edit unit; 110 an edit-unit size above 64 MiB
 // (the index table or the essence is damaged).
 #include <cstdint>
