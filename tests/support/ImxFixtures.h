@@ -2,6 +2,7 @@
 // MXF files with constant-size edit units made by FFmpeg for the IMX reader
 // tests: D-10 (IMX 30/40/50), AVC-Intra and DV in OP1a, with and without
 // audio; and the frames a reader delivers, for comparing with ffprobe.
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ struct ImxCase {
   bool needsX264 = false;
   double fieldsPerSecond = 50;  // the reader's field rate
 };
+
+// Test names show the case's file name.
+inline void PrintTo(const ImxCase& c, std::ostream* out) { *out << c.name; }
 
 // The file cases: D-10 PAL and NTSC, AVC-Intra 50 and 100, DV.
 const std::vector<ImxCase>& ImxCases();
