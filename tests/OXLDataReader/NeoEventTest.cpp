@@ -156,6 +156,27 @@ TEST(NeoEventTest, WaitForAllEndsOnlyWhenEveryEventFired) {
   EXPECT_FALSE(IsNeoEventSet(b.event));
 }
 
+TEST(NeoEventTest, MultipleWaitsOnOneAutoResetEventAreReleasedOnePerSet) {
+  EventHolder e(true);
+  neosmart_event_t events[1] = {e.event};
+  std::atomic<int> released{0};
+  std::vector<std::thread> waiters;
+  for (int i = 0; i < 3; ++i) {
+    waiters.emplace_back([&] {
+      int index = -1;
+      if (WaitForMultipleNeoEvents(events, 1, false, WAIT_INFINITE, index) == 0 && index == 0) ++released;
+    });
+  }
+  for (int sets = 1; sets <= 3; ++sets) {
+    ASSERT_EQ(SetNeoEvent(e.event), 0);
+    ASSERT_TRUE(Eventually([&] { return released == sets; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(released, sets);
+  }
+  for (auto& t : waiters) t.join();
+  EXPECT_FALSE(IsNeoEventSet(e.event));
+}
+
 TEST(NeoEventTest, TimedOutMultipleWaitLeavesLaterSignalsToOthers) {
   EventHolder e(true);
   neosmart_event_t events[1] = {e.event};
