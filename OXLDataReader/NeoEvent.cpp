@@ -102,8 +102,8 @@ bool JoinWait(neosmart_event_t_& event, const std::shared_ptr<neosmart_wfmo_t_>&
     event.RegisteredWaits.push_back(neosmart_wfmo_info_t_{wait, index});
     return false;
   }
-  if (!FireRegistration(neosmart_wfmo_info_t_{wait, index})) return true;  // already ended by another event
-  if (event.AutoReset) event.State = false;
+  // A wait already ended by another of its events leaves this one signalled.
+  if (FireRegistration(neosmart_wfmo_info_t_{wait, index}) && event.AutoReset) event.State = false;
   std::lock_guard<std::mutex> waitLock(wait->Mutex);
   return !wait->StillWaiting;
 }

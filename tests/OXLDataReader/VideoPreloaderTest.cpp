@@ -113,42 +113,40 @@ class VideoPreloaderTest : public ::testing::Test {
     content = PatternBytes(300000);
     path = dir.write("essence.bin", content);
   }
-  template <typename Reader>
-  void Open(Reader& reader) {
+  // Opens `reader` on the test file and starts the preloader on it.
+  void Start(COXLFileReader& reader, unsigned int granularity, unsigned int bufferSize) {
     ASSERT_EQ(reader.OpenFile(path.c_str(), 0), 0);
+    ASSERT_EQ(preloader.Initialize(granularity, &reader, bufferSize), 0);
   }
-  void Seek(COXLFileReader& reader, unsigned long offset) { ASSERT_EQ(reader.SetFilePointer(offset), 0); }
   // One pass from `offset` with `loaded` bytes already in the buffer.
-  void Pass(TestPreloader& preloader, COXLFileReader& reader, unsigned long offset, unsigned int loaded) {
-    Seek(reader, offset);
+  void Pass(COXLFileReader& reader, unsigned long offset, unsigned int loaded) {
+    ASSERT_EQ(reader.SetFilePointer(offset), 0);
     preloader.SetLoaded(loaded);
     ASSERT_TRUE(preloader.RequestPreload());
     ASSERT_TRUE(preloader.WaitPreloadThread());
+  }
+  bool LoadedIsFile(unsigned long offset) const {
+    return preloader.LoadedBytes() == content.substr(offset, preloader.Loaded());
   }
 
   oxltest::TempDir dir;
   std::string content;
   std::string path;
+  TestPreloader preloader;
 };
 
 }  // namespace
 
-TEST_F(VideoPreloaderTest, NullFileReaderIsRefusedWithoutThread) {
-  TestPreloader preloader;
+TEST_F(VideoPreloaderTest, RefusedStartLeavesNoThread) {
+  SimpleFileReader reader;
   EXPECT_EQ(preloader.Initialize(4096, nullptr, 65536), -1);
   EXPECT_TRUE(preloader.Stopped());
   EXPECT_FALSE(preloader.RequestPreload());
-}
-
-TEST_F(VideoPreloaderTest, EmptyBufferIsRefusedWithoutThread) {
-  SimpleFileReader reader;
-  TestPreloader preloader;
   EXPECT_EQ(preloader.Initialize(4096, &reader, 0), -1);
   EXPECT_TRUE(preloader.Stopped());
 }
 
 TEST_F(VideoPreloaderTest, NeverInitialisedPreloaderClosesQuietly) {
-  TestPreloader preloader;
   EXPECT_FALSE(preloader.WaitPreloadThread());
   EXPECT_EQ(preloader.Close(), 0);
   EXPECT_EQ(preloader.Close(), 0);
@@ -157,75 +155,34 @@ TEST_F(VideoPreloaderTest, NeverInitialisedPreloaderClosesQuietly) {
 
 TEST_F(VideoPreloaderTest, WaitWithNothingPendingAnswersFalseAtOnce) {
   SimpleFileReader reader;
-  Open(reader);
-  TestPreloader preloader;
-  ASSERT_EQ(preloader.Initialize(4096, &reader, 65536), 0);
-  EXPECT_TRUE(preloader.Running());
+  Start(reader, 4096, 65536);
   EXPECT_EQ(reinterpret_cast<uintptr_t>(preloader.Buffer()) % 1024, 0u);
   const auto start = Clock::now();
   EXPECT_FALSE(preloader.WaitPreloadThread());
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
-  EXPECT_EQ(preloader.Loaded(), 0u);
   EXPECT_EQ(reader.GetFilePointer(), 0u);  // no pass ran
 }
 
-TEST_F(VideoPreloaderTest, FinishedPassIsAnsweredOnce) {
-  SimpleFileReader reader;
-  Open(reader);
-  TestPreloader preloader;
-  ASSERT_EQ(preloader.Initialize(4096, &reader, 65536), 0);
-  ASSERT_TRUE(preloader.RequestPreload());
-  // Let the pass finish before asking: the finished pass is still answered.
-  const auto end = Clock::now() + std::chrono::seconds(10);
-  while (preloader.EventsUnderMutex().first && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_TRUE(preloader.WaitPreloadThread());
-  EXPECT_FALSE(preloader.WaitPreloadThread());
-  EXPECT_EQ(preloader.Loaded(), 65536u);
-}
-
-TEST_F(VideoPreloaderTest, FirstPassFillsTheBufferFromTheFilePosition) {
+TEST_F(VideoPreloaderTest, FirstPassFillsTheBufferAndFollowUpsAskForWholeGranules) {
   RecordingFileReader reader;
-  Open(reader);
-  TestPreloader preloader;
-  ASSERT_EQ(preloader.Initialize(4096, &reader, 65536), 0);
-  Pass(preloader, reader, 12345, 0);
-  EXPECT_EQ(reader.requests, std::vector<unsigned int>{65536});
+  Start(reader, 4096, 65536);
+  Pass(reader, 12345, 0);
   ASSERT_EQ(preloader.Loaded(), 65536u);
-  EXPECT_TRUE(preloader.LoadedBytes() == content.substr(12345, 65536));
+  EXPECT_TRUE(LoadedIsFile(12345));
   EXPECT_EQ(reader.GetFilePointer(), 12345u + 65536u);
-}
-
-TEST_F(VideoPreloaderTest, FollowUpPassAsksForWholeGranulesBehindTheLoadedBytes) {
-  RecordingFileReader reader;
-  Open(reader);
-  TestPreloader preloader;
-  ASSERT_EQ(preloader.Initialize(4096, &reader, 65536), 0);
-  Pass(preloader, reader, 0, 0);
   const std::string head = preloader.LoadedBytes().substr(0, 1000);
-  Pass(preloader, reader, 200000, 1000);
-  EXPECT_EQ(reader.requests, (std::vector<unsigned int>{65536, 61440}));
+  Pass(reader, 200000, 1000);
   ASSERT_EQ(preloader.Loaded(), 1000u + 61440u);
   const std::string bytes = preloader.LoadedBytes();
   EXPECT_TRUE(bytes.substr(0, 1000) == head);  // the loaded bytes stay
   EXPECT_TRUE(bytes.substr(1000) == content.substr(200000, 61440));
-}
-
-TEST_F(VideoPreloaderTest, FullBufferAsksForNothing) {
-  RecordingFileReader reader;
-  Open(reader);
-  TestPreloader preloader;
-  ASSERT_EQ(preloader.Initialize(4096, &reader, 65536), 0);
-  Pass(preloader, reader, 0, 0);
-  Pass(preloader, reader, 0, 65536 - 4095);  // room for less than one granule
-  EXPECT_EQ(reader.requests, std::vector<unsigned int>{65536});
-  EXPECT_EQ(preloader.Loaded(), 65536u - 4095u);
+  Pass(reader, 0, 65536 - 4095);  // room for less than one granule: no read
+  EXPECT_EQ(reader.requests, (std::vector<unsigned int>{65536, 61440}));
 }
 
 TEST_F(VideoPreloaderTest, PassesInSequenceDeliverTheWholeFile) {
   SimpleFileReader reader;
-  Open(reader);
-  TestPreloader preloader;
-  ASSERT_EQ(preloader.Initialize(1000, &reader, 65000), 0);
+  Start(reader, 1000, 65000);
   std::string delivered;
   for (int pass = 0; pass < 10; ++pass) {
     preloader.SetLoaded(0);
@@ -239,38 +196,25 @@ TEST_F(VideoPreloaderTest, PassesInSequenceDeliverTheWholeFile) {
 }
 
 TEST_F(VideoPreloaderTest, FailedReadLeavesTheLoadedCountAndTheThreadGoesOn) {
-  FailingFileReader reader(1, false);
-  Open(reader);
-  TestPreloader preloader;
-  ASSERT_EQ(preloader.Initialize(4096, &reader, 65536), 0);
-  Pass(preloader, reader, 0, 0);
-  EXPECT_EQ(preloader.Loaded(), 65536u);
-  Pass(preloader, reader, 0, 5000);
-  EXPECT_EQ(preloader.Loaded(), 5000u);
-  reader.Heal();
-  Pass(preloader, reader, 7, 0);
-  ASSERT_EQ(preloader.Loaded(), 65536u);
-  EXPECT_TRUE(preloader.LoadedBytes() == content.substr(7, 65536));
-  EXPECT_EQ(preloader.Close(), 0);
-}
-
-TEST_F(VideoPreloaderTest, ThrowingReadFailsThePassOnly) {
-  FailingFileReader reader(0, true);
-  Open(reader);
-  TestPreloader preloader;
-  ASSERT_EQ(preloader.Initialize(4096, &reader, 65536), 0);
-  Pass(preloader, reader, 0, 0);
-  EXPECT_EQ(preloader.Loaded(), 0u);
-  reader.Heal();
-  Pass(preloader, reader, 0, 0);
-  EXPECT_EQ(preloader.Loaded(), 65536u);
+  for (const bool throws : {false, true}) {
+    SCOPED_TRACE(throws ? "throwing" : "failing");
+    FailingFileReader reader(1, throws);
+    Start(reader, 4096, 65536);
+    Pass(reader, 0, 0);
+    EXPECT_EQ(preloader.Loaded(), 65536u);
+    Pass(reader, 0, 5000);
+    EXPECT_EQ(preloader.Loaded(), 5000u);
+    reader.Heal();
+    Pass(reader, 7, 0);
+    EXPECT_EQ(preloader.Loaded(), 65536u);
+    EXPECT_TRUE(LoadedIsFile(7));
+    EXPECT_EQ(preloader.Close(), 0);
+  }
 }
 
 TEST_F(VideoPreloaderTest, CloseDuringAPassWaitsForItAndEndsTheThread) {
   GatedFileReader reader;
-  Open(reader);
-  TestPreloader preloader;
-  ASSERT_EQ(preloader.Initialize(4096, &reader, 65536), 0);
+  Start(reader, 4096, 65536);
   ASSERT_TRUE(preloader.RequestPreload());
   reader.WaitUntilEntered();
   std::thread opener([&] {
@@ -286,42 +230,37 @@ TEST_F(VideoPreloaderTest, CloseDuringAPassWaitsForItAndEndsTheThread) {
 
 TEST_F(VideoPreloaderTest, DestructionRightAfterInitializeOrRequest) {
   SimpleFileReader reader;
-  Open(reader);
-  for (int i = 0; i < 100; ++i) {
-    TestPreloader preloader;
-    ASSERT_EQ(preloader.Initialize(4096, &reader, 65536), 0);
-  }
-  for (int i = 0; i < 100; ++i) {
-    TestPreloader preloader;
-    ASSERT_EQ(preloader.Initialize(4096, &reader, 65536), 0);
-    Seek(reader, 0);
-    ASSERT_TRUE(preloader.RequestPreload());
+  ASSERT_EQ(reader.OpenFile(path.c_str(), 0), 0);
+  for (int i = 0; i < 200; ++i) {
+    TestPreloader other;
+    ASSERT_EQ(other.Initialize(4096, &reader, 65536), 0);
+    if (i % 2 == 0) continue;
+    unsigned long start = 0;
+    ASSERT_EQ(reader.SetFilePointer(start), 0);
+    ASSERT_TRUE(other.RequestPreload());
   }
 }
 
 TEST_F(VideoPreloaderTest, InitializeAgainReplacesTheThread) {
   SimpleFileReader first, second;
-  Open(first);
-  Open(second);
-  TestPreloader preloader;
-  ASSERT_EQ(preloader.Initialize(4096, &first, 65536), 0);
+  Start(first, 4096, 65536);
   ASSERT_TRUE(preloader.RequestPreload());  // left pending: the new start waits for it
+  ASSERT_EQ(second.OpenFile(path.c_str(), 0), 0);
   ASSERT_EQ(preloader.Initialize(512, &second, 8192), 0);
   EXPECT_FALSE(preloader.WaitPreloadThread());
-  Pass(preloader, second, 100, 0);
+  Pass(second, 100, 0);
   ASSERT_EQ(preloader.Loaded(), 8192u);
-  EXPECT_TRUE(preloader.LoadedBytes() == content.substr(100, 8192));
+  EXPECT_TRUE(LoadedIsFile(100));
   EXPECT_EQ(preloader.Initialize(512, nullptr, 8192), -1);  // the old thread is gone too
   EXPECT_TRUE(preloader.Stopped());
 }
 
 TEST_F(VideoPreloaderTest, UnderTheMutexAPassIsEitherPendingOrFinished) {
   SimpleFileReader reader;
-  Open(reader);
-  TestPreloader preloader;
-  ASSERT_EQ(preloader.Initialize(64, &reader, 4096), 0);
+  Start(reader, 64, 4096);
   for (int pass = 0; pass < 200; ++pass) {
-    Seek(reader, 0);
+    unsigned long start = 0;
+    ASSERT_EQ(reader.SetFilePointer(start), 0);
     preloader.SetLoaded(0);
     ASSERT_TRUE(preloader.RequestPreload());
     for (;;) {
@@ -329,23 +268,23 @@ TEST_F(VideoPreloaderTest, UnderTheMutexAPassIsEitherPendingOrFinished) {
       ASSERT_NE(state.first, state.second) << "pass " << pass;
       if (state.second) break;
     }
+    // The pass finished before the reader asked: answered once.
     ASSERT_TRUE(preloader.WaitPreloadThread());
+    ASSERT_FALSE(preloader.WaitPreloadThread());
     EXPECT_EQ(preloader.Loaded(), 4096u);
   }
 }
 
 TEST_F(VideoPreloaderTest, ManyRequestsAtRandomPlacesDeliverTheFileBytes) {
   SimpleFileReader reader;
-  Open(reader);
-  TestPreloader preloader;
   const unsigned int bufferSize = 16384, granule = 1000;
-  ASSERT_EQ(preloader.Initialize(granule, &reader, bufferSize), 0);
+  Start(reader, granule, bufferSize);
   std::mt19937 random(7);
   for (int cycle = 0; cycle < 3000; ++cycle) {
     const unsigned long offset = random() % content.size();
     const unsigned int loaded = random() % 3 == 0 ? random() % bufferSize : 0;
     const std::string head = preloader.LoadedBytes().substr(0, std::min(loaded, preloader.Loaded()));
-    Pass(preloader, reader, offset, loaded);
+    Pass(reader, offset, loaded);
     const unsigned int room = bufferSize - loaded;
     const unsigned int asked = loaded == 0 ? bufferSize : room - room % granule;
     const unsigned int expected = std::min<unsigned long>(asked, content.size() - offset);
