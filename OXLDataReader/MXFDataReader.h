@@ -147,6 +147,8 @@ class CMXFDataReader : public COXLDataReader {
   unsigned long CurrentFileOffset() const { return m_qwBufferFileOffset + (m_dwBufferDataSize - m_dwAvailableBytes); }
   // Skips `count` bytes of any size (values may pass 4 GiB).
   int SkipLong(uint64_t count);
+  // All bits set when the size is not known.
+  unsigned long GetFileSize() const;
 
   unsigned long m_RunInLength = 0;
 
@@ -194,5 +196,4 @@ class CMXFDataReader : public COXLDataReader {
   void ComputeEditByteCount();
   void ComputeVideoSystem(double trackRate);
   void ConvertStartToVideoSystem();
-  unsigned long GetFileSize() const;
 };

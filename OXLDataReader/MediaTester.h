@@ -77,13 +77,16 @@ class QTTester : public MediaTester {
 class MxfTester : public MediaTester {
  protected:
   int DoAnalyse() override;
-  // The pair found for a label, refined by a closer look at the essence.
-  // AVC-Intra needs its first frame to tell AVC-Intra from XAVC-Intra; this
-  // tester keeps the table's pair.
+  // The pair a matching label gave, refined by the deep analysis of the
+  // essence (MxfDeepAnalyser): AVC-Intra needs its first frame to tell
+  // AVC-Intra from XAVC-Intra. `key` is the header partition key's offset in
+  // the buffer, `labelOffset` the label's offset from it. Throws the
+  // analysis' refusal of file types 11 and 29.
   virtual void RefineByEssence(size_t labelsLeft, size_t key, size_t labelOffset);
 
  private:
-  void ApplyLabel(const unsigned char* label, uint16_t pattern, size_t labelAt);
+  // True when a row of the label table matched and set the results.
+  bool ApplyLabel(const unsigned char* label, uint16_t pattern, size_t labelAt);
   bool HasAvidDnxDescriptor(size_t after) const;
 };
 

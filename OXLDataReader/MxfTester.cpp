@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "OXLDataReader/MediaTester.h"
+#include "OXLDataReader/MxfDeepAnalyser.h"
 
 using namespace OXLDataReader;
 
@@ -125,13 +126,13 @@ int MxfTester::DoAnalyse() {
   const size_t first = batch + 8;
   // Labels the count claims but the buffer does not hold are not read.
   for (uint32_t i = 0; i < count && first + 16 * (size_t(i) + 1) <= size; ++i) {
-    ApplyLabel(p + first + 16 * size_t(i), pattern, first + 16 * size_t(i));
-    RefineByEssence(count - i - 1, key, first + 16 * size_t(i) - key);
+    if (ApplyLabel(p + first + 16 * size_t(i), pattern, first + 16 * size_t(i)))
+      RefineByEssence(count - i - 1, key, first + 16 * size_t(i) - key);
   }
   return 0;
 }
 
-void MxfTester::ApplyLabel(const unsigned char* label, uint16_t pattern, size_t labelAt) {
+bool MxfTester::ApplyLabel(const unsigned char* label, uint16_t pattern, size_t labelAt) {
   for (const EssenceRow& row : kEssenceRows) {
     if (!Matches(row, label, pattern)) continue;
     unsigned int fileType = row.fileType;
@@ -139,8 +140,9 @@ void MxfTester::ApplyLabel(const unsigned char* label, uint16_t pattern, size_t 
     if (fileType == qel::P2Video_File && HasAvidDnxDescriptor(labelAt + 16)) fileType = qel::OPAtom_File;
     m_FileType = static_cast<qel::FileType>(fileType);
     m_VideoType = static_cast<VideoDataType>(row.videoType);
-    return;
+    return true;
   }
+  return false;
 }
 
 // A primer pack within 200 bytes after the label that declares Avid's DNxHD
@@ -165,4 +167,14 @@ bool MxfTester::HasAvidDnxDescriptor(size_t after) const {
   return false;
 }
 
-void MxfTester::RefineByEssence(size_t, size_t, size_t) {}
+// The deep analysis of the pair a label gave; its refusal of some file
+// types is not caught here: identification lets it through.
+void MxfTester::RefineByEssence(size_t labelsLeft, size_t key, size_t labelOffset) {
+  const auto analyser = CreateMxfDeepAnalyser(m_FileType, m_VideoType);
+  auto* partitionKey = const_cast<unsigned char*>(Data()) + key;
+  const MxfAnalysisResult result = analyser->DoAnalyse(static_cast<int>(labelsLeft), partitionKey,
+                                                       static_cast<unsigned int>(labelOffset),
+                                                       static_cast<unsigned int>(Size() - key), m_ContextReader, m_pFile);
+  m_FileType = result.first;
+  m_VideoType = result.second;
+}

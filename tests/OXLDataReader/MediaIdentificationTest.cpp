@@ -11,6 +11,7 @@
 #include "QTFileCases.h"
 #include "support/ByteBuilder.h"
 #include "support/CapturingLogger.h"
+#include "support/ErrorText.h"
 #include "support/FFmpegTools.h"
 #include "support/MediaFixtureCache.h"
 #include "support/MxfWriter.h"
@@ -137,8 +138,6 @@ TEST(MxfIdentification, FilesMadeByFFmpeg) {
       // Row 7: DNxHD in OP1a -> 61, 14.
       {"id_dnxhd.mxf", "-f lavfi -i testsrc=duration=0.12:size=1920x1080:rate=25 -c:v dnxhd -b:v 36M -pix_fmt yuv422p",
        61, 14},
-      // Row 12: MPEG-2 long GOP frame wrapping -> 29, 13.
-      {"id_lgop.mxf", picture + "-c:v mpeg2video -pix_fmt yuv422p -b:v 10M", 29, 13},
       // Row 45: DV 25 Mb/s 625/50 frame wrapping -> 20, 3.
       {"id_dv.mxf", picture + "-c:v dvvideo -pix_fmt yuv420p", 20, 3},
       // FFmpeg's OP-Atom DNxHD label is row 7's, which needs OP1a: no row, 0 and 0.
@@ -177,6 +176,29 @@ TEST(MxfIdentification, PatternAndLabelRows) {
   const Identified none = Identify(dir.write("none.mxf", MxfHeader(1, 1, {})));
   EXPECT_EQ(none.code, 0);
   EXPECT_EQ(none.fileType, 0u);
+}
+
+// The deep analysis refuses the table's file types 11 and 29 (identification
+// lets the error through); an AVC-Intra label on a file whose essence no
+// reader can take keeps the table's pair.
+TEST(MxfIdentification, DeepAnalysisRefusalsAndUnreadableEssence) {
+  TempDir dir;
+  const std::string refusal = "[Not implemented on Linux or Mac OS X]";
+  const std::string row61 = Label("06.0e.2b.34.02.05.01.01.0d.01.03.01.18.01.02.01");  // 11
+  const std::string row10 = Label("06.0e.2b.34.04.01.01.02.0d.01.03.01.02.04.61.01");  // 29
+  EXPECT_EQ(QelFailure([&] { Identify(dir.write("mjpeg.mxf", MxfHeader(1, 1, {row61}))); }), refusal);
+  EXPECT_EQ(QelFailure([&] { Identify(dir.write("xdcam.mxf", MxfHeader(1, 1, {row10}))); }), refusal);
+  if (HasFFmpegTools()) {
+    // FFmpeg's MPEG-2 long GOP label is row 12: 29.
+    const std::string lgop = GetMediaFixture("id_lgop.mxf", {"-f lavfi -i testsrc=duration=0.12:size=720x576:rate=25 "
+                                                              "-c:v mpeg2video -pix_fmt yuv422p -b:v 10M"})
+                                 .path;
+    EXPECT_EQ(QelFailure([&] { Identify(lgop); }), refusal);
+  }
+  const Identified avci = Identify(dir.write("avci.mxf", MxfHeader(1, 1, {Label("06.0e.2b.34.04.01.01.0a.0d.01.03.01.02.10.60.01")})));
+  EXPECT_EQ(avci.code, 0);
+  EXPECT_EQ(avci.fileType, 65u);  // row 5
+  EXPECT_EQ(avci.videoType, 23u);
 }
 
 TEST(MxfIdentification, ExtensionOrderAndShortFiles) {

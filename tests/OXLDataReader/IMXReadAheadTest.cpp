@@ -1,0 +1,142 @@
+// The IMX video reader with its read-ahead thread: long runs of mixed reads
+// and moves deliver what a reader without read-ahead delivers, and closing,
+// destroying or a failing file in the middle of a pass end cleanly.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "OXLDataReader/IMXVideoReader.h"
+#include "OXLFileAccess/SimpleFileReader.h"
+#include "OxlTbx/TextEncoding.h"
+#include "support/ImxFixtures.h"
+
+namespace {
+
+// What one operation gave: its result and the bytes and time it delivered.
+struct Outcome {
+  int result = 0;
+  std::string md5;
+  double time = -1;
+  bool operator==(const Outcome& o) const { return result == o.result && md5 == o.md5 && time == o.time; }
+};
+
+std::ostream& operator<<(std::ostream& out, const Outcome& o) { return out << o.result << " " << o.md5 << " " << o.time; }
+
+class Driver {
+ public:
+  explicit Driver(bool readAhead) : m_Buffer(1 << 20, '\0') { m_Reader.SetReadAhead(readAhead); }
+  int Open(const std::string& path) { return m_Reader.Open(path.c_str(), false); }
+
+  Outcome Apply(int operation, unsigned int argument) {
+    Outcome outcome;
+    auto* data = reinterpret_cast<unsigned char*>(m_Buffer.data());
+    unsigned int size = 0;
+    switch (operation) {
+      case 0: case 1: case 2: case 3:  // mostly forwards, the read-ahead's case
+        outcome.result = m_Reader.GetNextData(data, m_Buffer.size(), &size, &outcome.time);
+        break;
+      case 4: case 5:
+        outcome.result = m_Reader.GetPrevData(data, m_Buffer.size(), &size, &outcome.time);
+        break;
+      case 6: outcome.result = m_Reader.GoToFieldOffset(argument, nullptr); break;
+      case 7: outcome.result = m_Reader.SkipNextData(); break;
+      case 8: outcome.result = m_Reader.GoToDataEnd(); break;
+      default: outcome.result = m_Reader.GoToDataStart(); break;
+    }
+    if (operation < 6 && outcome.result == 0) outcome.md5 = oxltest::Md5Hash(m_Buffer.substr(0, size));
+    return outcome;
+  }
+
+  CIMXVideoReader& reader() { return m_Reader; }
+
+ private:
+  CIMXVideoReader m_Reader{"read-ahead"};
+  std::string m_Buffer;
+};
+
+TEST(ImxReadAhead, MixedReadsAndMovesDeliverWhatAReaderWithoutReadAheadDelivers) {
+  if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+  const oxltest::MediaFixture& fixture = oxltest::D10Fixture();
+  const auto packets = oxltest::VideoPackets(fixture);
+  Driver ahead(true), plain(false);
+  ASSERT_EQ(ahead.Open(fixture.path), 0);
+  ASSERT_EQ(plain.Open(fixture.path), 0);
+  std::mt19937 random(20261206);
+  const unsigned int fields = static_cast<unsigned int>(packets.size() * 2 + 4);
+  int delivered = 0;
+  for (int step = 0; step < 3000; ++step) {
+    const int operation = static_cast<int>(random() % 10);
+    const unsigned int argument = random() % fields;
+    const Outcome a = ahead.Apply(operation, argument), b = plain.Apply(operation, argument);
+    ASSERT_EQ(a, b) << "step " << step << " operation " << operation;
+    if (a.md5.empty()) continue;
+    // And both are ffprobe's frame at that time.
+    const size_t frame = static_cast<size_t>(a.time * 25 + 0.5);
+    ASSERT_LT(frame, packets.size());
+    ASSERT_EQ(a.md5, packets[frame].first) << "step " << step;
+    ++delivered;
+  }
+  EXPECT_GT(delivered, 1000);
+}
+
+TEST(ImxReadAhead, CloseOrDestructionDuringAPassEndsCleanly) {
+  if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+  const std::string path = oxltest::D10Fixture().path;
+  for (int i = 0; i < 50; ++i) {
+    CIMXVideoReader reader("close");
+    ASSERT_EQ(reader.Open(path.c_str(), false), 0);
+    unsigned int size = 0;
+    for (int n = 0; n < i % 12; ++n) {
+      unsigned char* data = nullptr;  // the picture in the reader's window
+      ASSERT_EQ(reader.GetNextData(data, 0, &size, nullptr), 0);
+    }
+    if (i % 2) {
+      EXPECT_EQ(reader.Close(), 0);
+      unsigned char* data = nullptr;
+      EXPECT_EQ(reader.GetNextData(data, 0, &size, nullptr), -1);  // no file any more
+    }
+  }
+  for (int i = 0; i < 20; ++i) {
+    CIMXVideoReader reader("destroy");
+    ASSERT_EQ(reader.Open(path.c_str(), false), 0);
+  }
+}
+
+// Reads fail once `budget` bytes have been read.
+class FailingFileReader : public SimpleFileReader {
+ public:
+  explicit FailingFileReader(unsigned long budget) : m_Budget(budget) {}
+  int ReadFile(void* buffer, unsigned int count, unsigned int* read) override {
+    if (m_Read >= m_Budget) {
+      if (read) *read = 0;
+      return 1;
+    }
+    const int result = SimpleFileReader::ReadFile(buffer, count, read);
+    if (read) m_Read += *read;
+    return result;
+  }
+
+ private:
+  unsigned long m_Budget;
+  unsigned long m_Read = 0;
+};
+
+TEST(ImxReadAhead, AFileThatFailsMidPassGivesCodesNotCrashes) {
+  if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+  const oxltest::MediaFixture& fixture = oxltest::D10Fixture();
+  const auto packets = oxltest::VideoPackets(fixture);
+  for (unsigned long budget : {3000000ul, 4500000ul, 6000000ul}) {
+    auto* file = new FailingFileReader(budget);
+    ASSERT_EQ(file->OpenFile(TextEncoding::Unicode::get8(fixture.path).c_str(), 0), 0);
+    CIMXVideoReader reader("failing");
+    ASSERT_EQ(reader.Open(file, false), 0);  // takes the file reader
+    int last = 0;
+    const auto frames = oxltest::ReadAll(reader, 1 << 20, false, &last);
+    EXPECT_EQ(last, 100);
+    ASSERT_LT(frames.size(), packets.size());
+    for (size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(oxltest::Md5Hash(frames[i].bytes), packets[i].first);
+    EXPECT_EQ(reader.GoToDataStart(), 0);
+  }
+}
+
+}  // namespace

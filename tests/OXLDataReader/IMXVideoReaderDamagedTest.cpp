@@ -1,0 +1,185 @@
+// The IMX video reader on damaged files: result codes, never a crash or a
+// frame that is not the file's. Files come from the test MXF writer (one
+// 1020-byte edit unit per frame: a picture element of 1000 bytes with a
+// 4-byte length) and from FFmpeg (a truncation sweep over a D-10 file).
+#include <gtest/gtest.h>
+
+#include "OXLDataReader/IMXVideoReader.h"
+#include "support/GrowingFile.h"
+#include "support/ImxFixtures.h"
+#include "support/MxfWriter.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using namespace oxltest::mxf;
+
+const uint32_t kFrame = 1000, kUnit = kFrame + 20;
+
+FileLayout ImxLayout() {
+  FileLayout layout;
+  layout.duration = 6;
+  layout.frameSize = kFrame;
+  layout.pictureCoding = Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x01, 0x04, 0x01, 0x02, 0x02, 0x01, 0x02, 0x01, 0x01});
+  return layout;
+}
+
+// Offset of the first edit unit: the KLV after the body partition pack.
+uint64_t FirstUnit(const File& file) {
+  for (size_t i = 0; i + 1 < file.klvOffsets.size(); ++i)
+    if (file.klvOffsets[i] == file.partitionOffsets[1]) return file.klvOffsets[i + 1];
+  return 0;
+}
+
+std::string IndexEntries(const std::vector<uint64_t>& offsets) {
+  std::vector<std::string> items;
+  for (uint64_t offset : offsets) items.push_back(Bytes({0, 0, 0x80}) + U64(offset));
+  return Batch(items, 11);
+}
+
+class ImxDamagedTest : public ::testing::Test {
+ protected:
+  int Open(const std::string& bytes) { return reader.Open(dir.write("damaged.mxf", bytes).c_str(), false); }
+  int Next(std::string* frame = nullptr) {
+    std::string buffer(kUnit, '\0');
+    auto* data = reinterpret_cast<unsigned char*>(buffer.data());
+    unsigned int size = 0;
+    const int result = reader.GetNextData(data, kUnit, &size, nullptr);
+    if (frame) *frame = buffer.substr(0, size);
+    return result;
+  }
+
+  oxltest::TempDir dir;
+  CIMXVideoReader reader{"damaged"};
+};
+
+TEST_F(ImxDamagedTest, WriterFileReadsAsWritten) {
+  const File file = BuildFile(ImxLayout());
+  ASSERT_EQ(Open(file.bytes), 0);
+  EXPECT_EQ(reader.GetEditByteCount(), kUnit);
+  EXPECT_EQ(reader.GetEssenceStart(), FirstUnit(file));
+  for (int i = 0; i < 6; ++i) {
+    std::string frame;
+    ASSERT_EQ(Next(&frame), 0);
+    EXPECT_EQ(frame, std::string(kFrame, char(i)));
+  }
+  EXPECT_EQ(Next(), 100);
+}
+
+TEST_F(ImxDamagedTest, MissingPictureKeyGives111AndASkipStepsOverIt) {
+  File file = BuildFile(ImxLayout());
+  file.bytes[FirstUnit(file) + 2 * kUnit + 10] = 0x7F;  // the third unit's key
+  ASSERT_EQ(Open(file.bytes), 0);
+  EXPECT_EQ(Next(), 0);
+  EXPECT_EQ(Next(), 0);
+  EXPECT_EQ(Next(), 111);
+  EXPECT_EQ(Next(), 111);  // the position stays on it
+  ASSERT_EQ(reader.SkipNextData(), 0);
+  std::string frame;
+  ASSERT_EQ(Next(&frame), 0);
+  EXPECT_EQ(frame, std::string(kFrame, char(3)));
+}
+
+TEST_F(ImxDamagedTest, PictureLengthBeyondTheEditUnitGives110) {
+  File file = BuildFile(ImxLayout());
+  const uint64_t length = FirstUnit(file) + 3 * kUnit + 16;  // the fourth unit's 4-byte length
+  for (const std::string& bad : {Bytes({0x83, 0xFF, 0xFF, 0xFF}), Bytes({0x83, 0x00, 0x03, 0xF9}), Bytes({0xFF, 0, 0, 0})}) {
+    file.bytes.replace(length, 4, bad);
+    ASSERT_EQ(Open(file.bytes), 0);
+    ASSERT_EQ(reader.GoToFieldOffset(6, nullptr), 0);
+    EXPECT_EQ(Next(), 110);
+    unsigned char* data = nullptr;
+    unsigned int size = 0;
+    EXPECT_EQ(reader.GetPrevData(data, 0, &size, nullptr), 0);  // the third is intact
+    EXPECT_EQ(size, kFrame);
+  }
+}
+
+TEST_F(ImxDamagedTest, EditUnitMeasuredWithoutAnIndexAnd123AtTheEndOfTheFile) {
+  FileLayout layout = ImxLayout();
+  layout.withIndex = false;
+  ASSERT_EQ(Open(BuildFile(layout).bytes), 0);
+  EXPECT_EQ(reader.GetEditByteCount(), kUnit);  // from one picture key to the next
+
+  layout.duration = 1;  // the key never comes again
+  EXPECT_EQ(Open(BuildFile(layout).bytes), 123);
+}
+
+TEST_F(ImxDamagedTest, IndexEntriesPointingOutsideTheFile) {
+  FileLayout layout = ImxLayout();
+  // A segment without a constant byte count: the entries give the edit unit.
+  const uint64_t far = uint64_t(1) << 40;
+  layout.indexItems = LocalSet().item(0x3F05, U32(0)).item(0x3F0A, IndexEntries({far, far + kUnit, far + 2 * kUnit})).str();
+  ASSERT_EQ(Open(BuildFile(layout).bytes), 0);
+  EXPECT_EQ(reader.GetEditByteCount(), kUnit);
+  // The lookups give what the table says; reading goes by the edit unit.
+  EXPECT_EQ(reader.GetEditUnitPositionFromIndexTable(1), static_cast<int64_t>(reader.GetEssenceStart() + far + kUnit));
+  EXPECT_EQ(reader.GetEditUnitPositionFromIndexTable(3), -1);  // beyond the segment's entries
+  EXPECT_EQ(reader.GetEssencePositionFromIndexTable(0, 0), -1);  // no delta entries
+  EXPECT_EQ(oxltest::ReadAll(reader, kUnit, false).size(), 6u);
+
+  // Entries out of order, or an edit unit larger than the file: measured, or refused.
+  layout.indexItems = LocalSet().item(0x3F05, U32(0)).item(0x3F0A, IndexEntries({far, 0})).str();
+  ASSERT_EQ(Open(BuildFile(layout).bytes), 0);
+  EXPECT_EQ(reader.GetEditByteCount(), kUnit);
+  layout.indexItems = LocalSet().item(0x3F05, U32(0)).item(0x3F0A, IndexEntries({0, 50000000})).str();
+  EXPECT_EQ(Open(BuildFile(layout).bytes), 100);  // not one whole edit unit in the file
+  layout.indexItems = LocalSet().item(0x3F05, U32(0x7FFFFFFF)).str();
+  EXPECT_EQ(Open(BuildFile(layout).bytes), 110);
+}
+
+TEST_F(ImxDamagedTest, ConstantSegmentLookupsAndDeltaEntries) {
+  FileLayout layout = ImxLayout();
+  layout.indexItems = LocalSet().item(0x3F09, Batch({Bytes({0, 0, 0, 0, 0, 0}), Bytes({0, 0, 0, 0, 0x01, 0x00})}, 6)).str();
+  ASSERT_EQ(Open(BuildFile(layout).bytes), 0);
+  const int64_t start = static_cast<int64_t>(reader.GetEssenceStart());
+  EXPECT_EQ(reader.GetEditUnitPositionFromIndexTable(4), start + 4 * kUnit);
+  EXPECT_EQ(reader.GetEssencePositionFromIndexTable(4, 1), start + 4 * kUnit + 256);
+  EXPECT_EQ(reader.GetEssencePositionFromIndexTable(4, 2), -1);
+  EXPECT_EQ(reader.GetEditUnitPositionFromIndexTable(6), -1);  // past the index duration
+  EXPECT_EQ(reader.FindIndexTableSegment(0, 2), nullptr);      // another body
+}
+
+// Cut points where the structures change (every KLV start and the bytes
+// around it) and a spread between them: a code from Open or from reading,
+// and every frame delivered is the file's.
+TEST(ImxTruncation, EveryCutGivesCodesAndOnlyTheFilesFrames) {
+  if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+  const oxltest::MediaFixture& fixture =
+      oxltest::GetMediaFixture("imx30_cut.mxf", {oxltest::D10Args(30, false, false, 0.12)});
+  const auto packets = oxltest::VideoPackets(fixture);
+  const std::string bytes = oxltest::ReadWholeFile(fixture.path);
+  std::vector<size_t> cuts;
+  for (size_t p = 0; p + 17 <= bytes.size();) {
+    for (size_t d : {0, 1, 16, 17}) cuts.push_back(p + d);
+    size_t length = static_cast<unsigned char>(bytes[p + 16]), lengthBytes = 1;
+    if (length & 0x80) {
+      lengthBytes += length & 0x7F;
+      length = 0;
+      for (size_t i = 1; i < lengthBytes; ++i) length = length << 8 | static_cast<unsigned char>(bytes[p + 16 + i]);
+    }
+    p += 16 + lengthBytes + length;
+  }
+  for (size_t i = 1; i < 40; ++i) cuts.push_back(bytes.size() * i / 40);
+  oxltest::TempDir dir;
+  int opened = 0;
+  for (size_t cut : cuts) {
+    if (cut >= bytes.size()) continue;
+    const std::string path = dir.write("cut.mxf", bytes.substr(0, cut));
+    CIMXVideoReader reader("cut");
+    if (reader.Open(path.c_str(), false) != 0) continue;
+    ++opened;
+    int last = 0;
+    const auto forwards = oxltest::ReadAll(reader, 1 << 20, false, &last);
+    EXPECT_NE(last, 0) << "cut " << cut;
+    ASSERT_LE(forwards.size(), packets.size()) << "cut " << cut;
+    for (size_t f = 0; f < forwards.size(); ++f) EXPECT_EQ(oxltest::Md5Hash(forwards[f].bytes), packets[f].first);
+    const auto backwards = oxltest::ReadAll(reader, 1 << 20, true, &last);
+    EXPECT_EQ(backwards.size(), forwards.size()) << "cut " << cut;
+    ASSERT_EQ(reader.GoToDataEnd(), 0);
+    (void)oxltest::ReadAll(reader, 1 << 20, true);
+  }
+  EXPECT_GT(opened, 0);
+}
+
+}  // namespace

@@ -1,0 +1,47 @@
+#pragma once
+// MXF files with constant-size edit units made by FFmpeg for the IMX reader
+// tests: D-10 (IMX 30/40/50), AVC-Intra and DV in OP1a, with and without
+// audio; and the frames a reader delivers, for comparing with ffprobe.
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "OXLDataReader/OXLDataReader.h"
+#include "support/MediaFixtureCache.h"
+
+namespace oxltest {
+
+struct ImxCase {
+  const char* name;         // fixture file name
+  std::string args;         // ffmpeg arguments
+  unsigned int videoType;   // video data type of the picture descriptor
+  bool needsX264 = false;
+  double fieldsPerSecond = 50;  // the reader's field rate
+};
+
+// Test names show the case's file name.
+inline void PrintTo(const ImxCase& c, std::ostream* out) { *out << c.name; }
+
+// The file cases: D-10 PAL and NTSC, AVC-Intra 50 and 100, DV.
+const std::vector<ImxCase>& ImxCases();
+
+// ffmpeg arguments of a D-10 file: `mbps` 30, 40 or 50, PAL (25 fps) or NTSC
+// (29.97), `seconds` long, with stereo PCM audio when asked.
+std::string D10Args(int mbps, bool ntsc, bool audio, double seconds);
+
+// A D-10 50 PAL file with audio, 1.2 s (30 frames).
+const MediaFixture& D10Fixture();
+
+struct DeliveredFrame {
+  std::string bytes;
+  double time = 0;
+};
+
+// Every frame GetNextData (or, backwards, GetPrevData) delivers from the
+// reader's position until it stops; `last` receives its final result.
+std::vector<DeliveredFrame> ReadAll(COXLDataReader& reader, unsigned int capacity, bool backwards, int* last = nullptr);
+
+// ffprobe's video packets of the fixture as (MD5, seconds).
+std::vector<std::pair<std::string, double>> VideoPackets(const MediaFixture& fixture);
+
+}  // namespace oxltest
