@@ -44,6 +44,10 @@
 #include "OXLDataReader/MXFDataReader.h"
 #include "OXLDataReader/MediaTypes.h"
 #include "OXLDataReader/OXLDataReader.h"
+#include "OXLDataReader/OXLDataReaderFactory.h"
+#include "OXLDataReader/OXLMediaFileOperations.h"
+#include "OXLDataReader/OXLMediaFiles.h"
+#include "OXLDataReader/OXLMediaIdentifier.h"
 #include "OXLDataReader/QTDatareader.h"
 #include "OXLDataReader/QTIMXDatareader.h"
 

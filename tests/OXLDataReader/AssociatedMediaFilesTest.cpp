@@ -9,6 +9,7 @@
 #include "OxlTbx/TextEncoding.h"
 #include "support/CapturingLogger.h"
 #include "support/ErrorText.h"
+#include "support/MxfWriter.h"
 #include "support/QtMovieWriter.h"
 #include "support/QtSampleTables.h"
 #include "support/TempDir.h"
@@ -176,4 +177,20 @@ TEST(AssociatedMediaFiles, PlaylistsAndManifestsAreRefused) {
   EXPECT_EQ(log.lines()[0].text, kRefused);
   // Upper case is another extension: identified (nothing there) and listed.
   EXPECT_EQ(GetAssociatedMediaFiles(L"/m/live.M3U8", files, 16), 0);
+}
+
+// OP-Atom (file type 45 by identification: a DNxHD label of row 14 in an
+// OP-Atom header) is one of the types this platform does not list; the same
+// label in OP1a (61, row 15) is listed alone.
+TEST(AssociatedMediaFiles, OpAtomMxfIsRefusedAndOp1aListed) {
+  CapturingLogger quiet;
+  TempDir dir;
+  const std::string row14 = mxf::Label("06.0e.2b.34.04.01.01.01.0e.04.03.01.02.06.03.03");
+  const std::string atom = dir.write("atom.mxf", mxf::MxfHeader(0x10, 0x00, {row14}));
+  const std::string op1a = dir.write("op1a.mxf", mxf::MxfHeader(0x01, 0x01, {row14}));
+  Files files;
+  EXPECT_EQ(QelFailure([&] { GetAssociatedMediaFiles(W(atom).c_str(), files, 16); }), kRefused);
+  EXPECT_TRUE(files.empty());
+  EXPECT_EQ(GetAssociatedMediaFiles(W(op1a).c_str(), files, 16), 0);
+  EXPECT_EQ(files, (Files{W(op1a)}));
 }

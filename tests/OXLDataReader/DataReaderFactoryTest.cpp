@@ -23,12 +23,7 @@ const std::string kRefused = "[Not implemented on Linux or Mac OS X]";
 
 const MediaFixture* Case(const std::string& name) {
   for (const qtfiles::QtFileCase& c : qtfiles::AllCases()) {
-    if (c.name != name) continue;
-    try {
-      return &GetMediaFixture(c.name + "." + c.container, c.steps);
-    } catch (const std::exception&) {
-      return nullptr;
-    }
+    if (c.name == name) return qtfiles::CaseFixture(c);
   }
   return nullptr;
 }

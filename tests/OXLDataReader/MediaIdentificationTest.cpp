@@ -14,10 +14,13 @@
 #include "support/ErrorText.h"
 #include "support/FFmpegTools.h"
 #include "support/MediaFixtureCache.h"
+#include "support/MxfWriter.h"
 #include "support/QtMovieWriter.h"
 #include "support/TempDir.h"
 
 using namespace oxltest;
+using oxltest::mxf::Label;
+using oxltest::mxf::MxfHeader;
 
 namespace {
 
@@ -55,29 +58,6 @@ Identified Identify(const std::string& path) {
   return result;
 }
 
-// A header partition pack of `pattern` (the operational pattern label's
-// bytes 13 and 14) listing `labels`, at the start of `size` bytes of fill.
-std::string MxfHeader(uint8_t op13, uint8_t op14, const std::vector<std::string>& labels, size_t size = 2048,
-                      uint32_t claimedCount = 0) {
-  ByteBuilder pack;
-  pack.u16(1).u16(3).u32(1).u64(0).u64(0).u64(0).u64(0).u64(0).u32(0).u64(0).u32(1);
-  pack.bytes(std::string("\x06\x0e\x2b\x34\x04\x01\x01\x01\x0d\x01\x02\x01", 12)).u8(op13).u8(op14).u16(0);
-  pack.u32(claimedCount ? claimedCount : uint32_t(labels.size())).u32(16);
-  for (const std::string& label : labels) pack.bytes(label);
-  ByteBuilder file;
-  file.bytes(std::string("\x06\x0e\x2b\x34\x02\x05\x01\x01\x0d\x01\x02\x01\x01\x02\x04\x00", 16));
-  file.u8(0x83).u8(0).u8(0).u8(uint8_t(pack.size())).bytes(pack);
-  std::string bytes = file.str();
-  bytes.resize(std::max(size, bytes.size()), '\0');
-  return bytes;
-}
-
-std::string Label(const char* dotted) {
-  std::string bytes;
-  for (const char* p = dotted; *p; p += (p[2] ? 3 : 2)) bytes += char(std::stoi(std::string(p, 2), nullptr, 16));
-  return bytes;
-}
-
 }  // namespace
 
 // Every QuickTime movie of the reader tests, by the codec-family mapping.
@@ -111,13 +91,8 @@ TEST(QuickTimeIdentification, MoviesOfTheFileTable) {
   for (const qtfiles::QtFileCase& c : qtfiles::AllCases()) {
     const auto want = expected.find(c.name);
     if (want == expected.end()) continue;
-    const MediaFixture* fixture = nullptr;
-    try {
-      fixture = &GetMediaFixture(c.name + "." + c.container, c.steps);
-    } catch (const std::exception& e) {
-      if (!c.mayBeUnsupported) ADD_FAILURE() << c.name << ": " << e.what();
-      continue;
-    }
+    const MediaFixture* fixture = qtfiles::CaseFixture(c);
+    if (!fixture) continue;
     ++identified;
     const Identified got = Identify(fixture->path);
     EXPECT_EQ(got.code, 0) << c.name;

@@ -191,6 +191,15 @@ std::vector<QtFileCase> MovieHeaderCases() {
   return cases;
 }
 
+const oxltest::MediaFixture* CaseFixture(const QtFileCase& c) {
+  try {
+    return &oxltest::GetMediaFixture(c.name + "." + c.container, c.steps);
+  } catch (const std::exception& e) {
+    if (!c.mayBeUnsupported) ADD_FAILURE() << c.name << ": " << e.what();
+    return nullptr;
+  }
+}
+
 std::vector<QtFileCase> CasesWithAudio() {
   std::vector<QtFileCase> result;
   for (const auto& c : AllCases())

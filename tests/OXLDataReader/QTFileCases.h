@@ -40,6 +40,9 @@ struct QtFileCase {
 void PrintTo(const QtFileCase& c, std::ostream* os);
 
 const std::vector<QtFileCase>& AllCases();
+// The case's file, made on first use; null (a failure unless the case may be
+// unsupported by this FFmpeg) when FFmpeg cannot make it.
+const oxltest::MediaFixture* CaseFixture(const QtFileCase& c);
 std::vector<QtFileCase> CasesWithAudio();
 std::vector<QtFileCase> MovieHeaderCases();  // the cases whose samples the movie header lists
 std::string CaseName(const testing::TestParamInfo<QtFileCase>& info);

@@ -1,5 +1,7 @@
 #include "support/MxfWriter.h"
 
+#include <algorithm>
+
 namespace oxltest::mxf {
 
 std::string Bytes(std::initializer_list<int> values) {
@@ -70,6 +72,23 @@ std::string Primer(const std::vector<std::pair<uint16_t, std::string>>& entries)
   std::vector<std::string> items;
   for (const auto& [tag, label] : entries) items.push_back(U16(tag) + label);
   return Klv(kPrimerKey, Batch(items, 18));
+}
+
+std::string MxfHeader(uint8_t op13, uint8_t op14, const std::vector<std::string>& labels, size_t size,
+                      uint32_t claimedCount) {
+  std::string pack = U16(1) + U16(3) + U32(1) + U64(0) + U64(0) + U64(0) + U64(0) + U64(0) + U32(0) + U64(0) + U32(1);
+  pack += Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0d, 0x01, 0x02, 0x01, op13, op14, 0, 0});
+  pack += U32(claimedCount ? claimedCount : uint32_t(labels.size())) + U32(16);
+  for (const std::string& label : labels) pack += label;
+  std::string bytes = PartitionKey(2, 4) + Bytes({0x83, 0, 0, int(pack.size())}) + pack;
+  bytes.resize(std::max(size, bytes.size()), '\0');
+  return bytes;
+}
+
+std::string Label(const char* dotted) {
+  std::string bytes;
+  for (const char* p = dotted; *p; p += (p[2] ? 3 : 2)) bytes += char(std::stoi(std::string(p, 2), nullptr, 16));
+  return bytes;
 }
 
 namespace {

@@ -40,6 +40,14 @@ extern const std::string kPictureDef;
 extern const std::string kSoundDef;
 extern const std::string kTimecodeDef;
 
+// A header partition pack of the operational pattern whose label bytes 13
+// and 14 are `op13`, `op14`, listing `labels` (or claiming `claimedCount`),
+// at the start of `size` bytes of fill: what identification reads.
+std::string MxfHeader(uint8_t op13, uint8_t op14, const std::vector<std::string>& labels, size_t size = 2048,
+                      uint32_t claimedCount = 0);
+// "06.0e.2b.34..." as bytes.
+std::string Label(const char* dotted);
+
 // Items of a local set: 2-byte tag, 2-byte length, value.
 class LocalSet {
  public:

@@ -39,7 +39,7 @@ TEST(ProbeMxf, SummaryOfAnFFmpegFileAgreesWithFFprobe) {
   const nlohmann::json s = MxfSummary(f.path);
   const ProbeStream& video = f.probe.Stream("v:0");
   EXPECT_EQ(s["operational_pattern"], (nlohmann::json{{"code", 257}, {"name", "OP1a"}}));
-  EXPECT_EQ(s["container"]["file_type"], 77);
+  EXPECT_EQ(s["container"]["file_type"], 20);  // identification: the DV-DIF label row gives 20
   std::vector<uint64_t> offsets;
   for (const auto& p : s["partitions"]) offsets.push_back(p["offset"].get<uint64_t>());
   EXPECT_EQ(offsets, PartitionPackOffsets(FileBytes(f.path)));
@@ -103,8 +103,8 @@ TEST(ProbeMxf, Refusals) {
   TempDir dir;
   const std::string good = WrittenAs11File();
   const CommandResult samples = RunProbe("--samples " + ShellQuote(dir.write("a.mxf", good)));
-  EXPECT_EQ(samples.exitCode, 4);
-  EXPECT_NE(samples.errors.find("summary only"), std::string::npos) << samples.errors;
+  EXPECT_EQ(samples.exitCode, 7);
+  EXPECT_NE(samples.errors.find("no reader delivers MXF frames"), std::string::npos) << samples.errors;
 
   const CommandResult notMxf = RunProbe(ShellQuote(dir.write("b.mxf", std::string(3000, 'x'))));
   EXPECT_EQ(notMxf.exitCode, 4);

@@ -27,7 +27,8 @@ const nlohmann::json& TrackOf(const nlohmann::json& summary, const std::string& 
 // stereo 16-bit PCM, timecode 10:00:00:00.
 TEST(BundledClipSummary, ShowsWhatTheClipWasMadeOf) {
   const nlohmann::json s = Summary(BundledSample());
-  EXPECT_EQ(s["container"], (nlohmann::json{{"file_type", 24}, {"name", "QTUnknown_File"}}));
+  // Identification: ProRes Proxy (41) belongs to the ProRes family, file type 42.
+  EXPECT_EQ(s["container"], (nlohmann::json{{"file_type", 42}, {"name", "QTProRes_File"}}));
   EXPECT_EQ(s["video_data_type"], (nlohmann::json{{"value", 41}, {"name", "ProRes Proxy Video"}}));
   EXPECT_EQ(TrackOf(s, "vide")["format"], "apco");
   EXPECT_EQ(TrackOf(s, "vide")["sample_count"], 50);
@@ -54,7 +55,7 @@ TEST(BundledClipSummary, ShowsWhatTheClipWasMadeOf) {
 TEST(BundledClipSummary, TextShowsTheSameFacts) {
   const CommandResult r = RunProbe(ShellQuote(BundledSample()));
   ASSERT_EQ(r.exitCode, 0) << r.errors;
-  for (const char* fact : {"24 QTUnknown_File", "41 ProRes Proxy Video", "apco", "320x180", "3 PAL",
+  for (const char* fact : {"42 QTProRes_File", "41 ProRes Proxy Video", "CQTDataReader (video)", "apco", "320x180", "3 PAL",
                            "10:00:00:00 / 10:00:02:00", "48000 Hz, 2 channels, PCM"}) {
     EXPECT_NE(r.output.find(fact), std::string::npos) << fact << " missing from\n" << r.output;
   }

@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -14,11 +13,6 @@ namespace oxlprobe {
 namespace {
 
 constexpr int kNoTrackOfType = -5;
-
-std::string Lowercase(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 std::string Folder(const std::string& path) {
   const size_t slash = path.find_last_of('/');
@@ -119,14 +113,6 @@ bool MovieFile::StartsWithAtom() const {
   std::ifstream in(m_Path, std::ios::binary);
   if (!in.read(header, sizeof header)) return false;
   return kTopLevel.count(std::string(header + 4, 4)) != 0;
-}
-
-qel::FileType MovieFile::GuessFileType() const {
-  const size_t dot = m_Path.find_last_of('.');
-  const size_t slash = m_Path.find_last_of('/');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return qel::QTUnknown_File;
-  const std::string ext = Lowercase(m_Path.substr(dot + 1));
-  return ext == "mp4" || ext == "m4v" || ext == "m4a" ? qel::Mp4_File : qel::QTUnknown_File;
 }
 
 // Fragmented tracks are left out: a run of uncompressed sound is read as one

@@ -28,10 +28,8 @@ class MovieFile {
   // The video reader, or the audio reader when the movie has no video track.
   std::unique_ptr<CQTDataReader> OpenVideoOrAudioReader() const;
 
-  // The container by the file's extension: "Mp4 File" for .mp4, .m4v and
-  // .m4a, "QTUnknown_File" otherwise. Format identification will replace
-  // this guess with what the file's content says.
-  qel::FileType GuessFileType() const;
+  // The file starts like a QuickTime/MP4 file: a known top-level atom type.
+  bool StartsWithAtom() const;
 
   // A movie cut short still opens when its movie atom comes first; the last
   // sample of its tracks then lies past the end of the file. Throws
@@ -48,8 +46,6 @@ class MovieFile {
   // The reader's open result; exceptions become a ProbeError.
   int TryOpen(OXLDataReader::DataType type, bool openReference, std::unique_ptr<CQTDataReader>& reader) const;
   [[noreturn]] void Fail(int result, OXLDataReader::DataType type) const;
-  // The file starts like a QuickTime/MP4 file: a known top-level atom type.
-  bool StartsWithAtom() const;
 
   std::string m_Path;
   uint64_t m_qwSize = 0;

@@ -85,20 +85,14 @@ bool HasTrack(const std::vector<std::shared_ptr<CQTMediaTrack>>& tracks, const c
 
 }  // namespace
 
-nlohmann::ordered_json SummarizeMovie(const MovieFile& movie) {
+nlohmann::ordered_json SummarizeMovie(const MovieFile& movie, const ClipIdentity& id) {
   std::unique_ptr<CQTDataReader> reader = movie.OpenVideoOrAudioReader();
   const std::vector<std::shared_ptr<CQTMediaTrack>>& tracks = reader->GetMediaTracks();
   for (const std::shared_ptr<CQTMediaTrack>& track : tracks) movie.CheckSamplesInFile(*track);
   const std::shared_ptr<CQTMediaTrack>& active = reader->GetActiveTrack();
   const bool video = active && active->IsTrackType("vide");
 
-  Json j;
-  j["file"] = movie.path();
-  j["file_size"] = movie.size();
-  const qel::FileType type = movie.GuessFileType();
-  j["container"] = Named("file_type", type, OXLDataReader::GetFileTypeStr(type));
-  const OXLDataReader::VideoDataType codec = reader->GetVideoCodec();
-  j["video_data_type"] = Named("value", codec, OXLDataReader::GetVideoDataTypeStr(codec));
+  Json j = IdentitySummary(movie, id);
   j["tracks"] = Json::array();
   for (const std::shared_ptr<CQTMediaTrack>& track : tracks) j["tracks"].push_back(TrackJson(*track));
   j["video"] = video ? VideoJson(*reader, *active) : Json(nullptr);
@@ -149,9 +143,7 @@ std::string AudioText(const Json& audio) {
 }  // namespace
 
 std::string SummaryText(const nlohmann::ordered_json& s) {
-  std::string text = Line("File", Str(s["file"]) + " (" + Str(s["file_size"]) + " bytes)");
-  text += Line("Container", NamedText(s["container"], "file_type"));
-  text += Line("Video type", NamedText(s["video_data_type"], "value"));
+  std::string text = IdentityText(s);
   text += TracksText(s["tracks"]);
   text += VideoText(s["video"]);
   text += Line("Video system", s["video_system"].is_null() ? "none" : NamedText(s["video_system"], "value"));

@@ -42,12 +42,6 @@ std::string PatternName(uint16_t code) {
   return "OP" + std::to_string(item) + static_cast<char>('a' + package - 1);
 }
 
-qel::FileType ContainerOf(uint16_t code) {
-  if ((code & 0xFF00) == kOPAtom) return qel::OPAtom_File;
-  if (code == 0x0101) return qel::MXFOP1A_File;
-  return code == 0x0102 ? qel::MXFOP1B_File : qel::Unknown_File;
-}
-
 const char* KindName(Oxl_Mxf::PartitionKind kind) {
   switch (kind) {
     case Oxl_Mxf::Partition_Header: return "header";
@@ -158,14 +152,11 @@ bool IsMxfFile(const MovieFile& file) {
   return ext == "mxf";
 }
 
-nlohmann::ordered_json SummarizeMxf(const MovieFile& file) {
+nlohmann::ordered_json SummarizeMxf(const MovieFile& file, const ClipIdentity& id) {
   const std::unique_ptr<CMXFDataReader> reader = OpenMxf(file);
   const uint16_t pattern = reader->GetHeaderPartition()->m_OperationalPattern;
   const OxlTbx::VideoSystem system = reader->GetVideoSystem();
-  Json j;
-  j["file"] = file.path();
-  j["file_size"] = file.size();
-  j["container"] = Named("file_type", ContainerOf(pattern), OXLDataReader::GetFileTypeStr(ContainerOf(pattern)));
+  Json j = IdentitySummary(file, id);
   j["operational_pattern"] = Named("code", pattern, PatternName(pattern));
   j["run_in"] = reader->GetRunInLength();
   j["partitions"] = PartitionsJson(*reader);
@@ -230,8 +221,7 @@ std::string MetadataText(const Json& list) {
 }  // namespace
 
 std::string MxfSummaryText(const nlohmann::ordered_json& s) {
-  std::string text = Line("File", Str(s["file"]) + " (" + Str(s["file_size"]) + " bytes)");
-  text += Line("Container", NamedText(s["container"], "file_type"));
+  std::string text = IdentityText(s);
   text += Line("Pattern", NamedText(s["operational_pattern"], "code"));
   text += PartitionsText(s["partitions"]);
   text += PackagesText(s["packages"]);

@@ -16,6 +16,7 @@ enum ExitStatus : int {
   Exit_NotRecognised = 4,  // empty, not QuickTime/MP4, or nothing to read in it
   Exit_ReadFailure = 5,    // damaged or truncated movie, a read that failed
   Exit_CannotWrite = 6,    // the --extract output cannot be written
+  Exit_NoReader = 7,       // identified, but no reader for it on this platform
 };
 
 class ProbeError : public std::runtime_error {

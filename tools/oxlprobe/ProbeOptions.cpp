@@ -94,11 +94,12 @@ ProbeOptions ParseProbeOptions(int argc, const char* const* argv) {
 const char* ProbeUsageText() {
   return R"(Usage: oxlprobe [options] FILE
 
-Shows what the OXL data reader sees in a QuickTime or MP4 file.
+Shows what the OXL data reader sees in a QuickTime, MP4 or MXF file.
 
-  (no mode)        summary: container, video data type, tracks, video
+  (no mode)        summary: identified file type and video data type, the
+                   reader the factory builds, the clip's files, tracks, video
                    description and system, in and out points, start timecode,
-                   audio streams
+                   audio streams (MXF: partitions, packages, metadata)
   --samples        every sample of the video track through its sample cursor:
                    index, time, decode time (seconds), size, offset, sync
   --read           what the reader delivers (GetNextData, or GetPrevData with
@@ -123,6 +124,7 @@ Exit status:
   4  the file is not recognised (empty, not QuickTime/MP4, no video or audio)
   5  read failure (damaged or truncated movie, a read that failed)
   6  the --extract output cannot be written
+  7  identified, but no reader on this platform reads what was asked
 )";
 }
 

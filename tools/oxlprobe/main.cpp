@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 
+#include "ClipIdentity.h"
 #include "DeliveryWalk.h"
 #include "LibraryLog.h"
 #include "MovieFile.h"
@@ -38,24 +39,31 @@ void FlushOutput() {
   }
 }
 
-// MXF files have their summary only: the MXF reader delivers no samples.
-void ProbeMxf(const MovieFile& file, const ProbeOptions& options) {
-  if (options.mode != ProbeMode::Summary) {
-    throw ProbeError(Exit_NotRecognised, file.path(), "MXF files have a summary only (no --samples, --read or --extract)");
-  }
-  const nlohmann::ordered_json summary = SummarizeMxf(file);
-  const std::string text = options.json ? RecordOutput::Dump(summary, 2) + "\n" : MxfSummaryText(summary);
-  std::fputs(text.c_str(), stdout);
+void PrintSummary(const nlohmann::ordered_json& summary, const ProbeOptions& options,
+                  std::string (*text)(const nlohmann::ordered_json&)) {
+  const std::string out = options.json ? RecordOutput::Dump(summary, 2) + "\n" : text(summary);
+  std::fputs(out.c_str(), stdout);
 }
 
-void ProbeMovie(const MovieFile& movie, const ProbeOptions& options) {
+[[noreturn]] void NoReader(const MovieFile& file, const ClipIdentity& id, const std::string& what) {
+  throw ProbeError(Exit_NoReader, file.path(),
+                   "identified as " + std::to_string(id.fileType) + " " + OXLDataReader::GetFileTypeStr(id.fileType) +
+                       ", but " + what);
+}
+
+// MXF files have their summary only: no reader of this platform delivers their frames.
+void ProbeMxf(const MovieFile& file, const ClipIdentity& id, const ProbeOptions& options) {
+  if (options.mode != ProbeMode::Summary) {
+    NoReader(file, id, "no reader delivers MXF frames on this platform (the summary is available)");
+  }
+  PrintSummary(SummarizeMxf(file, id), options, MxfSummaryText);
+}
+
+void ProbeMovie(const MovieFile& movie, const ClipIdentity& id, const ProbeOptions& options) {
   switch (options.mode) {
-    case ProbeMode::Summary: {
-      const nlohmann::ordered_json summary = SummarizeMovie(movie);
-      const std::string text = options.json ? RecordOutput::Dump(summary, 2) + "\n" : SummaryText(summary);
-      std::fputs(text.c_str(), stdout);
+    case ProbeMode::Summary:
+      PrintSummary(SummarizeMovie(movie, id), options, SummaryText);
       break;
-    }
     case ProbeMode::Samples:
       ListSamples(movie, options);
       break;
@@ -65,12 +73,33 @@ void ProbeMovie(const MovieFile& movie, const ProbeOptions& options) {
   }
 }
 
+// A file identification knows but no reader of this platform reads (MPEG
+// streams, AAF, raw IMX...): the summary says what it is, and the status
+// tells it apart from a file nobody recognises.
+[[noreturn]] void ProbeUnreadable(const MovieFile& file, const ClipIdentity& id, const ProbeOptions& options) {
+  if (options.mode == ProbeMode::Summary) {
+    PrintSummary(IdentitySummary(file, id), options, IdentityText);
+  }
+  FlushOutput();
+  NoReader(file, id, "no reader is available on this platform (" + id.noReader + ")");
+}
+
+// Every file goes through identification and the factory first, as in a
+// host. Where the factory has no reader for a QuickTime or MXF file (audio
+// only MP4, every MXF type), oxlprobe reads it with the QuickTime or MXF
+// reader itself, and the summary says what the factory answered. A file
+// identification does not know goes the QuickTime way, whose open explains
+// the failure best.
 void Probe(const ProbeOptions& options) {
   const MovieFile movie(options.path, LibraryLog::Install(options.verbose));
+  const ClipIdentity id =
+      IdentifyClip(movie, options.audio ? OXLDataReader::Audio_Data : OXLDataReader::Video_Data);
   if (IsMxfFile(movie)) {
-    ProbeMxf(movie, options);
+    ProbeMxf(movie, id, options);
+  } else if (id.Identified() && !id.HasReader() && !id.openFailed && !movie.StartsWithAtom()) {
+    ProbeUnreadable(movie, id, options);
   } else {
-    ProbeMovie(movie, options);
+    ProbeMovie(movie, id, options);
   }
   FlushOutput();
 }
