@@ -128,15 +128,16 @@ bool CIMXDataReader::PartitionPackAt(uint64_t offset) {
   return ReadRawKey(offset, key) && IsPartitionPack(key);
 }
 
+// The first edit unit's key is learnt once the file holds it.
 bool CIMXDataReader::EssenceAt(int64_t unit) {
   unsigned char key[kKeySize];
-  if (!ReadRawKey(m_qwEssenceStart + static_cast<uint64_t>(unit) * m_EditByteCount, key)) return false;
   if (!m_bEssenceKeyKnown) {
-    if (unit != 0 || IsPartitionPack(key)) return false;
+    if (!ReadRawKey(m_qwEssenceStart, key) || IsPartitionPack(key)) return false;
     std::memcpy(m_EssenceKey, key, kKeySize);
     m_bEssenceKeyKnown = true;
   }
-  return std::memcmp(key, m_EssenceKey, kKeySize) == 0;
+  return ReadRawKey(m_qwEssenceStart + static_cast<uint64_t>(unit) * m_EditByteCount, key) &&
+         std::memcmp(key, m_EssenceKey, kKeySize) == 0;
 }
 
 // Whole edit units counted from the file size may include the start of a
