@@ -2,7 +2,9 @@
 // lists and delivers is what ffprobe finds in the same file.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "ProbeRun.h"
 #include "support/GrowingFile.h"
@@ -91,6 +93,33 @@ TEST_F(ProbeMxfFrames, AudioHasNoReader) {
   const CommandResult r = RunProbe("--read --audio " + ShellQuote(fixture->path));
   EXPECT_EQ(r.exitCode, 7);
   EXPECT_NE(r.errors.find("no reader delivers MXF audio"), std::string::npos) << r.errors;
+}
+
+// A recorder writes the header, then two edit units every 0.2 s, the footer
+// last; oxlprobe starts on the header alone and lists every frame once.
+TEST_F(ProbeMxfFrames, FollowListsEveryFrameOfAGrowingFileOnce) {
+  const Recording recording = CutRecording(*fixture);
+  TempDir dir;
+  const GrowingFile live(dir.file("live.mxf"), recording.header);
+  std::string writeError;
+  std::thread recorder([&] {
+    try {
+      for (size_t i = 0; i < recording.units.size(); i += 2) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        live.Append(recording.units[i] + (i + 1 < recording.units.size() ? recording.units[i + 1] : ""));
+      }
+      live.Append(recording.footer);
+    } catch (const std::exception& e) {
+      writeError = e.what();
+    }
+  });
+  const CommandResult r = RunProbe("--read --json --md5 --follow 1.5 " + ShellQuote(live.path()));
+  recorder.join();
+  ASSERT_EQ(writeError, "");
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  const std::vector<nlohmann::json> lines = JsonLines(r.output);
+  ASSERT_EQ(lines.size(), packets.size()) << r.output;
+  ExpectPackets(lines, 0, 1);
 }
 
 }  // namespace

@@ -28,16 +28,15 @@ class FrameWalk {
  public:
   FrameWalk(const MovieFile& file, const ClipIdentity& id, const ProbeOptions& options)
       : m_File(file),
+        m_Id(id),
         m_Options(options),
-        m_Reader(Open(file, id)),
         m_Bar(!options.json && options.extract.value_or("") != "-", options.extract ? "extract" : "read"),
         m_Output(options.json, Columns(options), &m_Bar) {
     if (options.extract) m_Extract.reset(new ExtractOutput(*options.extract, file));
-    const double editRate = m_Reader->GetFieldRate() / std::max(1u, m_Reader->GetFieldsPerFrame());
-    m_dEditRate = editRate > 0 ? editRate : 1.0;
   }
 
   void Run() {
+    Open();
     Position();
     ReadToEnd();
     if (m_Options.follow) Follow(*m_Options.follow);
@@ -46,19 +45,29 @@ class FrameWalk {
   }
 
  private:
-  static std::unique_ptr<CIMXVideoReader> Open(const MovieFile& file, const ClipIdentity& id) {
-    if (file.size() == 0) throw ProbeError(Exit_NotRecognised, file.path(), "empty file");
-    auto reader = std::make_unique<CIMXVideoReader>("oxlprobe");
-    int result = 0;
+  int TryOpen() {
+    m_Reader = std::make_unique<CIMXVideoReader>("oxlprobe");
     try {
-      result = reader->Open(file.path().c_str(), false);
+      return m_Reader->Open(m_File.path().c_str(), false);
     } catch (const std::exception& e) {
-      throw ProbeError(Exit_ReadFailure, file.path(), std::string("damaged MXF file: ") + e.what());
+      throw ProbeError(Exit_ReadFailure, m_File.path(), std::string("damaged MXF file: ") + e.what());
     }
-    if (result == 0) return reader;
-    throw ProbeError(Exit_NoReader, file.path(),
-                     IdentifiedAs(id) + ", but the IMX reader cannot read its frames (code " + std::to_string(result) +
-                         "): only constant-size edit units are read on this platform");
+  }
+
+  // A recording that holds no whole edit unit yet (100) opens once it
+  // does, when following.
+  void Open() {
+    int result = TryOpen();
+    if (result == kEndOfData && m_Options.follow) {
+      WaitForGrowth(*m_Options.follow, [&] { return (result = TryOpen()) != kEndOfData; });
+    }
+    if (result != 0) {
+      throw ProbeError(Exit_NoReader, m_File.path(),
+                       IdentifiedAs(m_Id) + ", but the IMX reader cannot read its frames (code " +
+                           std::to_string(result) + "): only constant-size edit units are read on this platform");
+    }
+    const double editRate = m_Reader->GetFieldRate() / std::max(1u, m_Reader->GetFieldsPerFrame());
+    m_dEditRate = editRate > 0 ? editRate : 1.0;
   }
 
   static std::vector<RecordOutput::Column> Columns(const ProbeOptions& options) {
@@ -138,24 +147,34 @@ class FrameWalk {
   // by itself; the walk only waits, and stops once the file has not grown
   // for `seconds`.
   void Follow(double seconds) {
+    WaitForGrowth(seconds, [&] {
+      ReadToEnd();
+      return false;
+    });
+  }
+
+  // Calls `grown` each time the file grows, until it answers true or the
+  // file has not grown for `seconds`.
+  template <typename OnGrowth>
+  void WaitForGrowth(double seconds, OnGrowth grown) {
     using Clock = std::chrono::steady_clock;
     uint64_t size = FileSize(m_File.path());
-    Clock::time_point grown = Clock::now();
+    Clock::time_point last = Clock::now();
     for (;;) {
       std::fflush(stdout);
       if (m_Extract) m_Extract->Finish();
-      const double waited = std::chrono::duration<double>(Clock::now() - grown).count();
-      if (waited >= seconds) return;
+      if (std::chrono::duration<double>(Clock::now() - last).count() >= seconds) return;
       std::this_thread::sleep_for(kFollowPoll);
       const uint64_t now = FileSize(m_File.path());
       if (now == size) continue;
       size = now;
-      grown = Clock::now();
-      ReadToEnd();
+      last = Clock::now();
+      if (grown()) return;
     }
   }
 
   const MovieFile& m_File;
+  const ClipIdentity& m_Id;
   const ProbeOptions& m_Options;
   std::unique_ptr<CIMXVideoReader> m_Reader;
   ProgressBar m_Bar;
