@@ -41,6 +41,8 @@
 #include "OXLDataReader/AvcIntraFormaterDataReader.h"
 #include "OXLDataReader/DataReaderContextReader.h"
 #include "OXLDataReader/DataReaderTimeLimits.h"
+#include "OXLDataReader/IMXDataReader.h"
+#include "OXLDataReader/IMXVideoReader.h"
 #include "OXLDataReader/MXFDataReader.h"
 #include "OXLDataReader/MediaTypes.h"
 #include "OXLDataReader/OXLDataReader.h"

@@ -15,34 +15,13 @@
 
 namespace {
 
-// The finished file cut where a recorder would write it: the header
-// (partition, metadata, index) up to the essence, the edit units, the rest.
-struct Recording {
-  std::string header;
-  std::vector<std::string> units;
-  std::string footer;
-  std::vector<std::pair<std::string, double>> packets;
-};
-
-Recording Cut(const oxltest::MediaFixture& fixture) {
-  CIMXVideoReader reader("cut");
-  EXPECT_EQ(reader.Open(fixture.path.c_str(), false), 0);
-  const std::string bytes = oxltest::ReadWholeFile(fixture.path);
-  const uint64_t start = reader.GetEssenceStart();
-  const uint64_t unit = reader.GetEditByteCount();
-  Recording recording;
-  recording.header = bytes.substr(0, start);
-  for (int64_t i = 0; i < reader.GetDuration(); ++i) recording.units.push_back(bytes.substr(start + i * unit, unit));
-  recording.footer = bytes.substr(start + recording.units.size() * unit);
-  recording.packets = oxltest::VideoPackets(fixture);
-  return recording;
-}
+using oxltest::Recording;
 
 class ImxGrowingFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
-    recording = Cut(oxltest::D10Fixture());
+    recording = oxltest::CutRecording(oxltest::D10Fixture());
     ASSERT_EQ(recording.units.size(), recording.packets.size());
   }
 

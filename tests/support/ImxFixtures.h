@@ -41,6 +41,17 @@ struct DeliveredFrame {
 // reader's position until it stops; `last` receives its final result.
 std::vector<DeliveredFrame> ReadAll(COXLDataReader& reader, unsigned int capacity, bool backwards, int* last = nullptr);
 
+// A finished file cut where a recorder writes it: the header (partition,
+// metadata, index) up to the essence, the edit units, the rest; with
+// ffprobe's video packets of the file.
+struct Recording {
+  std::string header;
+  std::vector<std::string> units;
+  std::string footer;
+  std::vector<std::pair<std::string, double>> packets;
+};
+Recording CutRecording(const MediaFixture& fixture);
+
 // ffprobe's video packets of the fixture as (MD5, seconds).
 std::vector<std::pair<std::string, double>> VideoPackets(const MediaFixture& fixture);
 

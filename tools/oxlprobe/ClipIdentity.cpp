@@ -88,6 +88,10 @@ Json IdentitySummary(const MovieFile& file, const ClipIdentity& id) {
   return j;
 }
 
+std::string IdentifiedAs(const ClipIdentity& id) {
+  return "identified as " + std::to_string(id.fileType) + " " + OXLDataReader::GetFileTypeStr(id.fileType);
+}
+
 std::string IdentityText(const Json& s) {
   std::string text = Line("File", Str(s["file"]) + " (" + Str(s["file_size"]) + " bytes)");
   text += Line("Container", NamedText(s["container"], "file_type"));

@@ -43,6 +43,9 @@ ClipIdentity IdentifyClip(const MovieFile& file, OXLDataReader::DataType preferr
 // file that is identified but has no reader on this platform.
 nlohmann::ordered_json IdentitySummary(const MovieFile& file, const ClipIdentity& id);
 
+// "identified as 20 SonyDV_File": the start of a no-reader message.
+std::string IdentifiedAs(const ClipIdentity& id);
+
 // The summary lines of those members: File, Container, Video type, Reader, Clip files.
 std::string IdentityText(const nlohmann::ordered_json& summary);
 

@@ -2,12 +2,11 @@
 
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <chrono>
 #include <thread>
 
+#include "ExtractOutput.h"
 #include "Md5.h"
 #include "ProbeError.h"
 #include "ProgressBar.h"
@@ -19,45 +18,6 @@ namespace {
 
 constexpr int kEndOfData = 100;
 constexpr int kBufferTooSmall = 101;
-
-// The --extract target: a file, or standard output for "-".
-class ExtractOutput {
- public:
-  ExtractOutput(const std::string& target, const MovieFile& movie) : m_Name(target) {
-    if (target == "-") {
-      m_File = stdout;
-      m_Name = "standard output";
-      return;
-    }
-    struct stat out {}, in {};
-    if (::stat(target.c_str(), &out) == 0 && ::stat(movie.path().c_str(), &in) == 0 && out.st_dev == in.st_dev &&
-        out.st_ino == in.st_ino) {
-      throw ProbeError(Exit_Usage, target, "--extract would overwrite the movie itself");
-    }
-    m_File = std::fopen(target.c_str(), "wb");
-    if (!m_File) throw ProbeError(Exit_CannotWrite, target, std::strerror(errno));
-    m_bOwned = true;
-  }
-  ~ExtractOutput() {
-    if (m_bOwned) std::fclose(m_File);
-  }
-  ExtractOutput(const ExtractOutput&) = delete;
-  ExtractOutput& operator=(const ExtractOutput&) = delete;
-
-  void Write(const unsigned char* data, size_t size) {
-    if (std::fwrite(data, 1, size, m_File) != size) Fail();
-  }
-  void Finish() {
-    if (std::fflush(m_File) != 0 || std::ferror(m_File)) Fail();
-  }
-
- private:
-  [[noreturn]] void Fail() const { throw ProbeError(Exit_CannotWrite, m_Name, std::strerror(errno)); }
-
-  std::string m_Name;
-  std::FILE* m_File = nullptr;
-  bool m_bOwned = false;
-};
 
 std::string Seconds(double t) {
   char text[64];

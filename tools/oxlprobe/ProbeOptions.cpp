@@ -100,8 +100,9 @@ Shows what the OXL data reader sees in a QuickTime, MP4 or MXF file.
                    reader the factory builds, the clip's files, tracks, video
                    description and system, in and out points, start timecode,
                    audio streams (MXF: partitions, packages, metadata)
-  --samples        every sample of the video track through its sample cursor:
-                   index, time, decode time (seconds), size, offset, sync
+  --samples        every sample of the video track through its sample cursor
+                   (MXF: every edit unit): index, time, decode time
+                   (seconds), size, offset, sync
   --read           what the reader delivers (GetNextData, or GetPrevData with
                    --reverse): index, size, time
   --extract FILE   write the delivered bytes one after another to FILE

@@ -9,6 +9,7 @@
 #include "LibraryLog.h"
 #include "MovieFile.h"
 #include "MovieSummary.h"
+#include "MxfFrames.h"
 #include "MxfSummary.h"
 #include "ProbeError.h"
 #include "ProbeOptions.h"
@@ -45,17 +46,9 @@ void PrintSummary(const nlohmann::ordered_json& summary, const ProbeOptions& opt
   std::fputs(out.c_str(), stdout);
 }
 
-[[noreturn]] void NoReader(const MovieFile& file, const ClipIdentity& id, const std::string& what) {
-  throw ProbeError(Exit_NoReader, file.path(),
-                   "identified as " + std::to_string(id.fileType) + " " + OXLDataReader::GetFileTypeStr(id.fileType) +
-                       ", but " + what);
-}
-
-// MXF files have their summary only: no reader of this platform delivers their frames.
+// MXF frames come from the IMX video reader, which reads constant-size edit units.
 void ProbeMxf(const MovieFile& file, const ClipIdentity& id, const ProbeOptions& options) {
-  if (options.mode != ProbeMode::Summary) {
-    NoReader(file, id, "no reader delivers MXF frames on this platform (the summary is available)");
-  }
+  if (options.mode != ProbeMode::Summary) return WalkMxfFrames(file, id, options);
   PrintSummary(SummarizeMxf(file, id), options, MxfSummaryText);
 }
 
@@ -81,7 +74,8 @@ void ProbeMovie(const MovieFile& movie, const ClipIdentity& id, const ProbeOptio
     PrintSummary(IdentitySummary(file, id), options, IdentityText);
   }
   FlushOutput();
-  NoReader(file, id, "no reader is available on this platform (" + id.noReader + ")");
+  throw ProbeError(Exit_NoReader, file.path(),
+                   IdentifiedAs(id) + ", but no reader is available on this platform (" + id.noReader + ")");
 }
 
 // Every file goes through identification and the factory first, as in a
