@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <set>
 #include <typeinfo>
 
 #include "qelCore/Logger.h"
@@ -23,13 +24,23 @@ void oxlfuzz::SilenceLogging() {
   done = true;
 }
 
+namespace {
+// The folder and the names written in it, removed when the process ends normally.
+struct InputFolder {
+  std::string dir = "/dev/shm/oxlfuzz-" + std::to_string(getpid());
+  std::set<std::string> paths;
+  InputFolder() { mkdir(dir.c_str(), 0700); }
+  ~InputFolder() {
+    for (const std::string& path : paths) std::remove(path.c_str());
+    rmdir(dir.c_str());
+  }
+};
+}  // namespace
+
 std::string oxlfuzz::WriteInputFile(const uint8_t* data, size_t size, const std::string& name) {
-  static const std::string dir = [] {
-    std::string d = "/dev/shm/oxlfuzz-" + std::to_string(getpid());
-    mkdir(d.c_str(), 0700);
-    return d;
-  }();
-  const std::string path = dir + "/" + name;
+  static InputFolder folder;
+  const std::string path = folder.dir + "/" + name;
+  folder.paths.insert(path);
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f || (size && std::fwrite(data, 1, size, f) != size) || std::fclose(f) != 0) {
     std::fprintf(stderr, "cannot write %s\n", path.c_str());
