@@ -3,6 +3,9 @@
 
 #include <algorithm>
 
+#include <cstring>
+
+#include "OXLDataReader/OXL_QuickTime/MoofTrackSubIndex.h"
 #include "OXLDataReader/OXL_QuickTime/ReferenceMoofTrackSubIndex.h"
 #include "OXLDataReader/QTDatareader.h"
 #include "OXLFileAccess/SimpleFileReader.h"
@@ -47,6 +50,12 @@ const std::string kHugeStartTimecode = FromHex(
 // random-access table points at claims 64 MiB less 16 bytes in a file of 16.
 const std::string kHugeMoof = FromHex("03fffff06d6f6f66 0000001000000000");
 
+// The fragment of the qt_reader timeout: a run without per-sample fields
+// claims 2^32 - 1 samples, its first one sync, the others non-sync by the
+// track's default flags.
+const std::string kEndlessRunTfhd = FromHex("00000010 74666864 00000000 00000001");
+const std::string kEndlessRun = FromHex("00000014 7472756e 00000004 ffffffff 02000000");
+
 // Remembers the largest read asked of it.
 class ReadRecorder : public SimpleFileReader {
  public:
@@ -89,4 +98,24 @@ TEST(QTFuzzFindings, FragmentLargerThanTheFileFailsBeforeItsBufferIsMade) {
               "[Failed to read 67108840 bytes at 0] [ Condition is not true ]");
   }
   EXPECT_EQ(*largest, 8u);
+}
+
+// The sync searches decide for all the run's samples after the first at
+// once instead of stepping through billions of them.
+TEST(QTFuzzFindings, SyncSearchesPassAHugeRunOfSharedFlagsAtOnce) {
+  const auto tfhd = TrackFragmentHeader::ParseTfhd(kEndlessRunTfhd.data(), kEndlessRunTfhd.size());
+  auto rest = qel::CreateBuffer();
+  ASSERT_TRUE(rest->Resize(kEndlessRun.size()));
+  std::memcpy(rest->GetData(), kEndlessRun.data(), kEndlessRun.size());
+  const MediaTrackExtends nonSync(1, 1, 0, 0x00010000);
+  auto index = CreateMovieFragmentTrackIndex(nonSync, tfhd, rest, qel::EditRate{25, 1}, 0);
+  auto cursor = index->GetFirstSampleIndex();
+  ASSERT_TRUE(cursor->GetSample()->IsSyncOrPartialSync());
+  cursor->Next();
+  cursor->SeekSyncForward();
+  EXPECT_TRUE(cursor->IsAfterLastIndex());
+  auto last = index->GetLastSampleIndex();
+  ASSERT_FALSE(last->GetSample()->IsSyncOrPartialSync());
+  last->SeekSyncBackward();
+  EXPECT_TRUE(last->IsFirstIndex());
 }
