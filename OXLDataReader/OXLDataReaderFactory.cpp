@@ -160,7 +160,16 @@ std::shared_ptr<COXLDataReader> CreateDataReader(COXLFileReader* file, qel::File
   file->SetFilePointer(start);
   auto reader = CreateFileDataReader(media, dataType, file, context);
   if (reader) {
-    if (reader->Open(file, false) == 0) {
+    int opened = 0;
+    try {
+      opened = reader->Open(file, false);
+    } catch (...) {
+      // The formatter refuses material without a mode by throwing; the
+      // reader took the file on the way and must not delete it.
+      reader->UseFileReader(nullptr);
+      throw;
+    }
+    if (opened == 0) {
       media.error = ReaderOpened;
     } else {
       reader->UseFileReader(nullptr);  // the file stays the caller's

@@ -95,6 +95,8 @@ class CQTDataReader : public CQTAtomStreamReader {
   int SkipPrevData() override;
   int GoToFieldOffset(unsigned int field, unsigned int* reached) override;
   int GoToTimeOffset(double& seconds) override;
+  // In and out points that do not fit 32 bits (only a damaged movie's
+  // durations do) saturate at 0xFFFFFFFF.
   int GetInOut(unsigned int* in, unsigned int* out, unsigned int* videoSystem) override;
   qel::MediaTime GetAudioPrimingDuration() override;
   int GetSampleInfos(unsigned int* first, unsigned int* second, unsigned char* flag) override;

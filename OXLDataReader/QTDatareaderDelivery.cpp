@@ -14,6 +14,14 @@ const int kNoBuffer = 102;
 const int kNoTrack = 104;
 const unsigned int kAacPriming = 2112;  // samples an AAC encoder puts before the audio
 const unsigned int kDirectReadSize = 64u << 10;
+
+// Rounded to the nearest whole count; negative and NaN give 0 and what does
+// not fit 32 bits (a damaged movie's duration) saturates.
+unsigned int RoundToCount(double value) {
+  if (!(value > 0)) return 0;
+  if (value >= 4294967295.0) return 0xFFFFFFFFu;
+  return static_cast<unsigned int>(value + 0.5);
+}
 }  // namespace
 
 bool CQTDataReader::IsMpeg4AudioTrack() const {
@@ -329,20 +337,20 @@ int CQTDataReader::GetInOut(unsigned int* in, unsigned int* out, unsigned int* v
 int CQTDataReader::InOut(unsigned int* in, unsigned int* out, unsigned int* videoSystem) {
   const bool video = HasVideoTrack();
   if (in)
-    *in = video ? m_dwStartTc : static_cast<unsigned int>(m_dwStartTc * m_dFieldDuration * 1000 + 0.5);
+    *in = video ? m_dwStartTc : RoundToCount(m_dwStartTc * m_dFieldDuration * 1000);
   if (m_bGrowingReference) UpdateReferenceDuration();
   UpdateFragments();
   if (out) {
     const double content = GetActiveTrackContentDuration();
     if (!m_bGrowingReference) {
-      *out = video ? static_cast<unsigned int>(content / m_dFieldDuration + 0.5) + m_dwStartTc
-                   : static_cast<unsigned int>(content * 1000 + m_dwStartTc * m_dFieldDuration * 1000 + 0.5);
+      *out = video ? RoundToCount(content / m_dFieldDuration + m_dwStartTc)
+                   : RoundToCount(content * 1000 + m_dwStartTc * m_dFieldDuration * 1000);
     } else {
       auto last = m_ActiveTrack ? m_ActiveTrack->FindLastReferenceSample(GetActiveTrackFileSize()) : nullptr;
       const double t = last && !last->IsOutOfBounds() ? last->GetSample()->GetTimeStamp().start.GetTimeStamp() : 0.0;
       // Without video the out point is in milliseconds, like the in point.
       *out = video ? m_dwStartTc + static_cast<unsigned int>(sec2TC(t, m_VideoSystem).GetFields())
-                   : static_cast<unsigned int>(t * 1000 + m_dwStartTc * m_dFieldDuration * 1000 + 0.5);
+                   : RoundToCount(t * 1000 + m_dwStartTc * m_dFieldDuration * 1000);
     }
     if (video && !IsProgressive()) *out &= ~1u;
   }

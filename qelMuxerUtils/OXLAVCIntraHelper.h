@@ -32,7 +32,9 @@
 //
 // Format fails (false) for a frame that is neither Annex B nor cleanly
 // length-prefixed, holds no slice, lacks parameter sets when the mode is 34,
-// or would come out larger than GetMaxFrameSize(mode).
+// or, for a mode of the table (0-33), would come out larger than
+// GetMaxFrameSize(mode). Mode 34 and unknown values set no limit: a frame
+// with its own parameter sets is formatted whatever its size.
 //
 // Classification reads the frame's own sequence parameter set: profile (High
 // 10 Intra or High 4:2:2 Intra, 10 bits), chroma format and picture size

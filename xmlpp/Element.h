@@ -132,6 +132,9 @@ class Element : public Node, public Writers<Element> {
   // --- whole-node operations
   Node* copy(bool deep = true) const override;
   bool operator==(const Node& other) const override;
+  // Namespace declarations are written with their URIs as they are, not
+  // escaped like attribute values: a URI holding a markup character ('&',
+  // '<' or '"', from an entity in the source) makes text that does not parse.
   void write(std::ostream& os, bool formatted = false, int level = 0) const override;
   // write_to_stream, write_to_string, write_to_file and their formatted forms
   // come from Writers.

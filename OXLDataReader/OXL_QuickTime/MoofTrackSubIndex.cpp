@@ -64,6 +64,22 @@ class MoofSampleIndex : public IQtSampleIndex {
     }
     m_Cached.reset();
   }
+  // A non-sync sample after the first of a run that shares its flags stands
+  // for the rest of the run: the search goes on past them all.
+  void SeekSyncForward() override {
+    if (IsBeforeFirstIndex()) Next();
+    while (!IsOutOfBounds() && !GetSample()->IsSyncOrPartialSync()) {
+      if (m_Sample > 0 && m_SubIndex.SharesFlagsAfterFirst(m_Run)) m_Sample = m_SubIndex.GetSampleCount(m_Run) - 1;
+      Next();
+    }
+  }
+  void SeekSyncBackward() override {
+    if (IsAfterLastIndex()) Prev();
+    while (!IsOutOfBounds() && !GetSample()->IsSyncOrPartialSync()) {
+      if (m_Sample > 1 && m_SubIndex.SharesFlagsAfterFirst(m_Run)) m_Sample = 1;
+      Prev();
+    }
+  }
   bool IsBeforeFirstIndex() override { return m_Run < 0; }
   bool IsFirstIndex() override { return m_Run == 0 && m_Sample == 0; }
   bool IsAfterLastIndex() override { return m_Run >= m_SubIndex.GetNumberOfTrun(); }

@@ -10,6 +10,9 @@
 // start time ("tfdt", or one given later by the track index). Runs timed by
 // per-sample durations cannot be looked up by time (their samples answer
 // "Not implemented"); runs without samples are passed over by the cursors.
+// A run without per-sample fields may claim any number of samples in a few
+// bytes; the cursors' sync searches decide for all its samples after the
+// first at once, so that they cost no more than the runs' real tables.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -31,6 +34,9 @@ class IMoofTrackSubIndex {
   virtual double GetSampleDuration(int64_t k, uint32_t i) const = 0;
   virtual uint32_t GetSampleSize(int64_t k, uint32_t i) const = 0;
   virtual TrackFragmentRun::SampleFlags GetSampleFlags(int64_t k, uint32_t i) const = 0;
+  // True when every sample of run k after its first has the same flags (the
+  // run carries none per sample).
+  virtual bool SharesFlagsAfterFirst(int64_t k) const = 0;
   virtual uint64_t GetSampleDataOffset(int64_t k, uint32_t i) const = 0;
   // Absolute start time of run k; fails ("offset out of range") for k past the runs.
   virtual qel::MediaTime TimeToTrunOffset(int64_t k) const = 0;
@@ -68,6 +74,7 @@ class MoofTrackSubIndex : public ITrackSubIndex, public IMoofTrackSubIndex {
   double GetSampleDuration(int64_t k, uint32_t i) const override;
   uint32_t GetSampleSize(int64_t k, uint32_t i) const override;
   TrackFragmentRun::SampleFlags GetSampleFlags(int64_t k, uint32_t i) const override;
+  bool SharesFlagsAfterFirst(int64_t k) const override { return !GetTrun(k).IsSetSampleFlags(1); }
   uint64_t GetSampleDataOffset(int64_t k, uint32_t i) const override;
   qel::MediaTime TimeToTrunOffset(int64_t k) const override;
 

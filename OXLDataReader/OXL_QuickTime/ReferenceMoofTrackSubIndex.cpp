@@ -65,7 +65,14 @@ class ReferenceMovieFragmentTrackIndex : public ITrackSubIndex {
     const uint32_t size = QTUtils::Read32(header->GetData());
     QEL_CHECK_GE(size, 8u, "bad atom's size");
     QEL_CHECK_GE(kMaxMoofSize, size, "bad atom's size");
-    const auto content = Read(size - 8, "Failed to read " + std::to_string(size - 8) + at);
+    const std::string failure = "Failed to read " + std::to_string(size - 8) + at;
+    // A size past the file's end fails before its buffer is allocated: each
+    // look at the track retries, and a damaged random-access table may point
+    // many fragments at such a size.
+    const unsigned long fileSize = m_File->GetFileSize();
+    const unsigned long contentStart = m_qwMoofOffset + 8;
+    QEL_CHECK_TRUE(fileSize == ~0UL || (fileSize >= contentStart && fileSize - contentStart >= size - 8), failure);
+    const auto content = Read(size - 8, failure);
     const unsigned char* p = content->GetData();
     uint64_t left = content->GetSize();
     while (left > 8) {
