@@ -91,6 +91,12 @@ class TrackIndexQtSampleIndex : public IQtSampleIndex {
   // Each sub-index searches its own samples; the walk crosses sub-indexes.
   void SeekSyncForward() override;
   void SeekSyncBackward() override;
+  QtSampleFacts GetSampleFacts() override;
+  qel::TimeLimits GetSampleTimeStamp() override;
+  qel::TimeLimits GetSampleReferenceTimeStamp() override;
+  // In place whenever the two inner cursors are of one kind (always within
+  // a movie header or between fragments); otherwise the inner one is copied.
+  bool AssignFrom(const IQtSampleIndex& other) override;
 
   uint64_t GetSubIndexNumber() const { return m_Number; }
 
@@ -103,10 +109,16 @@ class TrackIndexQtSampleIndex : public IQtSampleIndex {
   void MoveTo(uint64_t number);
   // Onto the first or last sample of sub-index `number`.
   void Enter(uint64_t number, bool atFirst);
+  template <typename Place, typename Make>
+  void Reuse(Place&& place, Make&& make);
   bool IsLastSubIndex() const { return m_Number + 1 >= m_pTrackIndex->GetNumberOfSubTrack(); }
 
   CTrackIndex* m_pTrackIndex;
   std::shared_ptr<ITrackSubIndex> m_SubIndex;
   uint64_t m_Number;
   std::shared_ptr<IQtSampleIndex> m_Inner;
+  // The inner cursor of the other kind last used (a movie header's or a
+  // fragment's), kept so that crossing between the two kinds again moves it
+  // in place instead of allocating.
+  std::shared_ptr<IQtSampleIndex> m_Spare;
 };
