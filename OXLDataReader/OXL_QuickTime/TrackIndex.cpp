@@ -21,6 +21,7 @@ void CTrackIndex::AppendTrackSubIndex(std::shared_ptr<ITrackSubIndex> subIndex) 
   if (subIndex->IsKnownTimestamp())
     m_StartTimes[subIndex->GetStartTimestamp().GetTimeStamp()] = SubIndexInfo{m_SubIndexes.size(), subIndex};
   m_SubIndexes.push_back(std::move(subIndex));
+  ++m_qwGeneration;
 }
 
 std::shared_ptr<ITrackSubIndex> CTrackIndex::GetSubTrack(uint64_t number) const {
@@ -220,9 +221,14 @@ void TrackIndexQtSampleIndex::CheckNewFragmentsAvailable() {
   }
 }
 
+// Only a changed chain, or a step into the next sub-index that failed (a
+// fragment not readable yet), calls for either step.
 void TrackIndexQtSampleIndex::Refresh() {
+  const uint64_t generation = m_pTrackIndex->GetGeneration();
+  if (generation == m_qwSeenGeneration && (IsLastSubIndex() || !m_Inner->IsAfterLastIndex())) return;
   AdaptIfIndexWasOverwritten();
   CheckNewFragmentsAvailable();
+  m_qwSeenGeneration = generation;
 }
 
 std::shared_ptr<IQtSample> TrackIndexQtSampleIndex::GetSample() {
@@ -316,6 +322,7 @@ bool TrackIndexQtSampleIndex::AssignFrom(const IQtSampleIndex& other) {
         [&] { return same->m_Inner->Copy(); });
   m_pTrackIndex = same->m_pTrackIndex;
   m_Number = same->m_Number;
+  m_qwSeenGeneration = same->m_qwSeenGeneration;
   m_SubIndex = same->m_SubIndex;
   return true;
 }

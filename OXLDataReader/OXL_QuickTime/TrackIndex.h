@@ -26,6 +26,8 @@ class CTrackIndex {
 
   void AppendTrackSubIndex(std::shared_ptr<ITrackSubIndex> subIndex);
   uint64_t GetNumberOfSubTrack() const { return m_SubIndexes.size(); }
+  // Changes whenever the chain does (an append, or a new movie header).
+  uint64_t GetGeneration() const { return m_qwGeneration; }
   // Fails ("Invalid trackSubIndexNb") for a number not below the chain length.
   std::shared_ptr<ITrackSubIndex> GetSubTrack(uint64_t number) const;
 
@@ -69,6 +71,7 @@ class CTrackIndex {
 
   std::deque<std::shared_ptr<ITrackSubIndex>> m_SubIndexes;
   std::map<double, SubIndexInfo> m_StartTimes;  // start in seconds -> sub-index
+  uint64_t m_qwGeneration = 0;
 };
 
 // A cursor over a whole track index. It follows fragments appended after it
@@ -121,4 +124,6 @@ class TrackIndexQtSampleIndex : public IQtSampleIndex {
   // fragment's), kept so that crossing between the two kinds again moves it
   // in place instead of allocating.
   std::shared_ptr<IQtSampleIndex> m_Spare;
+  // The chain generation the cursor last adapted to; none at first.
+  uint64_t m_qwSeenGeneration = ~uint64_t(0);
 };
