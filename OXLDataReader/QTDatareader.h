@@ -162,8 +162,8 @@ class CQTDataReader : public CQTAtomStreamReader {
   int ReadChunkData(unsigned char* buffer, unsigned int size, unsigned long offset, unsigned int sampleSize,
                     unsigned int& filled);
   int GoToNextSyncData();
-  unsigned int BytesOfGroup(const IQtSampleIndex& group) const;
-  bool StepWithinGroup(unsigned int count, std::shared_ptr<IQtSample>& sample);
+  unsigned int BytesOfGroup(unsigned int firstSize);
+  bool StepWithinGroup(unsigned int count, QtSampleFacts& sample);
   int OpenReferencedFile(const std::shared_ptr<CQTMediaTrack>& track);
   std::wstring ReferencedPath(const std::shared_ptr<CQTMediaTrack>& track) const;
   bool HasVideoTrack() const;
@@ -201,6 +201,20 @@ class CQTDataReader : public CQTAtomStreamReader {
   int Contained(const char* name, Operation&& operation);
   void LogContained(const char* name, const char* what) const;
 
+  // A position kept between calls. Saving and restoring move cursors in
+  // place (IQtSampleIndex::AssignFrom), so that a delivery allocates
+  // nothing once the saved cursors exist.
+  struct SavedCursor {
+    std::shared_ptr<IQtSampleIndex> cursor;
+    bool empty = true;  // saved from no cursor
+  };
+  void SaveCursor(SavedCursor& slot) const;
+  void RestoreCursor(const SavedCursor& slot);
+  // Puts the cursor back where the running public call found it; answers `result`.
+  int Undo(int result);
+  // Moves the reader's cursor where `cursor` is (in place when it can).
+  void TakeCursor(std::shared_ptr<IQtSampleIndex> cursor);
+
   std::string m_HandlerType;
   uint32_t m_dwCreationTime = 0;
   uint32_t m_dwMovieTimescale = 0;
@@ -212,6 +226,9 @@ class CQTDataReader : public CQTAtomStreamReader {
   bool m_bFirstRead = false;
   double m_dCurrentTime = 0.0;
   std::shared_ptr<IQtSampleIndex> m_Cursor;
+  SavedCursor m_CallStart;   // the position when the outermost contained call began
+  SavedCursor m_GroupStart;  // the start of the delivery being read
+  int m_iContainedDepth = 0;
   bool m_bSyncSearch = false;
   std::vector<std::shared_ptr<CQTMediaTrack>> m_Tracks;
   std::shared_ptr<CQTMediaTrack> m_ActiveTrack;

@@ -41,9 +41,18 @@ std::shared_ptr<IQtSampleIndex> CQTDataReader::GetCurrentSampleIndex() const {
 
 int CQTDataReader::InitDecoder(unsigned char*, unsigned int, unsigned int*) { return 0; }
 
+// The outermost call saves into a cursor kept for the purpose, in place;
+// a nested one (GetInOut asks GetVideoInfo) into a copy of its own.
 template <typename Operation>
 int CQTDataReader::Contained(const char* name, Operation&& operation) {
-  auto saved = m_Cursor ? m_Cursor->Copy() : nullptr;
+  SavedCursor nested;
+  SavedCursor& saved = m_iContainedDepth == 0 ? m_CallStart : nested;
+  SaveCursor(saved);
+  struct Depth {
+    int& depth;
+    explicit Depth(int& d) : depth(++d) {}
+    ~Depth() { --depth; }
+  } depth(m_iContainedDepth);
   try {
     return operation();
   } catch (const std::exception& e) {
@@ -51,8 +60,22 @@ int CQTDataReader::Contained(const char* name, Operation&& operation) {
   } catch (...) {
     LogContained(name, "unknown failure");
   }
-  m_Cursor = saved;
+  RestoreCursor(saved);
   return kEndOfData;
+}
+
+void CQTDataReader::SaveCursor(SavedCursor& slot) const {
+  slot.empty = !m_Cursor;
+  if (slot.empty) return;
+  if (!slot.cursor || !slot.cursor->AssignFrom(*m_Cursor)) slot.cursor = m_Cursor->Copy();
+}
+
+void CQTDataReader::RestoreCursor(const SavedCursor& slot) {
+  if (slot.empty) {
+    m_Cursor.reset();
+    return;
+  }
+  if (!m_Cursor || !m_Cursor->AssignFrom(*slot.cursor)) m_Cursor = slot.cursor->Copy();
 }
 
 void CQTDataReader::LogContained(const char* name, const char* what) const {
@@ -108,25 +131,27 @@ int CQTDataReader::ReadChunkData(unsigned char* buffer, unsigned int size, unsig
   return kEndOfData;
 }
 
+// Reads in place: the cursor steps through the group, and the group start
+// is kept in a reusable saved cursor for the 101 answer.
 int CQTDataReader::GetSyncData(unsigned char* buffer, unsigned int size, unsigned int* outSize) {
   if (!m_ActiveTrack) return kNoTrack;
   if (!m_Cursor || m_Cursor->IsOutOfBounds()) return -1;
   if (InitDecoder(buffer, size, outSize) == kBufferTooSmall) return kBufferTooSmall;
-  auto start = m_Cursor->Copy();
+  SaveCursor(m_GroupStart);
   unsigned int filled = 0;
   // Each sample is asked for once: the one that ends a group is not read.
-  auto sample = m_Cursor->GetSample();
+  QtSampleFacts sample = m_Cursor->GetSampleFacts();
   for (unsigned int count = 1;; ++count) {
-    const int result = ReadChunkData(buffer, size, sample->GetSampleOffset(), sample->GetSampleSize(), filled);
+    const int result = ReadChunkData(buffer, size, sample.offset, sample.size, filled);
     if (result != 0) {
-      m_Cursor = start;
+      RestoreCursor(m_GroupStart);
       return result;
     }
     if (!StepWithinGroup(count, sample)) break;
   }
   if (outSize) *outSize = filled;
   if (filled > size) {
-    m_Cursor = start;
+    RestoreCursor(m_GroupStart);
     return kBufferTooSmall;
   }
   m_bFirstRead = false;
@@ -137,12 +162,12 @@ int CQTDataReader::GetSyncData(unsigned char* buffer, unsigned int size, unsigne
 // to the same delivery. A next sample that cannot be had (a fragment that
 // cannot be read) ends the delivery with what was read: the failure is
 // reported by the next call, which starts there.
-bool CQTDataReader::StepWithinGroup(unsigned int count, std::shared_ptr<IQtSample>& sample) {
+bool CQTDataReader::StepWithinGroup(unsigned int count, QtSampleFacts& sample) {
   try {
     m_Cursor->Next();
     if (!m_bSyncSearch || count >= kMaxDeliverySamples || m_Cursor->IsAfterLastIndex()) return false;
-    sample = m_Cursor->GetSample();
-    return !sample->IsSyncOrPartialSync();
+    sample = m_Cursor->GetSampleFacts();
+    return !sample.syncOrPartialSync;
   } catch (const std::exception& e) {
     LogContained("the sample after a delivery", e.what());
     return false;
@@ -153,69 +178,78 @@ int CQTDataReader::GetNextData(unsigned char*& data, unsigned int size, unsigned
   return Contained("GetNextData", [&] { return ReadNext(data, size, dataSize, time); });
 }
 
-// A cursor before the first sample (after SkipPrevData there) reads the first.
+// A cursor before the first sample (after SkipPrevData there) reads the
+// first. The cursor moves in place; a failure puts it back where the call
+// found it (the containment's saved cursor).
 int CQTDataReader::ReadNext(unsigned char* data, unsigned int size, unsigned int* dataSize, double* time) {
   UpdateFragments();
   if (!m_ActiveTrack) return kNoTrack;
   // A file opened before its first fragment was written has no cursor: its
   // first sample may have arrived since.
-  if (!m_Cursor) m_Cursor = m_ActiveTrack->FindFirstSample();
+  if (!m_Cursor) {
+    m_Cursor = m_ActiveTrack->FindFirstSample();
+    SaveCursor(m_CallStart);
+  }
   if (!m_Cursor || m_Cursor->IsAfterLastIndex()) return kEndOfData;
   if (!data) return kNoBuffer;
-  auto cursor = m_Cursor->Copy();
-  if (cursor->IsBeforeFirstIndex()) cursor->Next();
-  if (m_bSyncSearch) cursor->SeekSyncForward();
-  if (cursor->IsOutOfBounds()) return kEndOfData;
-  m_dCurrentTime = cursor->GetSample()->GetTimeStamp().start.GetTimeStamp();
-  auto previous = m_Cursor;
-  m_Cursor = cursor;
+  if (m_Cursor->IsBeforeFirstIndex()) m_Cursor->Next();
+  if (m_bSyncSearch) m_Cursor->SeekSyncForward();
+  if (m_Cursor->IsOutOfBounds()) return Undo(kEndOfData);
+  m_dCurrentTime = m_Cursor->GetSampleTimeStamp().start.GetTimeStamp();
   const int result = GetSyncData(data, size, dataSize);
-  if (result != 0) {
-    m_Cursor = previous;
-    return result;
-  }
+  if (result != 0) return Undo(result);
   if (time) *time = m_dCurrentTime - PrimingSeconds();
   return 0;
+}
+
+// The reader's cursor object stays, and with it the inner cursors it keeps
+// for crossing between a movie header and fragments.
+void CQTDataReader::TakeCursor(std::shared_ptr<IQtSampleIndex> cursor) {
+  if (!cursor || !m_Cursor || !m_Cursor->AssignFrom(*cursor)) m_Cursor = std::move(cursor);
+}
+
+int CQTDataReader::Undo(int result) {
+  RestoreCursor(m_CallStart);
+  return result;
 }
 
 int CQTDataReader::GetPrevData(unsigned char*& data, unsigned int size, unsigned int* dataSize, double* time) {
   return Contained("GetPrevData", [&] { return ReadPrev(data, size, dataSize, time); });
 }
 
+// In place like ReadNext; the cursor ends at the start of the delivered group.
 int CQTDataReader::ReadPrev(unsigned char* data, unsigned int size, unsigned int* dataSize, double* time) {
   if (!m_ActiveTrack) return kNoTrack;
-  if (!m_Cursor || m_Cursor->IsFirstIndex() || m_Cursor->IsBeforeFirstIndex()) return kEndOfData;
-  if (!data) return kNoBuffer;
-  auto cursor = m_Cursor->Copy();
-  cursor->Prev();
-  cursor->SeekSyncBackward();
-  if (cursor->IsOutOfBounds()) return kEndOfData;
-  auto sample = cursor->GetSample();
-  m_dCurrentTime = sample->GetTimeStamp().start.GetTimeStamp();
-  if (SetFileIndexBack(sample->GetSampleOffset(), BytesOfGroup(*cursor)) != 0) return 1;
-  auto previous = m_Cursor;
-  m_Cursor = cursor->Copy();
+  if (!m_Cursor || m_Cursor->IsBeforeFirstIndex()) return kEndOfData;
+  if (!data) return m_Cursor->IsFirstIndex() ? kEndOfData : kNoBuffer;
+  m_Cursor->Prev();
+  m_Cursor->SeekSyncBackward();
+  if (m_Cursor->IsOutOfBounds()) return Undo(kEndOfData);
+  const QtSampleFacts sample = m_Cursor->GetSampleFacts();
+  m_dCurrentTime = m_Cursor->GetSampleTimeStamp().start.GetTimeStamp();
+  if (SetFileIndexBack(sample.offset, BytesOfGroup(sample.size)) != 0) return Undo(1);
   const int result = GetSyncData(data, size, dataSize);
-  if (result != 0) {
-    m_Cursor = previous;
-    return result;
-  }
-  m_Cursor = cursor;
+  if (result != 0) return Undo(result);
+  RestoreCursor(m_GroupStart);
   if (time) *time = m_dCurrentTime - PrimingSeconds();
   return 0;
 }
 
-// The bytes the delivery at `group` is about to read, as far as the window
-// can keep them: they tell SetFileIndexBack how much to load after them.
-unsigned int CQTDataReader::BytesOfGroup(const IQtSampleIndex& group) const {
-  auto cursor = group.Copy();
-  uint64_t total = cursor->GetSample()->GetSampleSize();
-  for (unsigned int count = 1; m_bSyncSearch && total < m_dwBufferSize && count < kMaxDeliverySamples; ++count) {
-    cursor->Next();
-    if (cursor->IsAfterLastIndex()) break;
-    auto sample = cursor->GetSample();
-    if (sample->IsSyncOrPartialSync()) break;
-    total += sample->GetSampleSize();
+// The bytes the delivery at the cursor is about to read, as far as the
+// window can keep them: they tell SetFileIndexBack how much to load after
+// them. The cursor walks the group and is put back.
+unsigned int CQTDataReader::BytesOfGroup(unsigned int firstSize) {
+  uint64_t total = firstSize;
+  if (m_bSyncSearch && total < m_dwBufferSize) {
+    SaveCursor(m_GroupStart);
+    for (unsigned int count = 1; total < m_dwBufferSize && count < kMaxDeliverySamples; ++count) {
+      m_Cursor->Next();
+      if (m_Cursor->IsAfterLastIndex()) break;
+      const QtSampleFacts sample = m_Cursor->GetSampleFacts();
+      if (sample.syncOrPartialSync) break;
+      total += sample.size;
+    }
+    RestoreCursor(m_GroupStart);
   }
   return total > UINT32_MAX ? UINT32_MAX : static_cast<unsigned int>(total);
 }
@@ -267,10 +301,11 @@ int CQTDataReader::GoToTime(double& seconds) {
   if (seconds < 0 || std::isnan(seconds)) seconds = 0;
   auto cursor = m_ActiveTrack->FindTimeOffsetSample(seconds);
   if (!cursor || cursor->IsOutOfBounds()) return kEndOfData;
-  auto sample = cursor->GetSample();
-  const bool fullSync = sample->IsSyncOrPartialSync() && !sample->IsPartialSync();
-  m_dCurrentTime = (fullSync ? sample->GetReferenceTimeStamp() : sample->GetTimeStamp()).start.GetTimeStamp();
-  m_Cursor = cursor;
+  const QtSampleFacts sample = cursor->GetSampleFacts();
+  const bool fullSync = sample.syncOrPartialSync && !sample.partialSync;
+  m_dCurrentTime =
+      (fullSync ? cursor->GetSampleReferenceTimeStamp() : cursor->GetSampleTimeStamp()).start.GetTimeStamp();
+  TakeCursor(std::move(cursor));
   seconds = m_dCurrentTime;
   return 0;
 }
@@ -308,9 +343,9 @@ int CQTDataReader::GoToEnd() {
   if (m_bGrowingReference) {
     const unsigned long size = GetActiveTrackFileSize();
     UpdateReferenceDuration(size);
-    m_Cursor = m_ActiveTrack->FindLastReferenceSample(size);
+    TakeCursor(m_ActiveTrack->FindLastReferenceSample(size));
   } else {
-    m_Cursor = m_ActiveTrack->FindLastSampleExcluded();
+    TakeCursor(m_ActiveTrack->FindLastSampleExcluded());
   }
   return 0;
 }

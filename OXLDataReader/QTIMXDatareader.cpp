@@ -40,11 +40,11 @@ int CQTIMXDataReader::ReadSampleData(unsigned char* buffer, unsigned int size, u
 int CQTIMXDataReader::GetSyncData(unsigned char* buffer, unsigned int size, unsigned int* outSize) {
   if (!m_ActiveTrack) return kNoTrack;
   if (!m_Cursor || m_Cursor->IsOutOfBounds()) return -1;
-  const auto start = m_Cursor->Copy();
+  SaveCursor(m_GroupStart);
   try {
-    const auto sample = m_Cursor->GetSample();
-    const unsigned int sampleSize = sample->GetSampleSize();
-    const unsigned long offset = sample->GetSampleOffset();
+    const QtSampleFacts sample = m_Cursor->GetSampleFacts();
+    const unsigned int sampleSize = sample.size;
+    const unsigned long offset = sample.offset;
     if (SetFileIndex(offset) != 0) return 1;
     unsigned int dataSize = sampleSize;
     if (sampleSize <= size) {
@@ -54,13 +54,13 @@ int CQTIMXDataReader::GetSyncData(unsigned char* buffer, unsigned int size, unsi
     m_Cursor->Next();
     if (outSize) *outSize = dataSize;
     if (dataSize > size) {
-      m_Cursor = start;
+      RestoreCursor(m_GroupStart);
       return kBufferTooSmall;
     }
     m_bFirstRead = false;
     return 0;
   } catch (const std::exception&) {
-    m_Cursor = start;
+    RestoreCursor(m_GroupStart);
     return 1;
   }
 }

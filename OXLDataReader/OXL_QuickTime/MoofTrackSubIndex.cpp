@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <typeinfo>
 
 #include "OXLDataReader/OXL_QuickTime/QTAtom.h"
 #include "OXLDataReader/OXL_QuickTime/QTUtils.h"
@@ -37,19 +38,19 @@ class MoofSample : public IQtSample {
 class MoofSampleIndex : public IQtSampleIndex {
  public:
   MoofSampleIndex(int64_t run, uint32_t sample, const IMoofTrackSubIndex& subIndex)
-      : m_Run(run), m_Sample(sample), m_SubIndex(subIndex) {}
+      : m_Run(run), m_Sample(sample), m_pSubIndex(&subIndex) {}
   std::shared_ptr<IQtSample> GetSample() override {
-    if (!m_Cached) m_Cached = std::make_shared<MoofSample>(m_Run, m_Sample, m_SubIndex);
+    if (!m_Cached) m_Cached = std::make_shared<MoofSample>(m_Run, m_Sample, *m_pSubIndex);
     return m_Cached;
   }
   void Next() override {
     QEL_CHECK_FALSE(IsAfterLastIndex(), "Already the last sample index");
-    if (!IsBeforeFirstIndex() && m_Sample + 1 < m_SubIndex.GetSampleCount(m_Run)) {
+    if (!IsBeforeFirstIndex() && m_Sample + 1 < m_pSubIndex->GetSampleCount(m_Run)) {
       ++m_Sample;
     } else {
       m_Sample = 0;
       do ++m_Run;
-      while (!IsAfterLastIndex() && m_SubIndex.GetSampleCount(m_Run) == 0);
+      while (!IsAfterLastIndex() && m_pSubIndex->GetSampleCount(m_Run) == 0);
     }
     m_Cached.reset();
   }
@@ -59,8 +60,8 @@ class MoofSampleIndex : public IQtSampleIndex {
       --m_Sample;
     } else {
       do --m_Run;
-      while (m_Run >= 0 && m_SubIndex.GetSampleCount(m_Run) == 0);
-      m_Sample = m_Run >= 0 ? m_SubIndex.GetSampleCount(m_Run) - 1 : 0;
+      while (m_Run >= 0 && m_pSubIndex->GetSampleCount(m_Run) == 0);
+      m_Sample = m_Run >= 0 ? m_pSubIndex->GetSampleCount(m_Run) - 1 : 0;
     }
     m_Cached.reset();
   }
@@ -82,16 +83,39 @@ class MoofSampleIndex : public IQtSampleIndex {
   }
   bool IsBeforeFirstIndex() override { return m_Run < 0; }
   bool IsFirstIndex() override { return m_Run == 0 && m_Sample == 0; }
-  bool IsAfterLastIndex() override { return m_Run >= m_SubIndex.GetNumberOfTrun(); }
+  bool IsAfterLastIndex() override { return m_Run >= m_pSubIndex->GetNumberOfTrun(); }
   bool IsOutOfBounds() override { return IsBeforeFirstIndex() || IsAfterLastIndex(); }
   std::shared_ptr<IQtSampleIndex> Copy() const override {
-    return std::make_shared<MoofSampleIndex>(m_Run, m_Sample, m_SubIndex);
+    return std::make_shared<MoofSampleIndex>(m_Run, m_Sample, *m_pSubIndex);
+  }
+  QtSampleFacts GetSampleFacts() override {
+    const TrackFragmentRun::SampleFlags flags = m_pSubIndex->GetSampleFlags(m_Run, m_Sample);
+    const bool sync = flags.sample_is_non_sync_sample == 0;
+    const bool partial = sync && flags.is_leading == 1;
+    return {m_pSubIndex->GetSampleDataOffset(m_Run, m_Sample), m_pSubIndex->GetSampleSize(m_Run, m_Sample), sync,
+            partial};
+  }
+  qel::TimeLimits GetSampleTimeStamp() override { return m_pSubIndex->GetTimeStamp(m_Run, m_Sample); }
+  qel::TimeLimits GetSampleReferenceTimeStamp() override {
+    return m_pSubIndex->GetReferenceTimeStamp(m_Run, m_Sample);
+  }
+  bool AssignFrom(const IQtSampleIndex& other) override {
+    if (typeid(other) != typeid(*this)) return false;
+    const auto& same = static_cast<const MoofSampleIndex&>(other);
+    Place(same.m_Run, same.m_Sample, *same.m_pSubIndex);
+    return true;
+  }
+  void Place(int64_t run, uint32_t sample, const IMoofTrackSubIndex& subIndex) {
+    m_Run = run;
+    m_Sample = sample;
+    m_pSubIndex = &subIndex;
+    m_Cached.reset();
   }
 
  private:
   int64_t m_Run;
   uint32_t m_Sample;
-  const IMoofTrackSubIndex& m_SubIndex;
+  const IMoofTrackSubIndex* m_pSubIndex;
   std::shared_ptr<IQtSample> m_Cached;
 };
 
@@ -147,6 +171,22 @@ std::shared_ptr<IQtSampleIndex> MoofTrackSubIndex::GetLastSampleIndex() {
   auto cursor = std::make_shared<MoofSampleIndex>(GetNumberOfTrun(), 0, *this);
   cursor->Prev();
   return cursor;
+}
+
+bool MoofTrackSubIndex::MoveToFirstSample(IQtSampleIndex& cursor) {
+  auto* moof = dynamic_cast<MoofSampleIndex*>(&cursor);
+  if (!moof) return false;
+  moof->Place(-1, 0, *this);
+  moof->Next();
+  return true;
+}
+
+bool MoofTrackSubIndex::MoveToLastSample(IQtSampleIndex& cursor) {
+  auto* moof = dynamic_cast<MoofSampleIndex*>(&cursor);
+  if (!moof) return false;
+  moof->Place(GetNumberOfTrun(), 0, *this);
+  moof->Prev();
+  return true;
 }
 
 std::shared_ptr<IQtSampleIndex> MoofTrackSubIndex::FindSampleIndex(unsigned long) {

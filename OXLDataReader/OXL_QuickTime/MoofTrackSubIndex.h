@@ -58,6 +58,8 @@ class MoofTrackSubIndex : public ITrackSubIndex, public IMoofTrackSubIndex {
   std::shared_ptr<IQtSampleIndex> FindSampleIndex(unsigned long fileOffset) override;
   // On the last sample; before the first when no run holds a sample.
   std::shared_ptr<IQtSampleIndex> GetLastSampleIndex() override;
+  bool MoveToFirstSample(IQtSampleIndex& cursor) override;
+  bool MoveToLastSample(IQtSampleIndex& cursor) override;
   bool IsKnownTimestamp() const override { return m_Start.has_value(); }
   void SetStartTimestamp(qel::MediaTime start) override { m_Start = start; }
   qel::MediaTime GetStartTimestamp() const override { return m_Start ? *m_Start : qel::MediaTime(m_EditRate, 0); }

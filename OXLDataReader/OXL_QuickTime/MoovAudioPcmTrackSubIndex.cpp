@@ -42,9 +42,7 @@ unsigned int MoovAudioPcmTrackSubIndex::GetSampleSize(uint64_t n) {
   return m_SampleToChunk.GetChunkSize(Chunk(n)) * m_dwBytesPerFrame;
 }
 
-std::shared_ptr<IQtSampleIndex> MoovAudioPcmTrackSubIndex::GetLastSampleIndex() {
-  return CursorAt(int64_t(m_ChunkOffsets.GetNumberOfChunk()) - 1);
-}
+int64_t MoovAudioPcmTrackSubIndex::LastPosition() { return int64_t(m_ChunkOffsets.GetNumberOfChunk()) - 1; }
 
 std::shared_ptr<IQtSampleIndex> MoovAudioPcmTrackSubIndex::FindSampleIndex(double seconds) {
   const double frame = seconds * m_EditRate.numerator + 0.5;

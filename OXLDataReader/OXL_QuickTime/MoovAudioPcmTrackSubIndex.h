@@ -21,7 +21,6 @@ class MoovAudioPcmTrackSubIndex : public MoovTrackSubIndexBase {
   std::shared_ptr<IQtSampleIndex> FindSampleIndex(double seconds) override;
   // The last chunk complete within the first `fileOffset` bytes; empty when none is.
   std::shared_ptr<IQtSampleIndex> FindSampleIndex(unsigned long fileOffset) override;
-  std::shared_ptr<IQtSampleIndex> GetLastSampleIndex() override;
   qel::MediaTime GetTrackMediaTimeOffset() const override { return qel::MediaTime(m_EditRate, 0); }
 
   uint64_t GetSampleOffset(uint64_t n) override;
@@ -32,6 +31,9 @@ class MoovAudioPcmTrackSubIndex : public MoovTrackSubIndexBase {
   unsigned int GetSampleSize(uint64_t n) override;
   bool IsAfterLastIndex(uint64_t n) override { return n >= m_ChunkOffsets.GetNumberOfChunk(); }
   uint64_t GetPositionCount() override { return m_ChunkOffsets.GetNumberOfChunk(); }
+
+ protected:
+  int64_t LastPosition() override;
 
  private:
   static uint32_t Chunk(uint64_t n) { return n > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(n); }

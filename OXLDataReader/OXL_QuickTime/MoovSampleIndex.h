@@ -24,6 +24,10 @@ class IMoovTrackSubIndex {
   // The nearest position from `n` on (forwards) or up to `n` (backwards)
   // that is sync or partial sync; none when there is no such position.
   virtual std::optional<uint64_t> FindSyncOrPartialSync(uint64_t n, bool forward) = 0;
+  // Offset, size and sync flags of `n` in one call.
+  virtual QtSampleFacts GetSampleFacts(uint64_t n) {
+    return {GetSampleOffset(n), GetSampleSize(n), IsSyncOrPartialSync(n), IsPartialSync(n)};
+  }
 };
 
 // One position of a movie-header sub-index; every query forwards to it. The
@@ -51,7 +55,7 @@ class MoovSample : public IQtSample {
 // first. The sub-index must outlive the cursor.
 class MoovSampleIndex : public IQtSampleIndex {
  public:
-  MoovSampleIndex(int64_t position, IMoovTrackSubIndex& subIndex) : m_Position(position), m_SubIndex(subIndex) {}
+  MoovSampleIndex(int64_t position, IMoovTrackSubIndex& subIndex) : m_Position(position), m_pSubIndex(&subIndex) {}
   std::shared_ptr<IQtSample> GetSample() override;
   void Next() override;
   void Prev() override;
@@ -62,11 +66,19 @@ class MoovSampleIndex : public IQtSampleIndex {
   std::shared_ptr<IQtSampleIndex> Copy() const override;
   void SeekSyncForward() override;
   void SeekSyncBackward() override;
+  QtSampleFacts GetSampleFacts() override { return m_pSubIndex->GetSampleFacts(Position()); }
+  qel::TimeLimits GetSampleTimeStamp() override { return m_pSubIndex->GetSampleTime(Position()); }
+  qel::TimeLimits GetSampleReferenceTimeStamp() override { return m_pSubIndex->GetReferenceSampleTime(Position()); }
+  bool AssignFrom(const IQtSampleIndex& other) override;
+  // Onto `position` of `subIndex`, in place.
+  void Place(int64_t position, IMoovTrackSubIndex& subIndex);
 
   int64_t GetPosition() const { return m_Position; }
 
  private:
+  uint64_t Position() const { return static_cast<uint64_t>(m_Position); }
+
   int64_t m_Position;
-  IMoovTrackSubIndex& m_SubIndex;
+  IMoovTrackSubIndex* m_pSubIndex;
   std::shared_ptr<IQtSample> m_Sample;
 };

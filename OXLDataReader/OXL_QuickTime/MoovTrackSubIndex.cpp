@@ -84,9 +84,7 @@ double MoovTrackSubIndex::GetSampleDuration(uint64_t n) {
   return double(limits.duration) * rate.denominator / rate.numerator;
 }
 
-std::shared_ptr<IQtSampleIndex> MoovTrackSubIndex::GetLastSampleIndex() {
-  return CursorAt(int64_t(m_qwSampleCount) - 1);
-}
+int64_t MoovTrackSubIndex::LastPosition() { return int64_t(m_qwSampleCount) - 1; }
 
 std::shared_ptr<IQtSampleIndex> MoovTrackSubIndex::FindSampleIndex(double seconds) {
   if (m_qwSampleCount == 0) return nullptr;

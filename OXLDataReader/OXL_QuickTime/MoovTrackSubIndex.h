@@ -31,7 +31,6 @@ class MoovTrackSubIndex : public MoovTrackSubIndexBase {
   // Fails ("failed to find sample index") when neither the chunk at that
   // offset nor the one before holds a complete sample.
   std::shared_ptr<IQtSampleIndex> FindSampleIndex(unsigned long fileOffset) override;
-  std::shared_ptr<IQtSampleIndex> GetLastSampleIndex() override;
   qel::MediaTime GetTrackMediaTimeOffset() const override { return m_TrackMediaTimeOffset; }
 
   // All bits set for a sample in no chunk of the tables.
@@ -47,6 +46,9 @@ class MoovTrackSubIndex : public MoovTrackSubIndexBase {
   // chunks of "stco". A damaged table that claims more samples than the
   // others describe cannot make the track longer than what can be read.
   uint64_t GetPositionCount() override { return m_qwSampleCount; }
+
+ protected:
+  int64_t LastPosition() override;
 
  private:
   void ComputeFirstSampleOffset();

@@ -40,6 +40,19 @@ std::optional<uint64_t> MoovTrackSubIndexBase::FindSyncOrPartialSync(uint64_t n,
   return forward ? std::min(*sync, *partial) : std::max(*sync, *partial);
 }
 
+QtSampleFacts MoovTrackSubIndexBase::GetSampleFacts(uint64_t n) {
+  const bool sync = m_SyncSamples.IsSyncSample(n);
+  const bool partial = !sync && m_PartialSyncSamples.IsSyncSample(n);
+  return {GetSampleOffset(n), GetSampleSize(n), sync || partial, partial};
+}
+
+bool MoovTrackSubIndexBase::Place(IQtSampleIndex& cursor, int64_t position) {
+  auto* moov = dynamic_cast<MoovSampleIndex*>(&cursor);
+  if (!moov) return false;
+  moov->Place(position, *this);
+  return true;
+}
+
 MoovTrackSubIndexBase::FoundTables MoovTrackSubIndexBase::LoadTables(const unsigned char* stbl, unsigned long size,
                                                                      qel::EditRate editRate, bool withTimesAndSizes) {
   m_Stbl.assign(stbl, stbl ? stbl + size : stbl);

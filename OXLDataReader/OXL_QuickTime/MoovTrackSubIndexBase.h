@@ -25,6 +25,9 @@ class MoovTrackSubIndexBase : public ITrackSubIndex, public IMoovTrackSubIndex {
 
   const char* GetSubIndexType() const override { return "moov"; }
   std::shared_ptr<IQtSampleIndex> GetFirstSampleIndex() override { return CursorAt(0); }
+  std::shared_ptr<IQtSampleIndex> GetLastSampleIndex() override { return CursorAt(LastPosition()); }
+  bool MoveToFirstSample(IQtSampleIndex& cursor) override { return Place(cursor, 0); }
+  bool MoveToLastSample(IQtSampleIndex& cursor) override { return Place(cursor, LastPosition()); }
   bool IsKnownTimestamp() const override { return true; }
   // A movie header always starts at zero: throws std::logic_error.
   void SetStartTimestamp(qel::MediaTime start) override;
@@ -41,6 +44,8 @@ class MoovTrackSubIndexBase : public ITrackSubIndex, public IMoovTrackSubIndex {
   // Without "stss" every position is sync; otherwise the nearest listed in
   // "stss" or "stps".
   std::optional<uint64_t> FindSyncOrPartialSync(uint64_t n, bool forward) override;
+  // Each sync table is asked once for both flags.
+  QtSampleFacts GetSampleFacts(uint64_t n) override;
 
  protected:
   // Which of the tables a sub-index needs were found.
@@ -59,6 +64,9 @@ class MoovTrackSubIndexBase : public ITrackSubIndex, public IMoovTrackSubIndex {
   FoundTables LoadTables(const unsigned char* stbl, unsigned long size, qel::EditRate editRate,
                          bool withTimesAndSizes);
   std::shared_ptr<IQtSampleIndex> CursorAt(int64_t position) { return std::make_shared<MoovSampleIndex>(position, *this); }
+  bool Place(IQtSampleIndex& cursor, int64_t position);
+  // The last index position (a sample, or a chunk for PCM sound); -1 without any.
+  virtual int64_t LastPosition() = 0;
 
   std::vector<unsigned char> m_Stbl;
   const unsigned char* m_pStsd = nullptr;  // inside m_Stbl

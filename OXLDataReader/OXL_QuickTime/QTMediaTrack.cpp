@@ -65,6 +65,7 @@ bool CQTMediaTrack::IsTrackType(const char* type) const { return type && m_Handl
 
 void CQTMediaTrack::SetTrackType(const signed char* type) {
   m_HandlerType.assign(reinterpret_cast<const char*>(type), 4);
+  m_AudioInfo = AudioInfoMemo();
 }
 
 uint32_t CQTMediaTrack::GetTrackIdFromTrakAtom(const unsigned char* trak, unsigned long size) {
@@ -214,6 +215,7 @@ int CQTMediaTrack::StoreStsd(const unsigned char* stbl, unsigned long size) {
   uint32_t stsdSize = 0;
   if (!QTReader::FindChildAtom(stbl, size, AtomType("stsd"), stsd, stsdSize)) return kFailure;
   m_StsdCopy.assign(reinterpret_cast<const char*>(stsd), stsdSize);
+  m_AudioInfo = AudioInfoMemo();
   return 0;
 }
 

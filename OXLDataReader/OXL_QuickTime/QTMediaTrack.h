@@ -101,6 +101,15 @@ class CQTMediaTrack {
   OXLDataReader::VideoResolution ResolutionOf(uint32_t height, uint8_t& aspect) const;
   uint8_t SdAspectRatio(uint32_t width, uint32_t height) const;
   bool IsProgressiveFromDescription(const QTReader::CVideoSampleDescription& video, bool& known) const;
+  bool ParseAudioInfo(uint32_t& channels, qel::audio_codec& codec) const;
+
+  // GetAudioInfo's answer for the current sample description.
+  struct AudioInfoMemo {
+    bool known = false;
+    bool found = false;
+    uint32_t channels = 0;
+    qel::audio_codec codec = qel::audio_codec_unknown;
+  };
 
   uint32_t m_dwMediaTimescale = 0;
   int64_t m_qwMediaDuration = -1;
@@ -124,6 +133,7 @@ class CQTMediaTrack {
   uint32_t m_dwSampleCount = 0;
   bool m_bForceSync = false;
   qel::EditRate m_EditRate;
+  AudioInfoMemo m_AudioInfo;
 };
 
 namespace QTMediaTrack {

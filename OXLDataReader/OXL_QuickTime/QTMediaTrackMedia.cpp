@@ -174,7 +174,19 @@ bool CQTMediaTrack::GetVideoInfo(VIDEO_INFO& info) {
   return true;
 }
 
+// Asked at every delivery (AAC times): parsed once per sample description.
 bool CQTMediaTrack::GetAudioInfo(uint32_t& channels, qel::audio_codec& codec) {
+  if (!m_AudioInfo.known) {
+    m_AudioInfo.found = ParseAudioInfo(m_AudioInfo.channels, m_AudioInfo.codec);
+    m_AudioInfo.known = true;
+  }
+  if (!m_AudioInfo.found) return false;
+  channels = m_AudioInfo.channels;
+  codec = m_AudioInfo.codec;
+  return true;
+}
+
+bool CQTMediaTrack::ParseAudioInfo(uint32_t& channels, qel::audio_codec& codec) const {
   if (m_HandlerType != "soun" || m_StsdCopy.empty()) return false;
   try {
     QTReader::CStsdAtom stsd;

@@ -1,9 +1,16 @@
 // Cursors of a CQTMediaTrack: they hide the track's edit start.
 #include <limits>
+#include <typeinfo>
 
 #include "OXLDataReader/OXL_QuickTime/QTMediaTrack.h"
 
 namespace {
+
+// Times as the track presents them: before the edit start is negative.
+qel::TimeLimits Shifted(qel::TimeLimits limits, const qel::MediaTime& startOffset) {
+  if (startOffset.GetTimeNumber() != 0) limits.start -= startOffset;
+  return limits;
+}
 
 class MediaTrackSample : public IQtSample {
  public:
@@ -11,18 +18,16 @@ class MediaTrackSample : public IQtSample {
       : m_Inner(std::move(inner)), m_StartOffset(startOffset), m_bForceSync(forceSync) {}
   bool IsSyncOrPartialSync() const override { return m_bForceSync || m_Inner->IsSyncOrPartialSync(); }
   bool IsPartialSync() const override { return m_Inner->IsPartialSync(); }
-  qel::TimeLimits GetTimeStamp() const override { return Shifted(m_Inner->GetTimeStamp()); }
-  qel::TimeLimits GetReferenceTimeStamp() const override { return Shifted(m_Inner->GetReferenceTimeStamp()); }
+  qel::TimeLimits GetTimeStamp() const override { return Shifted(m_Inner->GetTimeStamp(), m_StartOffset); }
+  qel::TimeLimits GetReferenceTimeStamp() const override {
+    return Shifted(m_Inner->GetReferenceTimeStamp(), m_StartOffset);
+  }
   double GetSampleDuration() const override { return m_Inner->GetSampleDuration(); }
   unsigned int GetSampleSize() const override { return m_Inner->GetSampleSize(); }
   uint64_t GetSampleOffset() const override { return m_Inner->GetSampleOffset(); }
   std::wstring GetSampleFile() const override { return m_Inner->GetSampleFile(); }
 
  private:
-  qel::TimeLimits Shifted(qel::TimeLimits limits) const {
-    if (m_StartOffset.GetTimeNumber() != 0) limits.start -= m_StartOffset;
-    return limits;
-  }
   std::shared_ptr<IQtSample> m_Inner;
   qel::MediaTime m_StartOffset;
   bool m_bForceSync;
@@ -54,6 +59,24 @@ class MediaTrackSampleIndex : public IQtSampleIndex {
   void SeekSyncBackward() override {
     if (!m_bForceSync) return m_Inner->SeekSyncBackward();
     if (m_Inner->IsAfterLastIndex()) m_Inner->Prev();
+  }
+  QtSampleFacts GetSampleFacts() override {
+    QtSampleFacts facts = m_Inner->GetSampleFacts();
+    facts.syncOrPartialSync = facts.syncOrPartialSync || m_bForceSync;
+    return facts;
+  }
+  qel::TimeLimits GetSampleTimeStamp() override { return Shifted(m_Inner->GetSampleTimeStamp(), m_StartOffset); }
+  qel::TimeLimits GetSampleReferenceTimeStamp() override {
+    return Shifted(m_Inner->GetSampleReferenceTimeStamp(), m_StartOffset);
+  }
+  bool AssignFrom(const IQtSampleIndex& other) override {
+    if (typeid(other) != typeid(*this)) return false;
+    const auto* same = static_cast<const MediaTrackSampleIndex*>(&other);
+    if (same == this) return true;
+    if (!m_Inner->AssignFrom(*same->m_Inner)) m_Inner = same->m_Inner->Copy();
+    m_StartOffset = same->m_StartOffset;
+    m_bForceSync = same->m_bForceSync;
+    return true;
   }
 
  private:
@@ -99,8 +122,7 @@ std::shared_ptr<IQtSampleIndex> CQTMediaTrack::FindTimeOffsetSample(double secon
   if (!cursor || cursor->IsOutOfBounds()) cursor = FindLastSampleExcluded();
   if (!cursor) return nullptr;
   for (cursor->SeekSyncBackward(); !cursor->IsOutOfBounds(); cursor->SeekSyncBackward()) {
-    auto sample = cursor->GetSample();
-    if (!sample->IsPartialSync() || sample->GetTimeStamp().start.GetTimeStamp() <= seconds) break;
+    if (!cursor->GetSampleFacts().partialSync || cursor->GetSampleTimeStamp().start.GetTimeStamp() <= seconds) break;
     cursor->Prev();
   }
   return cursor;

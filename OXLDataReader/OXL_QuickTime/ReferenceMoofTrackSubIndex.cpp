@@ -29,6 +29,8 @@ class ReferenceMovieFragmentTrackIndex : public ITrackSubIndex {
 
   std::shared_ptr<IQtSampleIndex> GetFirstSampleIndex() override { return Inner().GetFirstSampleIndex(); }
   std::shared_ptr<IQtSampleIndex> GetLastSampleIndex() override { return Inner().GetLastSampleIndex(); }
+  bool MoveToFirstSample(IQtSampleIndex& cursor) override { return Inner().MoveToFirstSample(cursor); }
+  bool MoveToLastSample(IQtSampleIndex& cursor) override { return Inner().MoveToLastSample(cursor); }
   std::shared_ptr<IQtSampleIndex> FindSampleIndex(double seconds) override { return Inner().FindSampleIndex(seconds); }
   std::shared_ptr<IQtSampleIndex> FindSampleIndex(unsigned long offset) override {
     return Inner().FindSampleIndex(offset);

@@ -1,6 +1,7 @@
 #include "OXLDataReader/OXL_QuickTime/TrackIndex.h"
 
 #include <cstring>
+#include <typeinfo>
 
 #include "qelCore/Check.h"
 
@@ -20,6 +21,7 @@ void CTrackIndex::AppendTrackSubIndex(std::shared_ptr<ITrackSubIndex> subIndex) 
   if (subIndex->IsKnownTimestamp())
     m_StartTimes[subIndex->GetStartTimestamp().GetTimeStamp()] = SubIndexInfo{m_SubIndexes.size(), subIndex};
   m_SubIndexes.push_back(std::move(subIndex));
+  ++m_qwGeneration;
 }
 
 std::shared_ptr<ITrackSubIndex> CTrackIndex::GetSubTrack(uint64_t number) const {
@@ -168,13 +170,30 @@ void TrackIndexQtSampleIndex::MoveTo(uint64_t number) {
 
 // The cursor changes only once the sub-index gave its cursor: a fragment
 // that cannot be read leaves it where it was, and the next step fails again.
+// The inner cursor becomes one that `place` could move in place: the current
+// one, or the spare one of the other kind; failing both, `make`'s new one.
+template <typename Place, typename Make>
+void TrackIndexQtSampleIndex::Reuse(Place&& place, Make&& make) {
+  if (place(*m_Inner)) return;
+  if (m_Spare && place(*m_Spare)) {
+    std::swap(m_Inner, m_Spare);
+    return;
+  }
+  auto inner = make();
+  m_Spare = std::move(m_Inner);
+  m_Inner = std::move(inner);
+}
+
+// The inner cursor is moved in place when the sub-index knows its kind, so
+// that walking from fragment to fragment allocates nothing.
 void TrackIndexQtSampleIndex::Enter(uint64_t number, bool atFirst) {
   auto subIndex = m_pTrackIndex->GetSubTrack(number);
   if (!subIndex->IsKnownTimestamp()) m_pTrackIndex->UpdateTimeNumber(number);
-  auto inner = atFirst ? subIndex->GetFirstSampleIndex() : subIndex->GetLastSampleIndex();
+  Reuse([&](IQtSampleIndex& inner) {
+    return atFirst ? subIndex->MoveToFirstSample(inner) : subIndex->MoveToLastSample(inner);
+  }, [&] { return atFirst ? subIndex->GetFirstSampleIndex() : subIndex->GetLastSampleIndex(); });
   m_Number = number;
   m_SubIndex = std::move(subIndex);
-  m_Inner = std::move(inner);
 }
 
 void TrackIndexQtSampleIndex::AdaptIfIndexWasOverwritten() {
@@ -187,7 +206,7 @@ void TrackIndexQtSampleIndex::AdaptIfIndexWasOverwritten() {
   }
   const bool wasAfterLast = m_Inner->IsAfterLastIndex();
   if (wasAfterLast) m_Inner->Prev();
-  const qel::MediaTime time = m_Inner->GetSample()->GetTimeStamp().start;
+  const qel::MediaTime time = m_Inner->GetSampleTimeStamp().start;
   MoveTo(0);
   m_Inner = m_SubIndex->FindSampleIndex(time.GetTimeStamp());
   QEL_CHECK_NOT_NULL(m_Inner, "Failed to found current timestamp : " + qel::ToString(time));
@@ -197,14 +216,19 @@ void TrackIndexQtSampleIndex::AdaptIfIndexWasOverwritten() {
 // A cursor past the end of its sub-index moves on into sub-indexes appended
 // since, passing over any that hold no sample.
 void TrackIndexQtSampleIndex::CheckNewFragmentsAvailable() {
-  while (m_Inner->IsAfterLastIndex() && !IsLastSubIndex()) {
+  while (!IsLastSubIndex() && m_Inner->IsAfterLastIndex()) {
     Enter(m_Number + 1, true);
   }
 }
 
+// Only a changed chain, or a step into the next sub-index that failed (a
+// fragment not readable yet), calls for either step.
 void TrackIndexQtSampleIndex::Refresh() {
+  const uint64_t generation = m_pTrackIndex->GetGeneration();
+  if (generation == m_qwSeenGeneration && (IsLastSubIndex() || !m_Inner->IsAfterLastIndex())) return;
   AdaptIfIndexWasOverwritten();
   CheckNewFragmentsAvailable();
+  m_qwSeenGeneration = generation;
 }
 
 std::shared_ptr<IQtSample> TrackIndexQtSampleIndex::GetSample() {
@@ -273,4 +297,32 @@ void TrackIndexQtSampleIndex::SeekSyncBackward() {
     if (!m_Inner->IsBeforeFirstIndex() || m_Number == 0) return;
     Enter(m_Number - 1, false);
   }
+}
+
+QtSampleFacts TrackIndexQtSampleIndex::GetSampleFacts() {
+  Refresh();
+  return m_Inner->GetSampleFacts();
+}
+
+qel::TimeLimits TrackIndexQtSampleIndex::GetSampleTimeStamp() {
+  Refresh();
+  return m_Inner->GetSampleTimeStamp();
+}
+
+qel::TimeLimits TrackIndexQtSampleIndex::GetSampleReferenceTimeStamp() {
+  Refresh();
+  return m_Inner->GetSampleReferenceTimeStamp();
+}
+
+bool TrackIndexQtSampleIndex::AssignFrom(const IQtSampleIndex& other) {
+  if (typeid(other) != typeid(*this)) return false;
+  const auto* same = static_cast<const TrackIndexQtSampleIndex*>(&other);
+  if (same == this) return true;
+  Reuse([&](IQtSampleIndex& inner) { return inner.AssignFrom(*same->m_Inner); },
+        [&] { return same->m_Inner->Copy(); });
+  m_pTrackIndex = same->m_pTrackIndex;
+  m_Number = same->m_Number;
+  m_qwSeenGeneration = same->m_qwSeenGeneration;
+  m_SubIndex = same->m_SubIndex;
+  return true;
 }

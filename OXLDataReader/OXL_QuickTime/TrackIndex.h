@@ -26,6 +26,8 @@ class CTrackIndex {
 
   void AppendTrackSubIndex(std::shared_ptr<ITrackSubIndex> subIndex);
   uint64_t GetNumberOfSubTrack() const { return m_SubIndexes.size(); }
+  // Changes whenever the chain does (an append, or a new movie header).
+  uint64_t GetGeneration() const { return m_qwGeneration; }
   // Fails ("Invalid trackSubIndexNb") for a number not below the chain length.
   std::shared_ptr<ITrackSubIndex> GetSubTrack(uint64_t number) const;
 
@@ -69,6 +71,7 @@ class CTrackIndex {
 
   std::deque<std::shared_ptr<ITrackSubIndex>> m_SubIndexes;
   std::map<double, SubIndexInfo> m_StartTimes;  // start in seconds -> sub-index
+  uint64_t m_qwGeneration = 0;
 };
 
 // A cursor over a whole track index. It follows fragments appended after it
@@ -91,6 +94,12 @@ class TrackIndexQtSampleIndex : public IQtSampleIndex {
   // Each sub-index searches its own samples; the walk crosses sub-indexes.
   void SeekSyncForward() override;
   void SeekSyncBackward() override;
+  QtSampleFacts GetSampleFacts() override;
+  qel::TimeLimits GetSampleTimeStamp() override;
+  qel::TimeLimits GetSampleReferenceTimeStamp() override;
+  // In place whenever the two inner cursors are of one kind (always within
+  // a movie header or between fragments); otherwise the inner one is copied.
+  bool AssignFrom(const IQtSampleIndex& other) override;
 
   uint64_t GetSubIndexNumber() const { return m_Number; }
 
@@ -103,10 +112,18 @@ class TrackIndexQtSampleIndex : public IQtSampleIndex {
   void MoveTo(uint64_t number);
   // Onto the first or last sample of sub-index `number`.
   void Enter(uint64_t number, bool atFirst);
+  template <typename Place, typename Make>
+  void Reuse(Place&& place, Make&& make);
   bool IsLastSubIndex() const { return m_Number + 1 >= m_pTrackIndex->GetNumberOfSubTrack(); }
 
   CTrackIndex* m_pTrackIndex;
   std::shared_ptr<ITrackSubIndex> m_SubIndex;
   uint64_t m_Number;
   std::shared_ptr<IQtSampleIndex> m_Inner;
+  // The inner cursor of the other kind last used (a movie header's or a
+  // fragment's), kept so that crossing between the two kinds again moves it
+  // in place instead of allocating.
+  std::shared_ptr<IQtSampleIndex> m_Spare;
+  // The chain generation the cursor last adapted to; none at first.
+  uint64_t m_qwSeenGeneration = ~uint64_t(0);
 };

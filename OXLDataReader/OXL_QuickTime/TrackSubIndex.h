@@ -27,6 +27,14 @@ class IQtSample {
   virtual std::wstring GetSampleFile() const = 0;
 };
 
+// What a delivery needs of one sample, answered by value.
+struct QtSampleFacts {
+  uint64_t offset = 0;  // absolute byte offset in the sample's file
+  unsigned int size = 0;
+  bool syncOrPartialSync = false;
+  bool partialSync = false;
+};
+
 class IQtSampleIndex {
  public:
   virtual ~IQtSampleIndex() = default;
@@ -45,11 +53,29 @@ class IQtSampleIndex {
   // this default steps sample by sample.
   virtual void SeekSyncForward() {
     if (IsBeforeFirstIndex()) Next();
-    while (!IsOutOfBounds() && !GetSample()->IsSyncOrPartialSync()) Next();
+    while (!IsOutOfBounds() && !GetSampleFacts().syncOrPartialSync) Next();
   }
   virtual void SeekSyncBackward() {
     if (IsAfterLastIndex()) Prev();
-    while (!IsOutOfBounds() && !GetSample()->IsSyncOrPartialSync()) Prev();
+    while (!IsOutOfBounds() && !GetSampleFacts().syncOrPartialSync) Prev();
+  }
+
+  // The per-frame path of a reader: the same answers as the sample object's,
+  // by value. Cursors of this library answer them without allocating; these
+  // defaults go through GetSample() for cursors made elsewhere.
+  virtual QtSampleFacts GetSampleFacts() {
+    const auto sample = GetSample();
+    return {sample->GetSampleOffset(), sample->GetSampleSize(), sample->IsSyncOrPartialSync(),
+            sample->IsPartialSync()};
+  }
+  virtual qel::TimeLimits GetSampleTimeStamp() { return GetSample()->GetTimeStamp(); }
+  virtual qel::TimeLimits GetSampleReferenceTimeStamp() { return GetSample()->GetReferenceTimeStamp(); }
+  // Puts this cursor where `other` is, in place; false (nothing changed) when
+  // the two are not of the same kind, and the caller takes a Copy() instead.
+  // Saving and restoring a reader's position this way costs no allocation.
+  virtual bool AssignFrom(const IQtSampleIndex& other) {
+    (void)other;
+    return false;
   }
 };
 
@@ -73,4 +99,16 @@ class ITrackSubIndex {
   virtual uint64_t GetBaseDataOffset() const = 0;
   // Time subtracted from sample times so that presentation starts at zero.
   virtual qel::MediaTime GetTrackMediaTimeOffset() const = 0;
+  // Puts `cursor`, a cursor of this sub-index or of one of its kind, on the
+  // first or last sample of this sub-index in place; false (nothing changed)
+  // when it is of another kind, and the caller asks for a new cursor. A
+  // cursor walking from fragment to fragment thus allocates nothing.
+  virtual bool MoveToFirstSample(IQtSampleIndex& cursor) {
+    (void)cursor;
+    return false;
+  }
+  virtual bool MoveToLastSample(IQtSampleIndex& cursor) {
+    (void)cursor;
+    return false;
+  }
 };
