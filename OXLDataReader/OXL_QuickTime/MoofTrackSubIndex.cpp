@@ -69,15 +69,15 @@ class MoofSampleIndex : public IQtSampleIndex {
   // for the rest of the run: the search goes on past them all.
   void SeekSyncForward() override {
     if (IsBeforeFirstIndex()) Next();
-    while (!IsOutOfBounds() && !GetSample()->IsSyncOrPartialSync()) {
-      if (m_Sample > 0 && m_SubIndex.SharesFlagsAfterFirst(m_Run)) m_Sample = m_SubIndex.GetSampleCount(m_Run) - 1;
+    while (!IsOutOfBounds() && !GetSampleFacts().syncOrPartialSync) {
+      if (m_Sample > 0 && m_pSubIndex->SharesFlagsAfterFirst(m_Run)) m_Sample = m_pSubIndex->GetSampleCount(m_Run) - 1;
       Next();
     }
   }
   void SeekSyncBackward() override {
     if (IsAfterLastIndex()) Prev();
-    while (!IsOutOfBounds() && !GetSample()->IsSyncOrPartialSync()) {
-      if (m_Sample > 1 && m_SubIndex.SharesFlagsAfterFirst(m_Run)) m_Sample = 1;
+    while (!IsOutOfBounds() && !GetSampleFacts().syncOrPartialSync) {
+      if (m_Sample > 1 && m_pSubIndex->SharesFlagsAfterFirst(m_Run)) m_Sample = 1;
       Prev();
     }
   }
