@@ -19,7 +19,7 @@ build=build-fuzz
 ./scripts/deps.sh || exit 2
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOXL_FUZZ=ON \
+  CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1" -DOXL_FUZZ=ON \
     -DOXL_BUILD_TESTS=OFF -DOXL_BUILD_TOOLS=OFF >/dev/null || exit 2
 fi
 cmake --build "$build" -j2 --target $(printf 'fuzz_%s ' "${targets[@]}") >"$build/fuzz-build.log" 2>&1 ||
