@@ -361,7 +361,7 @@ const std::string kTextFramework =
 class MxfDmInFile : public ::testing::Test {
  protected:
   // An OP1a file at 25 frames per second starting at 09:59:30:00.
-  FileLayout Spec() const {
+  FileLayout BaseLayout() const {
     FileLayout layout;
     layout.timecode = {(9 * 3600 + 59 * 60 + 30) * 25, 25, false};
     layout.primer = As11Primer();
@@ -375,7 +375,7 @@ class MxfDmInFile : public ::testing::Test {
 };
 
 TEST_F(MxfDmInFile, EverySchemeOfThePrefaceGivesItsObject) {
-  FileLayout layout = Spec();
+  FileLayout layout = BaseLayout();
   layout.dmSchemes = {kCoreScheme, kSegmentationScheme, kDppScheme, kTextScheme};
   const std::string xml =
       "<NonRealTimeMeta><VideoFormat><VideoFrame videoCodec=\"AVC100CBG_1920_1080_H422IP@L41\"/></VideoFormat>"
@@ -404,7 +404,7 @@ TEST_F(MxfDmInFile, EverySchemeOfThePrefaceGivesItsObject) {
 }
 
 TEST_F(MxfDmInFile, SchemesWithoutFrameworkSetsOrKnownCodecs) {
-  FileLayout layout = Spec();
+  FileLayout layout = BaseLayout();
   layout.dmSchemes = {kCoreScheme, kTextScheme, std::string(16, '\x33')};
   layout.extraSets = {Klv(kTextFramework, TextSet("<NonRealTimeMeta><VideoFormat><VideoFrame videoCodec=\"MPEG2\"/>"
                                                 "</VideoFormat></NonRealTimeMeta>"))};
@@ -418,7 +418,7 @@ TEST_F(MxfDmInFile, SchemesWithoutFrameworkSetsOrKnownCodecs) {
 
 TEST_F(MxfDmInFile, MalformedSchemeListIsTheFrameworkError) {
   oxltest::CapturingLogger log;
-  FileLayout layout = Spec();
+  FileLayout layout = BaseLayout();
   layout.dmSchemes = {kCoreScheme};
   std::string bytes = BuildFile(layout).bytes;
   // The DMSchemes batch count (after tag 3B 0B and its length) says 5.
@@ -459,7 +459,7 @@ std::string AsMediaInfo(const std::string& value) {
 
 TEST_F(MxfDmInFile, MediaInfoReadsTheSameValues) {
   if (oxltest::RunCommand("mediainfo --Version").exitCode != 0) GTEST_SKIP() << "mediainfo is not installed";
-  FileLayout layout = Spec();
+  FileLayout layout = BaseLayout();
   layout.dmSchemes = {kCoreScheme, kDppScheme};
   layout.extraSets = {Klv(kCoreFramework, As11CoreSet()), Klv(kDppFramework, DppSet(250))};
   layout.dmFrameworks = {Uid(7), Uid(8)};
