@@ -1,16 +1,10 @@
 #include "DeliveryWalk.h"
 
-#include <sys/stat.h>
-
+#include <algorithm>
 #include <cstdio>
-#include <chrono>
-#include <thread>
 
-#include "ExtractOutput.h"
-#include "Md5.h"
+#include "DeliverySink.h"
 #include "ProbeError.h"
-#include "ProgressBar.h"
-#include "RecordOutput.h"
 #include "TrackCursor.h"
 
 namespace oxlprobe {
@@ -52,19 +46,10 @@ void CheckComplete(CQTDataReader& reader, const MovieFile& movie, bool reverse) 
                                                        " cannot be read");
 }
 
-// How often --follow looks at the file's size while it waits.
-constexpr auto kFollowPoll = std::chrono::milliseconds(100);
-
 class Walk {
  public:
   Walk(const MovieFile& movie, const ProbeOptions& options)
-      : m_Movie(movie),
-        m_Options(options),
-        m_Reader(OpenReader()),
-        m_Bar(!options.json && options.extract.value_or("") != "-", options.extract ? "extract" : "read"),
-        m_Output(options.json, Columns(options), &m_Bar) {
-    if (options.extract) m_Extract.reset(new ExtractOutput(*options.extract, movie));
-  }
+      : m_Movie(movie), m_Options(options), m_Reader(OpenReader()), m_Sink(options, movie, {{"time", 12}, {"size", 10}}) {}
 
   void Run() {
     // A file still being written may end inside its last sample: --follow waits for it.
@@ -74,16 +59,10 @@ class Walk {
     ReadToEnd();
     if (m_Options.follow) Follow(*m_Options.follow);
     CheckComplete(*m_Reader, m_Movie, m_Options.reverse);
-    if (m_Extract) m_Extract->Finish();
+    m_Sink.Finish();
   }
 
  private:
-  static std::vector<RecordOutput::Column> Columns(const ProbeOptions& options) {
-    std::vector<RecordOutput::Column> columns = {{"index", 8}, {"time", 12}, {"size", 10}};
-    if (options.md5) columns.push_back({"md5", 32});
-    return columns;
-  }
-
   std::unique_ptr<CQTDataReader> OpenReader() const {
     auto reader = m_Movie.OpenReader(m_Options.audio ? OXLDataReader::Audio_Data : OXLDataReader::Video_Data, true);
     if (!reader->GetActiveTrack()) throw ProbeError(Exit_NotRecognised, m_Movie.path(), "no track to read");
@@ -115,10 +94,13 @@ class Walk {
       double time = 0;
       if (!ReadOne(size, time)) break;
       if (passOverDelivered && m_bDelivered && time <= m_dLastTime) continue;
-      Deliver(m_qwIndex++, size, time);
+      m_Sink.Deliver(m_Buffer.data(), size, [&](nlohmann::ordered_json& record) {
+        record["time"] = time;
+        record["size"] = size;
+      });
       m_bDelivered = true;
       m_dLastTime = time;
-      m_Bar.Update(m_Options.reverse ? m_dDuration - time : time, m_dDuration);
+      m_Sink.bar().Update(m_Options.reverse ? m_dDuration - time : time, m_dDuration);
     }
   }
 
@@ -128,25 +110,11 @@ class Walk {
   // only those of a movie with one track when told by a host; a new reader
   // on the grown file sees them all, whatever the tracks.
   void Follow(double seconds) {
-    using Clock = std::chrono::steady_clock;
-    uint64_t size = WatchedSize();
-    Clock::time_point grown = Clock::now();
-    for (;;) {
-      Flush();
-      const double waited = std::chrono::duration<double>(Clock::now() - grown).count();
-      char text[96];
-      std::snprintf(text, sizeof text, "%llu deliveries, waited %.1f s of %.1f s",
-                    static_cast<unsigned long long>(m_qwIndex), waited, seconds);
-      m_Bar.Show(text);
-      if (waited >= seconds) break;
-      std::this_thread::sleep_for(kFollowPoll);
-      const uint64_t now = WatchedSize();
-      if (now == size) continue;
-      size = now;
-      grown = Clock::now();
-      Reopen();
-    }
-    m_Bar.Clear();
+    m_Sink.WaitForGrowth(seconds, [&] { return WatchedSize(); },
+                         [&] {
+                           Reopen();
+                           return false;
+                         });
   }
 
   // A new reader on the grown file, placed at the last delivery (or where
@@ -166,16 +134,9 @@ class Walk {
 
   // The bytes of the movie and, for a reference movie, of its media file.
   uint64_t WatchedSize() const {
-    struct stat st {};
-    uint64_t size = ::stat(m_Movie.path().c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    uint64_t size = FileSizeOf(m_Movie.path());
     if (m_Reader->GetActiveTrack()->IsReference()) size += m_Reader->GetActiveTrackFileSize();
     return size;
-  }
-
-  // A follower's output reaches a pipe as soon as it is delivered.
-  void Flush() {
-    std::fflush(stdout);
-    if (m_Extract) m_Extract->Finish();
   }
 
   // One delivery into the buffer, grown when the reader asks for more room.
@@ -199,34 +160,16 @@ class Walk {
     }
   }
 
-  void Deliver(uint64_t index, unsigned int size, double time) {
-    if (m_Extract) m_Extract->Write(m_Buffer.data(), size);
-    if (!m_Options.listDeliveries) return;
-    nlohmann::ordered_json record;
-    record["index"] = index;
-    record["time"] = time;
-    record["size"] = size;
-    if (m_Options.md5) {
-      m_Md5.Update(m_Buffer.data(), size);
-      record["md5"] = m_Md5.Hex();
-    }
-    m_Output.Write(record);
-  }
-
   const MovieFile& m_Movie;
   const ProbeOptions& m_Options;
   std::unique_ptr<CQTDataReader> m_Reader;
-  ProgressBar m_Bar;
-  RecordOutput m_Output;
-  std::unique_ptr<ExtractOutput> m_Extract;
+  DeliverySink m_Sink;
   std::vector<unsigned char> m_Buffer;
   uint64_t m_qwLimit = 0;
   uint64_t m_qwSamples = 0;
   double m_dDuration = 0.0;
-  uint64_t m_qwIndex = 0;
   bool m_bDelivered = false;
   double m_dLastTime = 0.0;
-  Md5 m_Md5;
 };
 
 }  // namespace

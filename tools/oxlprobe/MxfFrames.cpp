@@ -1,47 +1,28 @@
 #include "MxfFrames.h"
 
-#include <sys/stat.h>
-
-#include <chrono>
+#include <algorithm>
 #include <cmath>
 #include <memory>
-#include <thread>
 
-#include "ExtractOutput.h"
-#include "Md5.h"
+#include "DeliverySink.h"
 #include "ProbeError.h"
-#include "ProgressBar.h"
-#include "RecordOutput.h"
 
 namespace oxlprobe {
 namespace {
 
 constexpr int kEndOfData = 100;
-constexpr auto kFollowPoll = std::chrono::milliseconds(100);
-
-uint64_t FileSize(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
-}
 
 class FrameWalk {
  public:
   FrameWalk(const MovieFile& file, const ClipIdentity& id, const ProbeOptions& options)
-      : m_File(file),
-        m_Id(id),
-        m_Options(options),
-        m_Bar(!options.json && options.extract.value_or("") != "-", options.extract ? "extract" : "read"),
-        m_Output(options.json, Columns(options), &m_Bar) {
-    if (options.extract) m_Extract.reset(new ExtractOutput(*options.extract, file));
-  }
+      : m_File(file), m_Id(id), m_Options(options), m_Sink(options, file, Columns(options)) {}
 
   void Run() {
     Open();
     Position();
     ReadToEnd();
     if (m_Options.follow) Follow(*m_Options.follow);
-    m_Bar.Clear();
-    if (m_Extract) m_Extract->Finish();
+    m_Sink.Finish();
   }
 
  private:
@@ -71,14 +52,13 @@ class FrameWalk {
   }
 
   static std::vector<RecordOutput::Column> Columns(const ProbeOptions& options) {
-    std::vector<RecordOutput::Column> columns = {{"index", 8}, {"time", 12}};
+    std::vector<RecordOutput::Column> columns = {{"time", 12}};
     if (options.mode == ProbeMode::Samples) columns.push_back({"decode_time", 12});
     columns.push_back({"size", 10});
     if (options.mode == ProbeMode::Samples) {
       columns.push_back({"offset", 14});
       columns.push_back({"sync", 4});
     }
-    if (options.md5) columns.push_back({"md5", 32});
     return columns;
   }
 
@@ -106,12 +86,12 @@ class FrameWalk {
                                            : m_Reader->GetNextData(data, 0, &size, &time);
       if (result == kEndOfData) return;
       if (result != 0 || !data) {
-        throw Failure("read failed after " + std::to_string(m_qwIndex) + " frames (code " + std::to_string(result) +
+        throw Failure("read failed after " + std::to_string(m_Sink.count()) + " frames (code " + std::to_string(result) +
                       ")");
       }
       Deliver(data, size, time);
       const double total = static_cast<double>(std::max<int64_t>(m_Reader->GetDuration(), 0)) / m_dEditRate;
-      m_Bar.Update(m_Options.reverse ? total - time : time, total);
+      m_Sink.bar().Update(m_Options.reverse ? total - time : time, total);
     }
   }
 
@@ -124,23 +104,15 @@ class FrameWalk {
   }
 
   void Deliver(const unsigned char* data, unsigned int size, double time) {
-    if (m_Extract) m_Extract->Write(data, size);
-    const uint64_t index = m_qwIndex++;
-    if (!m_Options.listDeliveries && m_Options.mode != ProbeMode::Samples) return;
-    nlohmann::ordered_json record;
-    record["index"] = index;
-    record["time"] = time;
-    if (m_Options.mode == ProbeMode::Samples) record["decode_time"] = time;
-    record["size"] = size;
-    if (m_Options.mode == ProbeMode::Samples) {
+    const bool samples = m_Options.mode == ProbeMode::Samples;
+    m_Sink.Deliver(data, size, [&](nlohmann::ordered_json& record) {
+      record["time"] = time;
+      if (samples) record["decode_time"] = time;
+      record["size"] = size;
+      if (!samples) return;
       record["offset"] = PictureKeyOffset(time);
       record["sync"] = true;
-    }
-    if (m_Options.md5) {
-      m_Md5.Update(data, size);
-      record["md5"] = m_Md5.Hex();
-    }
-    m_Output.Write(record);
+    });
   }
 
   // The reader of a file still being written finds the edit units it gains
@@ -153,36 +125,16 @@ class FrameWalk {
     });
   }
 
-  // Calls `grown` each time the file grows, until it answers true or the
-  // file has not grown for `seconds`.
-  template <typename OnGrowth>
-  void WaitForGrowth(double seconds, OnGrowth grown) {
-    using Clock = std::chrono::steady_clock;
-    uint64_t size = FileSize(m_File.path());
-    Clock::time_point last = Clock::now();
-    for (;;) {
-      std::fflush(stdout);
-      if (m_Extract) m_Extract->Finish();
-      if (std::chrono::duration<double>(Clock::now() - last).count() >= seconds) return;
-      std::this_thread::sleep_for(kFollowPoll);
-      const uint64_t now = FileSize(m_File.path());
-      if (now == size) continue;
-      size = now;
-      last = Clock::now();
-      if (grown()) return;
-    }
+  void WaitForGrowth(double seconds, const std::function<bool()>& grown) {
+    m_Sink.WaitForGrowth(seconds, [&] { return FileSizeOf(m_File.path()); }, grown);
   }
 
   const MovieFile& m_File;
   const ClipIdentity& m_Id;
   const ProbeOptions& m_Options;
   std::unique_ptr<CIMXVideoReader> m_Reader;
-  ProgressBar m_Bar;
-  RecordOutput m_Output;
-  std::unique_ptr<ExtractOutput> m_Extract;
+  DeliverySink m_Sink;
   double m_dEditRate = 1.0;
-  uint64_t m_qwIndex = 0;
-  Md5 m_Md5;
 };
 
 }  // namespace
