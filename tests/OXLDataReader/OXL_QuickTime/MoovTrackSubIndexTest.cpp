@@ -65,6 +65,7 @@ TEST(MoovSubIndex, EarliestOfTheFirstTenSamplesIsPresentedAtZero) {
   EXPECT_EQ(index->GetSampleTime(5).duration, 10);
   EXPECT_DOUBLE_EQ(index->GetSampleDuration(5), 0.1);
   EXPECT_EQ(index->GetDuration(), qel::MediaTime(kMediaRate, 150));  // 900 / 600 s
+  EXPECT_EQ(index->GetDuration().GetEditRate(), kMediaRate);
   EXPECT_EQ(index->GetMediaContentDuration().GetTimeNumber(), 120);
   EXPECT_EQ(ErrorText([&] { index->SetStartTimestamp(qel::MediaTime(kMediaRate, 5)); }),
             "The method or operation is not implemented.");

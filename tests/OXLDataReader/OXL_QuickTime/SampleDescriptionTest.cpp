@@ -98,13 +98,15 @@ TEST(SoundDescriptionV1, WaveEndaOverridesTheFormatsByteOrder) {
   EXPECT_EQ(Audio(atom, 2).GetEndianness(), kAudioBigEndian);  // "wave" without "enda": the format's order
 }
 
+// Frame size and depth prefer the version-1 fields; without them the
+// version-0 rule for "in24".
 TEST(SoundDescriptionV1, FrameSizeAndDepthPreferTheVersion1Fields) {
   const CStsdAtom atom = Parse(Stsd(Entry("in24", SoundV1(2, 16, 3, 6, 3)) + Entry("in24", SoundV1(2, 16, 0, 0, 3)) +
                                     Entry("in24", SoundV1(2, 16, 0, 0, 0)), 3), "soun");
   EXPECT_EQ(Audio(atom, 0).GetBytesPerFrame(), 6u);
   EXPECT_EQ(Audio(atom, 0).GetBitsDepth(), 24u);
   EXPECT_EQ(Audio(atom, 1).GetBytesPerFrame(), 6u);
-  EXPECT_EQ(Audio(atom, 2).GetBytesPerFrame(), 6u);  // the version-0 rule for "in24"
+  EXPECT_EQ(Audio(atom, 2).GetBytesPerFrame(), 6u);
   EXPECT_EQ(Audio(atom, 2).GetBitsDepth(), 24u);
 }
 

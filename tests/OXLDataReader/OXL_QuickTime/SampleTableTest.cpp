@@ -186,6 +186,9 @@ TEST(SampleSizes, UniformOrPerSampleBoundedByTheAtom) {
   const ExactBuffer cut(full.substr(0, full.size() - 1));
   table.SetTableData(cut.data(), cut.size());
   EXPECT_EQ(table.GetSampleSizeCount(), 2u);
+  const ExactBuffer headerOnly(full.substr(0, 19));
+  table.SetTableData(headerOnly.data(), headerOnly.size());
+  EXPECT_EQ(table.GetSampleSizeCount(), 0u);
 }
 
 TEST(ChunkOffsets, ThirtyTwoAndSixtyFourBitsAndCutTables) {
