@@ -1,208 +1,435 @@
-// Damaged, truncated and foreign files: clear result codes, never a crash,
-// a hang or an allocation sized by a corrupt field.
+// Failure containment of the QuickTime reader: every raw reading and
+// positioning operation, from every state a host can reach, answers a
+// result code; damaged, truncated and lying files end in clear codes, never
+// in an exception, a crash, a hang or an allocation sized by a corrupt field.
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <vector>
+#include <functional>
+#include <set>
 
-#include "OXLDataReader/QTDatareader.h"
 #include "OXLDataReader/OXL_QuickTime/QTUtils.h"
+#include "OXLDataReader/QTDatareader.h"
+#include "support/ByteBuilder.h"
 #include "support/CapturingLogger.h"
 #include "support/FFmpegTools.h"
+#include "support/MediaFixtureCache.h"
 #include "support/QtMovieAtoms.h"
+#include "support/QtMovieWriter.h"
 #include "support/TempDir.h"
 
 using namespace oxltest;
 
 namespace {
 
-const unsigned int kBufferSize = 1 << 20;
+const unsigned int kBufferSize = 4 << 20;
 
-std::string ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+const MediaFixture& Fixture(const std::string& name, const std::string& arguments) {
+  return GetMediaFixture(name, {arguments});
+}
+// 64 KiB+ intra frames (read straight into the caller's buffer), PCM sound.
+const MediaFixture& LargeFrameMovie() {
+  return Fixture("contain_mjpeg_large.mov", "-f lavfi -i testsrc2=size=1280x720:rate=25:duration=0.4 "
+                                            "-f lavfi -i sine=duration=0.4 -c:v mjpeg -q:v 1 -c:a pcm_s16le");
+}
+// Long GOP with B-frames and AAC sound.
+const MediaFixture& LongGopMovie() {
+  return Fixture("contain_h264_aac.mp4", "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 "
+                                         "-f lavfi -i sine=duration=1 -c:v libx264 -g 10 -bf 2 -c:a aac");
+}
+// Fragmented with an empty movie atom: every track has no sample in "moov".
+const MediaFixture& EmptyMoovMovie() {
+  return Fixture("contain_empty_moov.mp4", "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 "
+                                           "-f lavfi -i sine=duration=1 -c:v libx264 -g 10 -c:a aac "
+                                           "-movflags frag_keyframe+empty_moov");
+}
+// Ten small frames, the movie atom before the media data.
+const MediaFixture& FaststartClip() {
+  return Fixture("damaged_clip.mov", "-f lavfi -i testsrc=size=64x48:rate=25:duration=0.4 "
+                                     "-f lavfi -i sine=sample_rate=8000:duration=0.4 -c:v mjpeg -c:a pcm_s16be "
+                                     "-movflags +faststart");
 }
 
+uint32_t Get32(const std::string& bytes, size_t at) { return QTUtils::Read32(Data(bytes) + at); }
 void Put32(std::string& bytes, size_t at, uint32_t v) {
-  bytes[at] = char(v >> 24), bytes[at + 1] = char(v >> 16), bytes[at + 2] = char(v >> 8), bytes[at + 3] = char(v);
+  for (int i = 0; i < 4; ++i) bytes[at + i] = char(v >> (24 - 8 * i));
 }
-
-// Offset of the first atom of `type` (its size field), searching from `from`.
+// Offset of the first atom of `type` from `from` (its size field).
 size_t AtomAt(const std::string& bytes, const char* type, size_t from = 0) {
   const size_t found = bytes.find(type, from);
   if (found == std::string::npos || found < 4) throw std::runtime_error(std::string("no atom ") + type);
   return found - 4;
 }
 
-struct ReadOutcome {
-  int open = 0;
-  int frames = 0;
-  int last = 0;  // the result that ended the reading
-};
-
-// Opens and reads forwards, then backwards; the loops are bounded so a
-// reader that never ends fails the test instead of hanging it.
-ReadOutcome OpenAndRead(const std::string& path, OXLDataReader::DataType type = OXLDataReader::Video_Data) {
-  ReadOutcome outcome;
-  CQTDataReader reader(type, "damaged");
-  outcome.open = reader.Open(path.c_str(), false);
-  if (outcome.open != 0) return outcome;
-  std::vector<unsigned char> buffer(kBufferSize);
-  unsigned char* data = buffer.data();
+class Host {
+ public:
+  explicit Host(OXLDataReader::DataType type) : reader(type, "contain"), buffer(kBufferSize) {}
+  int Next(unsigned int capacity = kBufferSize) {
+    unsigned char* data = buffer.data();
+    return reader.GetNextData(data, capacity, &size, &time);
+  }
+  int Prev() {
+    unsigned char* data = buffer.data();
+    return reader.GetPrevData(data, kBufferSize, &size, &time);
+  }
+  std::string Delivered() const { return std::string(buffer.begin(), buffer.begin() + size); }
+  CQTDataReader reader;
+  std::vector<unsigned char> buffer;
   unsigned int size = 0;
   double time = 0;
-  for (int i = 0; i < 10000; ++i) {
-    outcome.last = reader.GetNextData(data, kBufferSize, &size, &time);
-    if (outcome.last != 0) break;
-    ++outcome.frames;
+};
+
+// Every raw operation once; each must answer a documented code and throw nothing.
+void CallEveryOperation(Host& host, const std::string& state) {
+  static const std::set<int> codes = {0, 1, 100, 101, 102, 104, -1};
+  CQTDataReader& r = host.reader;
+  unsigned char* none = nullptr;
+  unsigned int in = 0, out = 0, system = 0, reached = 0;
+  unsigned char flag = 0;
+  double seconds = 0.3, far = 1e9, negative = -5;
+  const std::vector<std::pair<const char*, std::function<int()>>> operations = {
+      {"GetNextData", [&] { return host.Next(); }},
+      {"GetNextData small", [&] { return host.Next(1); }},
+      {"GetNextData null", [&] { return r.GetNextData(none, kBufferSize, &host.size, &host.time); }},
+      {"GetPrevData", [&] { return host.Prev(); }},
+      {"SkipNextData", [&] { return r.SkipNextData(); }},
+      {"SkipPrevData", [&] { return r.SkipPrevData(); }},
+      {"SkipPrevData twice", [&] { return r.SkipPrevData(); }},
+      {"GetNextData after skips", [&] { return host.Next(); }},
+      {"GoToTimeOffset", [&] { return r.GoToTimeOffset(seconds); }},
+      {"GoToTimeOffset far", [&] { return r.GoToTimeOffset(far); }},
+      {"GoToTimeOffset negative", [&] { return r.GoToTimeOffset(negative); }},
+      {"GoToFieldOffset", [&] { return r.GoToFieldOffset(7, &reached); }},
+      {"GoToDataEnd", [&] { return r.GoToDataEnd(); }},
+      {"GetPrevData at end", [&] { return host.Prev(); }},
+      {"GoToDataStart", [&] { return r.GoToDataStart(); }},
+      {"GetInOut", [&] { return r.GetInOut(&in, &out, &system); }},
+      {"GetSampleInfos", [&] { return r.GetSampleInfos(&in, &out, &flag); }},
+      {"SelectDataStream", [&] { return r.SelectDataStream(0); }},
+  };
+  for (const auto& operation : operations) {
+    int result = 0;
+    EXPECT_NO_THROW(result = operation.second()) << state << ": " << operation.first;
+    EXPECT_TRUE(codes.count(result)) << state << ": " << operation.first << " answered " << result;
   }
-  for (int i = 0; i < 10000 && reader.GetPrevData(data, kBufferSize, &size, &time) == 0; ++i) {
-  }
-  double t = 1e9;
-  reader.GoToTimeOffset(t);
-  return outcome;
+  OXLDataReader::VIDEO_INFO info{};
+  EXPECT_NO_THROW(r.GetVideoInfo(info)) << state;
+  std::vector<MediaTool::AudioStream<const char*>> streams;
+  EXPECT_NO_THROW(r.GetAudioInfos(streams)) << state;
 }
 
-class DamagedFileTest : public ::testing::Test {
+class CallSequenceTest : public testing::TestWithParam<OXLDataReader::DataType> {
  protected:
-  static void SetUpTestSuite() {
-    dir = new TempDir();
-    clip = dir->file("clip.mov");
-    MakeMediaFixture("-f lavfi -i testsrc=size=64x48:rate=25:duration=0.4 -f lavfi -i sine=sample_rate=8000:duration=0.4 "
-                     "-c:v mjpeg -c:a pcm_s16be -movflags +faststart",
-                     clip);
-    original = new std::string(ReadWhole(clip));
-  }
-  static void TearDownTestSuite() {
-    delete original;
-    delete dir;
-  }
-  std::string Write(const std::string& name, const std::string& bytes) { return dir->write(name, bytes); }
-
-  static TempDir* dir;
-  static std::string clip;
-  static std::string* original;
-  CapturingLogger log;  // keeps the expected error lines out of the test output
+  CapturingLogger log;
 };
-TempDir* DamagedFileTest::dir = nullptr;
-std::string DamagedFileTest::clip;
-std::string* DamagedFileTest::original = nullptr;
 
 }  // namespace
 
-TEST_F(DamagedFileTest, IntactFixtureReadsTenFrames) {
-  const ReadOutcome outcome = OpenAndRead(clip);
-  EXPECT_EQ(outcome.open, 0);
-  EXPECT_EQ(outcome.frames, 10);
-  EXPECT_EQ(outcome.last, 100);
+// A movie whose track of that kind cannot be opened (fragmented sound whose
+// runs carry per-sample durations) leaves the reader in the state after a
+// failed Open, which the operations must survive as well; so must a reader
+// whose owner detached its file reader (as a context reader's owner does).
+TEST_P(CallSequenceTest, EveryOperationFromEveryStateAnswersACode) {
+  if (!HasFFmpegTools()) GTEST_SKIP() << "no ffmpeg";
+  for (const std::string& path : {LargeFrameMovie().path, LongGopMovie().path, EmptyMoovMovie().path}) {
+    for (const std::string state : {"fresh", "opened", "at start", "at end", "after a failed read", "after Close",
+                                    "detached"}) {
+      Host host(GetParam());
+      std::unique_ptr<COXLFileReader> detached;
+      if (state != "fresh") {
+        const int opened = host.reader.Open(path.c_str(), false);
+        EXPECT_TRUE(opened == 0 || opened == -5) << path << " opened with " << opened;
+      }
+      if (state == "at start") host.reader.GoToDataStart();
+      if (state == "at end") host.reader.GoToDataEnd();
+      if (state == "after a failed read") host.Next(1);
+      if (state == "after Close") host.reader.Close();
+      if (state == "detached") {
+        detached.reset(host.reader.GetFileReader());
+        EXPECT_EQ(host.reader.UseFileReader(nullptr), 0);
+      }
+      CallEveryOperation(host, path + " " + state);
+    }
+  }
 }
 
-TEST_F(DamagedFileTest, EmptyTextAndRandomFilesHaveNoMovie) {
-  EXPECT_EQ(OpenAndRead(Write("empty.mov", "")).open, 2);
-  EXPECT_EQ(OpenAndRead(Write("text.mov", "This is a text file, not a movie.\n")).open, 2);
+INSTANTIATE_TEST_SUITE_P(VideoAndSound, CallSequenceTest,
+                         testing::Values(OXLDataReader::Video_Data, OXLDataReader::Audio_Data),
+                         [](const testing::TestParamInfo<OXLDataReader::DataType>& info) {
+                           return info.param == OXLDataReader::Video_Data ? std::string("Video") : std::string("Sound");
+                         });
+
+// Frames larger than the window are read straight from the file; without a
+// file reader the next read answers 1 and the position does not move.
+TEST(ContainedFailures, ReadingOnWithoutFileReaderAnswersOneAndKeepsThePosition) {
+  if (!HasFFmpegTools()) GTEST_SKIP() << "no ffmpeg";
+  const MediaFixture& movie = LargeFrameMovie();
+  const auto packets = movie.probe.Packets("v:0");
+  ASSERT_GE(packets[0].size, 64u << 10) << "the frames must be read past the window";
+  for (bool close : {true, false}) {
+    Host host(OXLDataReader::Video_Data);
+    ASSERT_EQ(host.reader.Open(movie.path.c_str(), false), 0);
+    ASSERT_EQ(host.Next(), 0);
+    ASSERT_EQ(host.Next(), 0);  // contiguous: the next frame starts where this read ended
+    std::unique_ptr<COXLFileReader> detached;
+    if (close) {
+      EXPECT_EQ(host.reader.Close(), 0);
+    } else {
+      detached.reset(host.reader.GetFileReader());
+      EXPECT_EQ(host.reader.UseFileReader(nullptr), 0);
+    }
+    EXPECT_EQ(host.Next(), 1);
+    EXPECT_EQ(host.Prev(), 1);
+    if (close) continue;
+    host.reader.UseFileReader(detached.release());
+    host.reader.GoToFieldOffset(4, nullptr);  // frame 2 of 25 fps, two fields a frame
+    ASSERT_EQ(host.Next(), 0);
+    EXPECT_EQ(Md5Hash(host.Delivered()), packets[2].dataHash);
+    delete host.reader.GetFileReader();
+    host.reader.UseFileReader(nullptr);
+  }
+}
+
+// The edit list starts playing after the encoder's priming samples: step
+// back over them and once more, past the first sample.
+TEST(ContainedFailures, SkipPrevAtTheFirstSampleThenReadDeliversTheFirstSample) {
+  if (!HasFFmpegTools()) GTEST_SKIP() << "no ffmpeg";
+  const MediaFixture& movie = LongGopMovie();
+  Host host(OXLDataReader::Audio_Data);
+  ASSERT_EQ(host.reader.Open(movie.path.c_str(), false), 0);
+  int skips = 0;
+  while (host.reader.SkipPrevData() == 0 && skips < 10) ++skips;
+  EXPECT_LT(skips, 10);
+  EXPECT_EQ(host.reader.SkipPrevData(), 100);
+  ASSERT_EQ(host.Next(), 0);
+  EXPECT_EQ(Md5Hash(host.Delivered()), movie.probe.Packets("a:0")[0].dataHash);
+}
+
+TEST(ContainedFailures, EmptyMovieAtomOpensAsEmptyTracks) {
+  if (!HasFFmpegTools()) GTEST_SKIP() << "no ffmpeg";
+  CapturingLogger log;
+  // The fragmented movie cut before its first fragment: tracks without samples.
+  const std::string bytes = ReadFileBytes(EmptyMoovMovie().path, 0, 1 << 20);
+  TempDir dir;
+  const std::string path = dir.write("empty.mp4", bytes.substr(0, AtomAt(bytes, "moof")));
+  for (auto type : {OXLDataReader::Video_Data, OXLDataReader::Audio_Data}) {
+    Host host(type);
+    ASSERT_EQ(host.reader.Open(path.c_str(), false), 0);
+    EXPECT_EQ(host.Next(), 100);
+    EXPECT_EQ(host.reader.GoToDataEnd(), 0);
+    EXPECT_EQ(host.Prev(), 100);
+  }
+}
+
+namespace {
+
+class DamagedMovie : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HasFFmpegTools()) GTEST_SKIP() << "no ffmpeg";
+    original = ReadFileBytes(FaststartClip().path, 0, 1 << 24);
+  }
+  std::string Write(const std::string& bytes) { return dir.write("movie.mov", bytes); }
+  struct Outcome {
+    int open = 0, frames = 0, last = 0;  // last: the result that ended the reading
+  };
+  // Opens and reads forwards, then backwards; bounded so that a reader that
+  // never ends fails the test instead of hanging it.
+  Outcome OpenAndRead(const std::string& bytes, OXLDataReader::DataType type = OXLDataReader::Video_Data) {
+    Outcome outcome;
+    Host host(type);
+    outcome.open = host.reader.Open(Write(bytes).c_str(), false);
+    if (outcome.open != 0) return outcome;
+    for (int i = 0; i < 10000 && (outcome.last = host.Next()) == 0; ++i) ++outcome.frames;
+    for (int i = 0; i < 10000 && host.Prev() == 0; ++i) {
+    }
+    double t = 1e9;
+    host.reader.GoToTimeOffset(t);
+    return outcome;
+  }
+  std::string original;
+  TempDir dir;
+  CapturingLogger log;  // keeps the expected error lines out of the test output
+};
+
+// A long-GOP track written by our writer: `count` samples of `size` bytes, only the first one sync.
+std::string OneSyncMovie(uint32_t count, uint32_t size, bool allSync = false) {
+  QtWriterTrack t;
+  t.stsd = VideoStsd("avc1", 64, 48);
+  for (uint32_t i = 0; i < count; ++i) t.sizes.push_back(size), t.offsets.push_back(uint64_t(i) * size);
+  if (!allSync) t.syncSamples = {1};
+  return QtFile(std::string(size_t(count) * size, 'x'), {t}, true);
+}
+
+}  // namespace
+
+TEST_F(DamagedMovie, EmptyTextAndRandomFilesHaveNoMovie) {
+  EXPECT_EQ(OpenAndRead("").open, 2);
+  EXPECT_EQ(OpenAndRead("This is a text file, not a movie.\n").open, 2);
   std::string noise(100000, '\0');
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 2654435761u) >> 13);
-  EXPECT_EQ(OpenAndRead(Write("noise.mov", noise)).open, 2);
+  EXPECT_EQ(OpenAndRead(noise).open, 2);
 }
 
-TEST_F(DamagedFileTest, EveryTruncationEndsCleanly) {
-  // With faststart the movie atom comes before the media data.
-  const size_t moov = AtomAt(*original, "moov");
-  const size_t moovEnd = moov + QTUtils::Read32(reinterpret_cast<const unsigned char*>(original->data()) + moov);
-  const size_t tracksEnd = AtomAt(*original, "udta", moov);  // FFmpeg writes its user data after the tracks
-  for (size_t cut = 0; cut < original->size(); cut += (cut < moovEnd + 64 ? 7 : 997)) {
-    const ReadOutcome outcome = OpenAndRead(Write("cut.mov", original->substr(0, cut)));
+// Cut in the movie atom before its user data: no movie (2) or a damaged one
+// (3); in the user data it may open; after it, the frames that are whole.
+TEST_F(DamagedMovie, EveryTruncationEndsCleanly) {
+  const size_t moov = AtomAt(original, "moov");
+  const size_t moovEnd = moov + Get32(original, moov);
+  const size_t tracksEnd = AtomAt(original, "udta", moov);  // FFmpeg writes its user data after the tracks
+  for (size_t cut = 0; cut <= original.size(); cut += (cut < moovEnd + 64 ? 7 : 997)) {
+    const Outcome outcome = OpenAndRead(original.substr(0, cut));
     if (cut < tracksEnd) {
       EXPECT_TRUE(outcome.open == 2 || outcome.open == 3) << "cut at " << cut << ": " << outcome.open;
-    } else if (cut < moovEnd) {  // only the user data is cut: the movie may open
-      if (outcome.open == 0) {
-        EXPECT_EQ(outcome.last, 100) << "cut at " << cut;
-      }
-    } else {
+    } else if (cut >= moovEnd || outcome.open == 0) {
       EXPECT_EQ(outcome.open, 0) << "cut at " << cut;
       EXPECT_LE(outcome.frames, 10);
       EXPECT_EQ(outcome.last, 100) << "cut at " << cut;
     }
   }
+  EXPECT_EQ(OpenAndRead(original).frames, 10);
 }
 
-TEST_F(DamagedFileTest, SampleOffsetsPastTheEndOfTheFile) {
-  std::string bytes = *original;
-  const size_t stco = AtomAt(bytes, "stco");
-  const uint32_t count = QTUtils::Read32(reinterpret_cast<const unsigned char*>(bytes.data()) + stco + 12);
-  for (uint32_t i = 0; i < count; ++i) Put32(bytes, stco + 16 + 4 * i, 0x7FFFFFF0u);
-  const ReadOutcome outcome = OpenAndRead(Write("offsets.mov", bytes));
-  EXPECT_EQ(outcome.open, 0);
-  EXPECT_EQ(outcome.frames, 0);
-  EXPECT_EQ(outcome.last, 100);
-}
-
-TEST_F(DamagedFileTest, ZeroSizeSamplesDeliverNothing) {
-  std::string bytes = *original;
-  const size_t stsz = AtomAt(bytes, "stsz");
-  for (uint32_t i = 0; i < 10; ++i) Put32(bytes, stsz + 20 + 4 * i, 0);
-  CQTDataReader reader(OXLDataReader::Video_Data, "zero");
-  ASSERT_EQ(reader.Open(Write("zero.mov", bytes).c_str(), false), 0);
-  std::vector<unsigned char> buffer(16);
-  unsigned char* data = buffer.data();
-  unsigned int size = 99;
-  double time = 0;
-  EXPECT_EQ(reader.GetNextData(data, 16, &size, &time), 0);
-  EXPECT_EQ(size, 0u);
-}
-
-TEST_F(DamagedFileTest, AbsurdSampleSizeIsRefusedWithoutAllocatingIt) {
-  std::string bytes = *original;
-  const size_t stsz = AtomAt(bytes, "stsz");
-  Put32(bytes, stsz + 20, 0xFFFFFFF0u);  // the first frame claims 4 GiB
-  CQTDataReader reader(OXLDataReader::Video_Data, "absurd");
-  ASSERT_EQ(reader.Open(Write("absurd.mov", bytes).c_str(), false), 0);
-  EXPECT_LE(reader.GetBufferSize(), 64u << 20);
-  std::vector<unsigned char> buffer(kBufferSize);
-  unsigned char* data = buffer.data();
-  unsigned int size = 0;
-  double time = 0;
-  EXPECT_EQ(reader.GetNextData(data, kBufferSize, &size, &time), 101);
-  EXPECT_EQ(size, 0xFFFFFFF0u);
-  EXPECT_EQ(reader.SkipNextData(), 0);  // the damaged frame can be passed over
-  EXPECT_EQ(reader.GetNextData(data, kBufferSize, &size, &time), 0);
-}
-
-TEST_F(DamagedFileTest, MovieAtomLargerThanTheFile) {
-  std::string bytes = *original;
-  Put32(bytes, AtomAt(bytes, "moov"), 0x7FFFFFFFu);
-  EXPECT_EQ(OpenAndRead(Write("bigmoov.mov", bytes)).open, 3);
-}
-
-TEST_F(DamagedFileTest, TrackLargerThanItsMovie) {
-  std::string bytes = *original;
-  Put32(bytes, AtomAt(bytes, "trak"), 0x7FFFFFF0u);
-  EXPECT_EQ(OpenAndRead(Write("bigtrak.mov", bytes)).open, 3);
-}
-
-TEST_F(DamagedFileTest, ZeroSizedChildEndsTheMovieAtom) {
-  std::string bytes = *original;
-  Put32(bytes, AtomAt(bytes, "mvhd"), 0);
-  EXPECT_EQ(OpenAndRead(Write("zeromvhd.mov", bytes)).open, 3);
-}
-
-TEST_F(DamagedFileTest, TablesThatClaimMoreThanTheyHold) {
-  std::string bytes = *original;
-  Put32(bytes, AtomAt(bytes, "stsz") + 16, 0x40000000u);  // sample count
-  Put32(bytes, AtomAt(bytes, "stts") + 12, 0x40000000u);  // entry count
-  Put32(bytes, AtomAt(bytes, "stsc") + 12, 0x40000000u);
-  const ReadOutcome outcome = OpenAndRead(Write("counts.mov", bytes));
-  if (outcome.open == 0) {
-    EXPECT_LE(outcome.frames, 10);
+// One field set to a lying value: the open result (kAny: whatever code), and
+// for readers that open, the frames delivered before the end (-1: not checked).
+TEST_F(DamagedMovie, LyingFieldsGiveClearResults) {
+  const int kAny = -99;
+  struct Damage {
+    const char* name;
+    const char* atom;
+    size_t at;  // from the atom's start
+    uint32_t value;
+    int open, frames;
+    OXLDataReader::DataType type = OXLDataReader::Video_Data;
+  };
+  const Damage damages[] = {
+      {"movie atom larger than the file", "moov", 0, 0x7FFFFFFFu, 3, 0},
+      {"track larger than its movie", "trak", 0, 0x7FFFFFF0u, 3, 0},
+      {"zero-sized child ends the movie atom", "mvhd", 0, 0, 3, 0},
+      {"first chunk past the end of the file", "stco", 16, 0x7FFFFFF0u, 0, 0},
+      {"sample count beyond the table", "stsz", 16, 0x40000000u, kAny, -1},
+      {"time entries beyond the table", "stts", 12, 0x40000000u, kAny, -1},
+      {"chunk entries beyond the table", "stsc", 12, 0x40000000u, kAny, -1},
+      {"unknown handler: no video track", "hdlr", 16, 0x78787878u, -5, 0},
+      {"unknown handler: the sound track stays", "hdlr", 16, 0x78787878u, 0, -1, OXLDataReader::Audio_Data},
+  };
+  for (const Damage& d : damages) {
+    SCOPED_TRACE(d.name);
+    std::string bytes = original;
+    const size_t at = AtomAt(bytes, d.atom, std::string(d.atom) == "hdlr" ? AtomAt(bytes, "trak") : 0) + d.at;
+    if (std::string(d.atom) == "stco")
+      for (uint32_t i = 0; i < Get32(bytes, at - 4); ++i) Put32(bytes, at + 4 * i, d.value);
+    else
+      Put32(bytes, at, d.value);
+    const Outcome outcome = OpenAndRead(bytes, d.type);
+    if (d.open != kAny) {
+      EXPECT_EQ(outcome.open, d.open);
+    }
+    if (outcome.open == 0) {
+      EXPECT_EQ(outcome.last, 100);
+    }
+    if (outcome.open == 0) {
+      EXPECT_LE(outcome.frames, 10);
+    }
+    if (d.frames >= 0 && outcome.open == 0) {
+      EXPECT_EQ(outcome.frames, d.frames);
+    }
   }
 }
 
-TEST_F(DamagedFileTest, UnknownHandlerMeansNoTrackOfThatKind) {
-  std::string bytes = *original;
-  const size_t hdlr = AtomAt(bytes, "hdlr", AtomAt(bytes, "trak"));
-  std::memcpy(&bytes[hdlr + 16], "xxxx", 4);  // the video track's handler
-  EXPECT_EQ(OpenAndRead(Write("handler.mov", bytes)).open, -5);
-  EXPECT_EQ(OpenAndRead(Write("handler.mov", bytes), OXLDataReader::Audio_Data).open, 0);
+TEST_F(DamagedMovie, ZeroSizeSamplesDeliverNothingAndAbsurdOnesAreNotAllocated) {
+  std::string zero = original;
+  for (uint32_t i = 0; i < 10; ++i) Put32(zero, AtomAt(zero, "stsz") + 20 + 4 * i, 0);
+  Host empty(OXLDataReader::Video_Data);
+  ASSERT_EQ(empty.reader.Open(Write(zero).c_str(), false), 0);
+  empty.size = 99;
+  EXPECT_EQ(empty.Next(16), 0);
+  EXPECT_EQ(empty.size, 0u);
+  std::string absurd = original;
+  Put32(absurd, AtomAt(absurd, "stsz") + 20, 0xFFFFFFF0u);  // the first frame claims 4 GiB
+  Host host(OXLDataReader::Video_Data);
+  ASSERT_EQ(host.reader.Open(dir.write("absurd.mov", absurd).c_str(), false), 0);
+  EXPECT_LE(host.reader.GetBufferSize(), 64u << 20);
+  EXPECT_EQ(host.Next(), 101);
+  EXPECT_EQ(host.size, 0xFFFFFFF0u);
+  EXPECT_EQ(host.reader.SkipNextData(), 0);  // the damaged frame can be passed over
+  EXPECT_EQ(host.Next(), 0);
+}
+
+TEST_F(DamagedMovie, SizeTableClaimingBillionsOfSamplesIsBoundedByTheOtherTables) {
+  std::string bytes = OneSyncMovie(100, 10);
+  Put32(bytes, AtomAt(bytes, "stsz") + 12, 10);           // one size for all samples...
+  Put32(bytes, AtomAt(bytes, "stsz") + 16, 1986228324u);  // ...and a count no other table describes
+  Host host(OXLDataReader::Video_Data);
+  ASSERT_EQ(host.reader.Open(Write(bytes).c_str(), false), 0);
+  EXPECT_EQ(host.reader.GoToDataEnd(), 0);
+  ASSERT_EQ(host.Prev(), 0);
+  EXPECT_EQ(host.size, 1000u);  // the one group: the sync sample and the 99 after it
+  EXPECT_EQ(host.Prev(), 100);
+  double t = 2.0;  // sample 50 of 25 per second
+  EXPECT_EQ(host.reader.GoToTimeOffset(t), 0);
+  EXPECT_EQ(t, 0.0);  // back to the only sync sample
+}
+
+// Two billion one-byte samples that every table agrees on, one sync sample:
+// legal, and every search for a sync sample crosses them all.
+TEST_F(DamagedMovie, DistantSyncSampleIsFoundWithoutWalkingTheSamples) {
+  std::string bytes = OneSyncMovie(1, 64);
+  const uint32_t count = 2000000000u;
+  Put32(bytes, AtomAt(bytes, "stts") + 16, count);
+  Put32(bytes, AtomAt(bytes, "stsc") + 20, count);
+  Put32(bytes, AtomAt(bytes, "stsz") + 12, 1);
+  Put32(bytes, AtomAt(bytes, "stsz") + 16, count);
+  Put32(bytes, AtomAt(bytes, "mdhd") + 24, count);  // the media lasts as long
+  Host host(OXLDataReader::Video_Data);
+  ASSERT_EQ(host.reader.Open(Write(bytes).c_str(), false), 0);
+  double t = 1e7;  // sample 250,000,000
+  EXPECT_EQ(host.reader.GoToTimeOffset(t), 0);
+  EXPECT_EQ(t, 0.0);
+  EXPECT_EQ(host.reader.GoToDataEnd(), 0);
+  EXPECT_EQ(host.Prev(), 100);  // the group from sample 0 runs past the end of the file
+  t = 0;
+  EXPECT_EQ(host.reader.GoToTimeOffset(t), 0);
+  EXPECT_EQ(host.reader.SkipNextData(), 0);
+  EXPECT_EQ(host.Next(), 100);  // no sync sample after the first
+}
+
+TEST_F(DamagedMovie, ShortTimeTableOrUnderstatedMovieAtomStillOpens) {
+  std::string shortTimes = OneSyncMovie(20, 10);
+  Put32(shortTimes, AtomAt(shortTimes, "stts") + 16, 5);  // times for 5 of the 20 samples: the track ends there
+  std::string understated = OneSyncMovie(10, 10);
+  Put32(understated, AtomAt(understated, "moov"), Get32(understated, AtomAt(understated, "moov")) - 6);
+  for (auto [bytes, size] : {std::pair(shortTimes, 50u), std::pair(understated, 100u)}) {
+    Host host(OXLDataReader::Video_Data);
+    ASSERT_EQ(host.reader.Open(Write(bytes).c_str(), false), 0);
+    ASSERT_EQ(host.Next(), 0);
+    EXPECT_EQ(host.size, size);
+    EXPECT_EQ(host.Next(), 100);
+  }
+}
+
+TEST_F(DamagedMovie, CompositionTableShorterThanTheSamplesIsContained) {
+  std::string bytes = OneSyncMovie(20, 10, true);  // every sample sync: one sample a delivery
+  // A one-entry "ctts" for 5 samples, the parents grown by its size.
+  const std::string ctts = FullAtom("ctts", 0, 0, std::string("\0\0\0\1\0\0\0\5\0\0\0\0", 12));
+  bytes.insert(AtomAt(bytes, "stsz"), ctts);
+  for (const char* parent : {"moov", "trak", "mdia", "minf", "stbl"})
+    Put32(bytes, AtomAt(bytes, parent), Get32(bytes, AtomAt(bytes, parent)) + uint32_t(ctts.size()));
+  Host host(OXLDataReader::Video_Data);
+  ASSERT_EQ(host.reader.Open(Write(bytes).c_str(), false), 0);
+  int delivered = 0, result = 0;
+  for (int i = 0; i < 30 && (result = host.Next()) == 0; ++i) ++delivered;
+  EXPECT_EQ(delivered, 5);
+  EXPECT_EQ(result, 100);
+  EXPECT_EQ(host.Next(), 100);  // the position stayed on the sample it could not read
+}
+
+TEST_F(DamagedMovie, UnreadableSampleDescriptionMakesTheMovieUnreadable) {
+  std::string bytes = OneSyncMovie(10, 10);
+  Put32(bytes, AtomAt(bytes, "stsd") + 12, 2);  // two entries, one written
+  Host host(OXLDataReader::Video_Data);
+  EXPECT_EQ(host.reader.Open(Write(bytes).c_str(), false), 3);
+  bool logged = false;
+  for (const LogLine& line : log.lines()) logged = logged || line.text.find("movie atom of") != std::string::npos;
+  EXPECT_TRUE(logged);
 }

@@ -1,6 +1,7 @@
 // The QuickTime reader on movies made by FFmpeg: every codec family the
 // reader names, at 25, 29.97, 50 and 59.94 frames per second, with PCM and
-// AAC sound. What it delivers is checked against ffprobe's packets.
+// AAC sound. What it delivers, describes and where it positions is checked
+// against ffprobe's packets.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,9 +17,7 @@ using oxltest::ProbePacket;
 
 namespace {
 
-class QtFileVideoReading : public QtFileTest {};
-class QtFileDescription : public QtFileTest {};
-class QtFileInOut : public QtFileTest {};
+class QtFileVideo : public QtFileTest {};
 
 // The edit rate of a video system, as the framework counts frames.
 qel::EditRate SystemRate(OxlTbx::VideoSystem system) {
@@ -31,31 +30,25 @@ qel::EditRate SystemRate(OxlTbx::VideoSystem system) {
   }
 }
 
-// Resolution class of a picture height: 2160 UHD; 720 lines and more HD
-// (1080 from 1080 on); 576-719 SD 625; 480-575 SD 525; 288-479 and below low resolution.
+// Resolution class of a picture height (SMPTE line counts).
 OXLDataReader::VideoResolution ResolutionOfHeight(int height) {
   if (height == 2160) return OXLDataReader::UHD_2160;
   if (height >= 1080) return OXLDataReader::HD_1080;
   if (height >= 720) return OXLDataReader::HD_720;
   if (height >= 576) return OXLDataReader::SD_625;
   if (height >= 480) return OXLDataReader::SD_525;
-  if (height >= 288) return OXLDataReader::LowRes_288;
-  return OXLDataReader::LowRes_240;
+  return height >= 288 ? OXLDataReader::LowRes_288 : OXLDataReader::LowRes_240;
 }
 
-// Aspect code of a picture: 3 (16:9) for HD; for SD the display ratio from
-// the pixel aspect ratio, 3 within 0.1 of 16:9, 2 within 0.1 of 4:3, else 0;
-// 0 for low resolution.
+// Aspect code: 3 (16:9) for HD; for SD the display ratio from the pixel
+// aspect ratio, 3 near 16:9, 2 near 4:3, else 0; 0 for low resolution.
 uint8_t AspectCodeOf(int width, int height, const std::string& pixelAspect) {
   const auto resolution = ResolutionOfHeight(height);
   if (OXLDataReader::IsHDVideo(resolution)) return 3;
-  if (!OXLDataReader::IsSDVideo(resolution)) return 0;
   unsigned int h = 0, v = 0;
-  if (std::sscanf(pixelAspect.c_str(), "%u:%u", &h, &v) != 2 || v == 0) return 0;
+  if (!OXLDataReader::IsSDVideo(resolution) || std::sscanf(pixelAspect.c_str(), "%u:%u", &h, &v) != 2 || !v) return 0;
   const double ratio = double(width) * h / (double(v) * height);
-  if (std::fabs(ratio - 16.0 / 9.0) <= 0.1) return 3;
-  if (std::fabs(ratio - 4.0 / 3.0) <= 0.1) return 2;
-  return 0;
+  return std::fabs(ratio - 16.0 / 9.0) <= 0.1 ? 3 : std::fabs(ratio - 4.0 / 3.0) <= 0.1 ? 2 : 0;
 }
 
 // A movie's "fiel" atom decides; without one, 50 and 59.94 frames/s are progressive.
@@ -71,48 +64,46 @@ double ContentSeconds(const std::vector<ProbePacket>& packets, const oxltest::Pr
   return Seconds(total, stream);
 }
 
-}  // namespace
-
-TEST_P(QtFileVideoReading, ForwardDeliversEveryPacketOnceWithItsTime) {
-  const auto expected = ExpectedVideoDeliveries(Fixture(), GetParam().longGop);
-  auto reader = OpenReader(OXLDataReader::Video_Data);
-  const auto deliveries = ReadForward(*reader, expected.size() + 2);
-  ASSERT_EQ(deliveries.size(), expected.size());
-  const double halfFrame = 0.5 / FrameRate(Video());
-  for (size_t i = 0; i < expected.size(); ++i) {
-    SCOPED_TRACE("delivery " + std::to_string(i));
-    EXPECT_EQ(deliveries[i].bytes.size(), expected[i].bytes.size());
-    EXPECT_EQ(Md5Hash(deliveries[i].bytes), expected[i].md5);
-    EXPECT_NEAR(deliveries[i].time, expected[i].pts, halfFrame);
-  }
+std::string Joined(const std::vector<Delivery>& deliveries) {
+  std::string bytes;
+  for (const auto& d : deliveries) bytes += d.bytes;
+  return bytes;
 }
 
-// Backwards, each read steps back to the previous sync sample: long GOP
-// groups in reverse; intra frames in reverse, but delta frames of an intra
-// codec (RLE) are passed over.
-TEST_P(QtFileVideoReading, BackwardFromTheEndDeliversTheSyncDeliveriesInReverse) {
-  const auto expected = SyncDeliveries(Fixture(), ExpectedVideoDeliveries(Fixture(), GetParam().longGop));
-  auto reader = OpenReader(OXLDataReader::Video_Data);
-  ASSERT_EQ(reader->GoToDataEnd(), 0);
-  const auto deliveries = ReadBackward(*reader, expected.size() + 2);
-  ASSERT_EQ(deliveries.size(), expected.size());
+}  // namespace
+
+// Forwards every delivery once with its time; backwards from the end each
+// read steps back to the previous sync sample (delta frames of RLE are
+// passed over), and at the start a forward read gives the first again.
+TEST_P(QtFileVideo, EveryPacketForwardsAndTheSyncDeliveriesBackwards) {
+  const auto expected = ExpectedVideoDeliveries(Fixture(), GetParam().longGop);
+  const auto sync = SyncDeliveries(Fixture(), expected);
   const double halfFrame = 0.5 / FrameRate(Video());
+  auto reader = OpenReader(OXLDataReader::Video_Data);
+  const auto forward = ReadForward(*reader, expected.size() + 2);
+  ASSERT_EQ(forward.size(), expected.size());
   for (size_t i = 0; i < expected.size(); ++i) {
-    const ExpectedDelivery& want = expected[expected.size() - 1 - i];
-    SCOPED_TRACE("delivery " + std::to_string(i) + " from the end");
-    EXPECT_EQ(Md5Hash(deliveries[i].bytes), want.md5);
-    EXPECT_NEAR(deliveries[i].time, want.pts, halfFrame);
+    SCOPED_TRACE("delivery " + std::to_string(i));
+    EXPECT_EQ(forward[i].bytes.size(), expected[i].bytes.size());
+    EXPECT_EQ(Md5Hash(forward[i].bytes), expected[i].md5);
+    EXPECT_NEAR(forward[i].time, expected[i].pts, halfFrame);
   }
-  // At the start, the next forward read is the first delivery again.
+  ASSERT_EQ(reader->GoToDataEnd(), 0);
+  const auto backward = ReadBackward(*reader, sync.size() + 2);
+  ASSERT_EQ(backward.size(), sync.size());
+  for (size_t i = 0; i < sync.size(); ++i) {
+    SCOPED_TRACE("delivery " + std::to_string(i) + " from the end");
+    EXPECT_EQ(Md5Hash(backward[i].bytes), sync[sync.size() - 1 - i].md5);
+    EXPECT_NEAR(backward[i].time, sync[sync.size() - 1 - i].pts, halfFrame);
+  }
   const auto again = ReadForward(*reader, 0);
   ASSERT_EQ(again.size(), 1u);
   EXPECT_EQ(again.front().bytes, expected.front().bytes);
 }
 
-// After k forward reads the position is the start of delivery k: a backward
-// read delivers the sync delivery before it, and a forward read after that
-// delivers the same again. (Up to 20 values of k in a long movie.)
-TEST_P(QtFileVideoReading, ChangingDirectionContinuesFromThePosition) {
+// After k forward reads a backward read delivers the sync delivery before
+// delivery k, and a forward read after that the same again.
+TEST_P(QtFileVideo, ChangingDirectionContinuesFromThePosition) {
   const auto forward = ExpectedVideoDeliveries(Fixture(), GetParam().longGop);
   const auto sync = SyncDeliveries(Fixture(), forward);
   for (size_t k : SpreadIndexes(forward.size(), 20)) {
@@ -131,9 +122,8 @@ TEST_P(QtFileVideoReading, ChangingDirectionContinuesFromThePosition) {
   }
 }
 
-// A buffer one byte short is refused with the size needed, and the read can
-// be repeated with a larger one.
-TEST_P(QtFileVideoReading, ABufferTooSmallReportsTheSizeAndKeepsThePosition) {
+// A buffer one byte short is refused with the size needed; the read can be repeated.
+TEST_P(QtFileVideo, ABufferTooSmallReportsTheSizeAndKeepsThePosition) {
   const auto expected = ExpectedVideoDeliveries(Fixture(), GetParam().longGop);
   auto reader = OpenReader(OXLDataReader::Video_Data);
   const unsigned int need = static_cast<unsigned int>(expected.front().bytes.size());
@@ -145,16 +135,12 @@ TEST_P(QtFileVideoReading, ABufferTooSmallReportsTheSizeAndKeepsThePosition) {
   EXPECT_EQ(size, need);
   ASSERT_EQ(reader->GetNextData(data, need, &size, &time), 0);
   EXPECT_EQ(std::string(buffer.begin(), buffer.end()), expected.front().bytes);
-  if (expected.size() < 2) return;
-  const auto second = ReadForward(*reader, 0);
-  ASSERT_EQ(second.size(), 1u);
-  EXPECT_EQ(second.front().bytes, expected[1].bytes);
 }
 
 // Framework samples carry the same bytes; their start counts frames at the
-// rate of the video system: the truncation of rate x time. At 29.97 the
-// rate 2997/100 is a little below 30000/1001, so frame k > 0 counts as k - 1.
-TEST_P(QtFileVideoReading, SampleContainersCarryTheFramesAtTheSystemRate) {
+// rate of the video system: the truncation of rate x time (at 29.97 the
+// rate 2997/100 is a little below 30000/1001, so frame k > 0 counts as k - 1).
+TEST_P(QtFileVideo, SampleContainersCarryTheFramesAtTheSystemRate) {
   const auto expected = ExpectedVideoDeliveries(Fixture(), GetParam().longGop);
   auto reader = OpenReader(OXLDataReader::Video_Data);
   const qel::EditRate rate = SystemRate(VideoSystemOf(Video()));
@@ -165,7 +151,7 @@ TEST_P(QtFileVideoReading, SampleContainersCarryTheFramesAtTheSystemRate) {
     auto buffer = container->GetSample()->GetBuffer();
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer->GetData()), buffer->GetSize()), want.bytes);
     const qel::TimeLimits& limits = container->GetSample()->GetTimeLimits();
-    // A product that is a whole number in exact arithmetic may truncate either way in floating point.
+    // A whole product in exact arithmetic may truncate either way in floating point.
     const double frames = double(rate.numerator) / rate.denominator * want.pts;
     const int64_t start = limits.start.GetTimeNumber();
     EXPECT_TRUE(start == int64_t(frames - 1e-9) || start == int64_t(frames + 1e-9)) << start << " for " << frames;
@@ -174,10 +160,33 @@ TEST_P(QtFileVideoReading, SampleContainersCarryTheFramesAtTheSystemRate) {
   EXPECT_THROW(reader->GetNextDataSampleContainer(), qel::QELRuntimeError);
 }
 
-INSTANTIATE_TEST_SUITE_P(Movies, QtFileVideoReading, testing::ValuesIn(AllCases()), CaseName);
+TEST_P(QtFileVideo, SystemCodecAndPictureFollowTheFile) {
+  auto reader = OpenReader(OXLDataReader::Video_Data);
+  const auto system = VideoSystemOf(Video());
+  EXPECT_EQ(reader->GetVideoSystem(), system);
+  EXPECT_EQ(reader->GetSystemEditRate(), SystemRate(system));
+  EXPECT_EQ(reader->GetVideoCodec(), GetParam().videoType);
+  if (!GetParam().audioTag.empty()) {  // a sound reader takes the system from the video track
+    EXPECT_EQ(OpenReader(OXLDataReader::Audio_Data)->GetVideoSystem(), system);
+  }
+  OXLDataReader::VIDEO_INFO info{};
+  ASSERT_TRUE(reader->GetVideoInfo(info));
+  EXPECT_EQ(info.VideoType, GetParam().videoType);
+  const int height = GetParam().describedHeight ? GetParam().describedHeight : Video().height;
+  EXPECT_EQ(info.Width, unsigned(Video().width));
+  EXPECT_EQ(info.Height, unsigned(height));
+  EXPECT_EQ(info.Resolution, ResolutionOfHeight(height));
+  EXPECT_EQ(info.AspectRatio, AspectCodeOf(Video().width, height, Video().sampleAspectRatio));
+  EXPECT_EQ(info.Progressive, IsProgressiveMovie(Fixture()));
+  EXPECT_EQ(info.EditRate, SystemRate(system));
+  EXPECT_EQ(info.GraphicsFlag, GetParam().videoTag == "rle " ? 24 : 0);  // RGB depth of graphics formats
+  EXPECT_EQ(info.Reserved, 0u);
+}
 
-// Every sound track of the movie in turn, read from a reader made for sound.
-class QtFileAudioReading : public QtFileTest {
+INSTANTIATE_TEST_SUITE_P(Movies, QtFileVideo, testing::ValuesIn(AllCases()), CaseName);
+
+// Every sound track in turn, read from a reader made for sound.
+class QtFileAudio : public QtFileTest {
  protected:
   std::vector<const oxltest::ProbeStream*> AudioStreams() const {
     std::vector<const oxltest::ProbeStream*> streams;
@@ -186,81 +195,47 @@ class QtFileAudioReading : public QtFileTest {
     return streams;
   }
   static bool IsAac(const oxltest::ProbeStream& stream) { return stream.codecTag == "mp4a"; }
-
-  // An AAC track's first packet holds the encoder's start-up samples; the
-  // edit list starts the track after it, and so does the reader. PCM tracks
-  // start with their first sample.
-  std::vector<ProbePacket> PlayedPackets(const oxltest::ProbeStream& stream) const {
-    std::vector<ProbePacket> packets;
-    for (const auto& p : Fixture().probe.packets.at(size_t(stream.index)))
-      if (p.pts.value_or(0) >= 0) packets.push_back(p);
-    return packets;
-  }
   std::string BytesOf(const std::vector<ProbePacket>& packets) const {
     std::string bytes;
     for (const auto& p : packets) bytes += PacketBytes(Fixture(), p);
     return bytes;
   }
-  // A sound reader on the n-th sound track.
-  std::unique_ptr<CQTDataReader> OpenTrack(size_t n) const {
-    auto reader = OpenReader(OXLDataReader::Audio_Data);
-    if (n > 0) {
-      EXPECT_EQ(reader->SelectDataStream(int(n)), 0);
-    }
-    return reader;
-  }
 };
 
-std::string Joined(const std::vector<Delivery>& deliveries) {
-  std::string bytes;
-  for (const auto& d : deliveries) bytes += d.bytes;
-  return bytes;
-}
-
 // PCM chunks are delivered whole, each at the time of its first sample;
-// AAC packets one by one, reported 2112 samples (the usual AAC priming)
-// earlier than they play.
-TEST_P(QtFileAudioReading, EveryAudioByteIsDeliveredOnceInOrder) {
+// AAC packets one by one, from the first the edit list plays (after the
+// encoder's priming packet), reported 2112 samples earlier than they play.
+// Backwards from the end the same come in reverse, and for AAC the priming
+// packet last.
+TEST_P(QtFileAudio, EveryAudioByteOnceInOrderBothWays) {
   const auto streams = AudioStreams();
   for (size_t n = 0; n < streams.size(); ++n) {
     const auto& audio = *streams[n];
     SCOPED_TRACE("sound track " + std::to_string(n));
-    const auto packets = PlayedPackets(audio);
-    const std::string expected = BytesOf(packets);
-    auto reader = OpenTrack(n);
-    const auto deliveries = ReadForward(*reader, packets.size() * 4 + 16);
-    const std::string delivered = Joined(deliveries);
-    EXPECT_EQ(delivered.size(), expected.size());
-    EXPECT_EQ(Md5Hash(delivered), Md5Hash(expected));
+    const auto& all = Fixture().probe.packets.at(size_t(audio.index));
+    std::vector<ProbePacket> played;
+    std::copy_if(all.begin(), all.end(), std::back_inserter(played), [](auto& p) { return p.pts.value_or(0) >= 0; });
+    auto reader = OpenReader(OXLDataReader::Audio_Data);
+    if (n > 0) {
+      EXPECT_EQ(reader->SelectDataStream(int(n)), 0);
+    }
+    const auto forward = ReadForward(*reader, all.size() * 4 + 16);
+    EXPECT_EQ(Md5Hash(Joined(forward)), Md5Hash(BytesOf(played)));
     if (IsAac(audio)) {
-      ASSERT_EQ(deliveries.size(), packets.size());
+      ASSERT_EQ(forward.size(), played.size());
     }
     const double bytesPerSecond = double(audio.sampleRate) * audio.channels * audio.bitsPerSample / 8;
     uint64_t before = 0;
-    for (size_t i = 0; i < deliveries.size(); ++i) {
-      SCOPED_TRACE("delivery " + std::to_string(i));
-      const double want = IsAac(audio) ? Seconds(packets[i].pts.value_or(0), audio) - 2112.0 / audio.sampleRate
+    for (size_t i = 0; i < forward.size(); ++i) {
+      const double want = IsAac(audio) ? Seconds(played[i].pts.value_or(0), audio) - 2112.0 / audio.sampleRate
                                        : before / bytesPerSecond;
-      EXPECT_NEAR(deliveries[i].time, want, 1e-6);
-      before += deliveries[i].bytes.size();
+      EXPECT_NEAR(forward[i].time, want, 1e-6) << "delivery " << i;
+      before += forward[i].bytes.size();
     }
-  }
-}
-
-// Backwards from the end the same deliveries come in reverse. Reading
-// backwards runs to the track's first sample, so for AAC the packet before
-// the edit start is delivered last.
-TEST_P(QtFileAudioReading, BackwardFromTheEndDeliversTheSameInReverse) {
-  const auto streams = AudioStreams();
-  for (size_t n = 0; n < streams.size(); ++n) {
-    SCOPED_TRACE("sound track " + std::to_string(n));
-    const auto& all = Fixture().probe.packets.at(size_t(streams[n]->index));
-    auto reader = OpenTrack(n);
-    auto forward = ReadForward(*reader, all.size() * 4 + 16);
     ASSERT_EQ(reader->GoToDataEnd(), 0);
     auto backward = ReadBackward(*reader, all.size() * 4 + 16);
     std::reverse(backward.begin(), backward.end());
-    if (IsAac(*streams[n])) {
+    if (IsAac(audio)) {
       ASSERT_FALSE(backward.empty());
       EXPECT_EQ(backward.front().bytes, BytesOf({all.front()}));
       backward.erase(backward.begin());
@@ -273,19 +248,14 @@ TEST_P(QtFileAudioReading, BackwardFromTheEndDeliversTheSameInReverse) {
   }
 }
 
-// One entry per sound track: its rate (the media time scale, which FFmpeg
-// sets to the sample rate), channels and codec (AAC 3, PCM 0). Channels are
-// those of the sample description: in an MP4 file that field is the ISO
-// template value 2 whatever the stream holds (the true count is inside the
-// AAC decoder configuration, which the reader does not read).
-TEST_P(QtFileAudioReading, AudioInfosDescribeEveryTrack) {
+// One entry per sound track: its rate, channels and codec (AAC 3, PCM 0).
+// Channels are the sample description's: in an MP4 file the ISO template
+// value 2 whatever the stream holds.
+TEST_P(QtFileAudio, AudioInfosDescribeEveryTrack) {
   const auto streams = AudioStreams();
   std::vector<int> described;
   int total = 0;
-  for (const auto* s : streams) {
-    described.push_back(GetParam().container == "mp4" ? 2 : s->channels);
-    total += described.back();
-  }
+  for (const auto* s : streams) total += described.emplace_back(GetParam().container == "mp4" ? 2 : s->channels);
   auto reader = OpenReader(OXLDataReader::Audio_Data);
   std::vector<MediaTool::AudioStream<const char*>> infos;
   EXPECT_EQ(reader->GetAudioInfos(infos), total);
@@ -302,49 +272,173 @@ TEST_P(QtFileAudioReading, AudioInfosDescribeEveryTrack) {
   EXPECT_EQ(reader->GetDataStreams(nullptr, 0), described.front());
 }
 
-INSTANTIATE_TEST_SUITE_P(Movies, QtFileAudioReading, testing::ValuesIn(CasesWithAudio()), CaseName);
+INSTANTIATE_TEST_SUITE_P(Movies, QtFileAudio, testing::ValuesIn(CasesWithAudio()), CaseName);
 
-TEST_P(QtFileDescription, VideoSystemAndCodecFollowTheFile) {
+namespace {
+
+// Positioning on movies whose samples the movie header lists.
+class QtFilePositioning : public QtFileTest {
+ protected:
+  void SetUp() override {
+    QtFileTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    m_Sync = SyncDeliveries(Fixture(), ExpectedVideoDeliveries(Fixture(), GetParam().longGop));
+    m_Partial = PartialSyncPackets(Fixture());
+    m_FrameSeconds = 1.0 / FrameRate(Video());
+    m_ContentSeconds = ContentSeconds(VideoPackets(), Video());
+    m_Frames = static_cast<unsigned int>(std::lround(m_ContentSeconds / m_FrameSeconds));
+  }
+
+  struct Landing {
+    size_t sync = 0;       // index into m_Sync
+    bool partial = false;  // on a partial sync sample
+  };
+
+  // Where a time lookup lands: the sample whose decode time (counted from
+  // the first sample) is nearest the time shifted by the earliest
+  // presentation among the first ten samples (half-way goes up); from there
+  // back to a full sync sample, or to a partial one presented no later.
+  Landing ExpectedLanding(double t) const {
+    const auto& packets = VideoPackets();
+    double earliest = Seconds(packets.front().pts.value_or(0), Video());
+    for (size_t i = 1; i < std::min<size_t>(10, packets.size()); ++i)
+      earliest = std::min(earliest, Seconds(packets[i].pts.value_or(0), Video()));
+    t = std::max(t, 0.0);
+    const int64_t dts0 = packets.front().dts.value_or(0);
+    size_t n = 0;
+    while (n + 1 < packets.size()) {
+      const double start = Seconds(packets[n].dts.value_or(0) - dts0, Video());
+      const double next = Seconds(packets[n + 1].dts.value_or(0) - dts0, Video());
+      if (t - earliest < (start + next) / 2) break;
+      ++n;
+    }
+    for (; n > 0; --n)
+      if (packets[n].IsKey() && (!m_Partial[n] || Seconds(packets[n].pts.value_or(0), Video()) <= t)) break;
+    return Landing{DeliveryAtOrBefore(m_Sync, n), m_Partial[n]};
+  }
+
+  // A full sync sample reports its decode time, a partial one its presentation time.
+  double LandingTime(const Landing& l) const { return l.partial ? m_Sync[l.sync].pts : m_Sync[l.sync].dts; }
+
+  // The packet presented nearest `t` (half-way goes up).
+  size_t PresentedNearest(double t) const {
+    size_t best = 0;
+    double bestDistance = INFINITY;
+    for (size_t i = 0; i < VideoPackets().size(); ++i) {
+      const double start = Seconds(VideoPackets()[i].pts.value_or(0), Video());
+      const double distance = std::fabs(start - t);
+      if (distance < bestDistance || (distance == bestDistance && start > t)) best = i, bestDistance = distance;
+    }
+    return best;
+  }
+
+  void ExpectNext(CQTDataReader& reader, const ExpectedDelivery& want) const {
+    const auto next = ReadForward(reader, 0);
+    ASSERT_EQ(next.size(), 1u);
+    EXPECT_EQ(next.front().bytes, want.bytes);
+    EXPECT_NEAR(next.front().time, want.pts, 1e-6);
+  }
+
+  std::vector<ExpectedDelivery> m_Sync;  // what positioning lands on
+  std::vector<bool> m_Partial;          // per video packet
+  double m_FrameSeconds = 0, m_ContentSeconds = 0;
+  unsigned int m_Frames = 0;
+};
+
+}  // namespace
+
+// Each frame's start (of up to 100 frames) and points 0.3 and 0.7 of a frame
+// after it, and times before the start: without partial sync samples the
+// landing is the sync sample before the frame playing at that time.
+TEST_P(QtFilePositioning, TimesLandOnTheSyncSampleBeforeTheFramePlayingThen) {
+  const bool anyPartial = std::find(m_Partial.begin(), m_Partial.end(), true) != m_Partial.end();
+  std::vector<double> times = {-1.0, -0.01};
+  for (size_t i : SpreadIndexes(VideoPackets().size(), 100))
+    for (double part : {0.0, 0.3, 0.7}) {
+      const double t = Seconds(VideoPackets()[i].pts.value_or(0), Video()) + part * m_FrameSeconds;
+      if (t >= 0 && t + 1e-3 < m_ContentSeconds) times.push_back(t);
+    }
   auto reader = OpenReader(OXLDataReader::Video_Data);
-  EXPECT_EQ(reader->GetVideoSystem(), VideoSystemOf(Video()));
-  EXPECT_EQ(reader->GetSystemEditRate(), SystemRate(VideoSystemOf(Video())));
-  EXPECT_EQ(reader->GetVideoCodec(), GetParam().videoType);
-  // The sound reader of the same movie takes the video system from its video track.
-  if (!GetParam().audioTag.empty()) {
-    EXPECT_EQ(OpenReader(OXLDataReader::Audio_Data)->GetVideoSystem(), VideoSystemOf(Video()));
+  for (double t : times) {
+    SCOPED_TRACE("time " + std::to_string(t));
+    const Landing landing = ExpectedLanding(t);
+    if (!anyPartial) {
+      EXPECT_EQ(landing.sync, DeliveryAtOrBefore(m_Sync, PresentedNearest(t)));
+    }
+    double seconds = t;
+    ASSERT_EQ(reader->GoToTimeOffset(seconds), 0);
+    EXPECT_NEAR(seconds, LandingTime(landing), 1e-6);
+    ExpectNext(*reader, m_Sync[landing.sync]);
   }
 }
 
-TEST_P(QtFileDescription, VideoInfoDescribesThePicture) {
+TEST_P(QtFilePositioning, ReadingBackwardsAfterASeekStartsBeforeTheLanding) {
   auto reader = OpenReader(OXLDataReader::Video_Data);
-  OXLDataReader::VIDEO_INFO info{};
-  ASSERT_TRUE(reader->GetVideoInfo(info));
-  EXPECT_EQ(info.VideoType, GetParam().videoType);
-  const int height = GetParam().describedHeight ? GetParam().describedHeight : Video().height;
-  EXPECT_EQ(info.Width, unsigned(Video().width));
-  EXPECT_EQ(info.Height, unsigned(height));
-  EXPECT_EQ(info.Resolution, ResolutionOfHeight(height));
-  EXPECT_EQ(info.AspectRatio, AspectCodeOf(Video().width, height, Video().sampleAspectRatio));
-  EXPECT_EQ(info.Progressive, IsProgressiveMovie(Fixture()));
-  EXPECT_EQ(info.EditRate, SystemRate(VideoSystemOf(Video())));
-  // QuickTime graphics formats report their pixel depth: 24 for RGB.
-  EXPECT_EQ(info.GraphicsFlag, GetParam().videoTag == "rle " ? 24 : 0);
-  EXPECT_EQ(info.Reserved, 0u);
+  for (size_t i : SpreadIndexes(m_Sync.size(), 100)) {
+    SCOPED_TRACE("delivery " + std::to_string(i));
+    double seconds = m_Sync[i].pts;
+    ASSERT_EQ(reader->GoToTimeOffset(seconds), 0);
+    const auto previous = ReadBackward(*reader, 0);
+    ASSERT_EQ(previous.size(), i == 0 ? 0u : 1u);
+    if (i == 0) continue;
+    EXPECT_EQ(previous.front().bytes, m_Sync[i - 1].bytes);
+    EXPECT_NEAR(previous.front().time, m_Sync[i - 1].pts, 1e-6);
+  }
+  ReadForward(*reader, 2);
+  ASSERT_EQ(reader->GoToDataStart(), 0);
+  ExpectNext(*reader, m_Sync.front());
 }
 
-// In and out points count fields (frames at 50 and 59.94) from the
-// timecode FFmpeg wrote; interlaced material ends on a whole frame. The
-// framework time limits give the same span in frames.
-TEST_P(QtFileInOut, InAndOutPointsSpanTheTimecodedMaterial) {
+// Field f is the time f x field duration: frame starts fall on fields 0, 2,
+// 4 ... at 25 and 29.97 frames/s and on every field at 50 and 59.94. The
+// reached field is the landing's time in fields, truncated after a nudge of
+// 0.01 away from zero.
+TEST_P(QtFilePositioning, FrameStartFieldsLandOnTheirFrames) {
+  auto reader = OpenReader(OXLDataReader::Video_Data);
+  const unsigned int fieldsPerFrame = FieldsPerFrame(Video());
+  const double fieldSeconds = reader->GetFieldDuration();
+  ASSERT_NEAR(fieldSeconds, m_FrameSeconds / fieldsPerFrame, 1e-6);
+  for (size_t frame : SpreadIndexes(m_Frames, 100)) {
+    const unsigned int field = static_cast<unsigned int>(frame) * fieldsPerFrame;
+    SCOPED_TRACE("field " + std::to_string(field));
+    const Landing landing = ExpectedLanding(field * m_FrameSeconds / fieldsPerFrame);
+    const double fields = LandingTime(landing) / fieldSeconds;
+    unsigned int reached = 0;
+    ASSERT_EQ(reader->GoToFieldOffset(field, &reached), 0);
+    EXPECT_EQ(reached, static_cast<unsigned int>(static_cast<int64_t>(fields + (fields < 0 ? -0.01 : 0.01))));
+    ExpectNext(*reader, m_Sync[landing.sync]);
+  }
+}
+
+TEST_P(QtFilePositioning, TimesAndFieldsPastTheEndPositionAfterTheLastFrame) {
+  auto reader = OpenReader(OXLDataReader::Video_Data);
+  for (double t : {m_ContentSeconds, m_ContentSeconds + 1.0, 1e6}) {
+    SCOPED_TRACE("time " + std::to_string(t));
+    double seconds = t;
+    ASSERT_EQ(reader->GoToTimeOffset(seconds), 0);
+    EXPECT_NEAR(seconds, m_ContentSeconds, 1e-6);
+    EXPECT_TRUE(ReadForward(*reader, 0).empty());
+    const auto last = ReadBackward(*reader, 0);
+    ASSERT_EQ(last.size(), 1u);
+    EXPECT_EQ(last.front().bytes, m_Sync.back().bytes);
+  }
+  const unsigned int fieldsPerFrame = FieldsPerFrame(Video());
+  unsigned int reached = 0;
+  ASSERT_EQ(reader->GoToFieldOffset((m_Frames + 3) * fieldsPerFrame, &reached), 0);
+  EXPECT_EQ(reached, m_Frames * fieldsPerFrame);
+  EXPECT_TRUE(ReadForward(*reader, 0).empty());
+}
+
+// In and out points count fields (frames at 50 and 59.94) from the timecode
+// FFmpeg wrote; interlaced material ends on a whole frame. The framework
+// time limits give the same span in frames.
+TEST_P(QtFilePositioning, InAndOutPointsSpanTheTimecodedMaterial) {
   const auto system = VideoSystemOf(Video());
   const unsigned int fieldsPerFrame = FieldsPerFrame(Video());
-  const unsigned int nominalFps = static_cast<unsigned int>(std::lround(FrameRate(Video())));
   const std::string& timecode = Video().timecode;
-  const uint32_t in = timecode.empty() ? 0 : TimecodeFrames(timecode, nominalFps) * fieldsPerFrame;
-  const double fieldSeconds = 1.0 / (FrameRate(Video()) * fieldsPerFrame);
-  uint32_t out = in + static_cast<uint32_t>(ContentSeconds(VideoPackets(), Video()) / fieldSeconds + 0.5);
+  const uint32_t in = timecode.empty() ? 0 : TimecodeFrames(timecode, unsigned(std::lround(FrameRate(Video())))) * fieldsPerFrame;
+  uint32_t out = in + static_cast<uint32_t>(m_ContentSeconds * FrameRate(Video()) * fieldsPerFrame + 0.5);
   if (!IsProgressiveMovie(Fixture())) out &= ~1u;
-
   auto reader = OpenReader(OXLDataReader::Video_Data);
   EXPECT_EQ(reader->GetStartTimecode(), in);
   unsigned int gotIn = 1, gotOut = 1, gotSystem = 1;
@@ -352,12 +446,10 @@ TEST_P(QtFileInOut, InAndOutPointsSpanTheTimecodedMaterial) {
   EXPECT_EQ(gotIn, in);
   EXPECT_EQ(gotOut, out);
   EXPECT_EQ(gotSystem, unsigned(system));
-  // The framework's limits of the whole media count frames of the system.
   const qel::TimeLimits limits = reader->GetTimeLimits();
   EXPECT_EQ(limits.start.GetEditRate(), SystemRate(system));
   EXPECT_EQ(limits.start.GetTimeNumber(), int64_t(in / fieldsPerFrame));
   EXPECT_EQ(limits.duration, int64_t(out / fieldsPerFrame) - int64_t(in / fieldsPerFrame));
 }
 
-INSTANTIATE_TEST_SUITE_P(Movies, QtFileDescription, testing::ValuesIn(AllCases()), CaseName);
-INSTANTIATE_TEST_SUITE_P(Movies, QtFileInOut, testing::ValuesIn(MovieHeaderCases()), CaseName);
+INSTANTIATE_TEST_SUITE_P(Movies, QtFilePositioning, testing::ValuesIn(MovieHeaderCases()), CaseName);

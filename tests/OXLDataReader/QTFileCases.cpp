@@ -1,5 +1,6 @@
 #include "QTFileCases.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -17,126 +18,116 @@ namespace {
 const char* kTone = "-f lavfi -i sine=frequency=1000:sample_rate=48000 ";
 const unsigned int kReadBufferSize = 4 << 20;  // larger than any fixture's frame or GOP
 
-std::string Picture(const std::string& size, const std::string& rate) {
-  return "-f lavfi -i testsrc=size=" + size + ":rate=" + rate + " ";
-}
-
 // Interlaced coding with the field order written into the movie.
 std::string Interlaced(const std::string& order) { return "-vf setfield=" + order + " -flags +ildct+ilme "; }
 
+// Picture and tone at a rate, then the codec options.
+std::string Av(const std::string& size, const std::string& rate, bool tone, const std::string& rest) {
+  return "-f lavfi -i testsrc=size=" + size + ":rate=" + rate + " " + (tone ? kTone : "") + rest;
+}
+
 std::vector<QtFileCase> MakeCases() {
   const std::string intra264 =
-      Picture("1920x1080", "25") + "-t 0.08 -c:v libx264 -pix_fmt yuv422p10le -x264-params avcintra-class=100 -f h264";
+      Av("1920x1080", "25", false, "-t 0.08 -c:v libx264 -pix_fmt yuv422p10le -x264-params avcintra-class=100 -f h264");
+  const std::string x264 = "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p ";
+  const char* ntsc = "30000/1001";
+  const char* ntsc60 = "60000/1001";
   return {
       {"prores_proxy_25_twos", {"prores_ks", "pcm_s16be"},
-       {Picture("64x48", "25") + kTone + "-t 0.24 -c:v prores_ks -profile:v 0 -c:a pcm_s16be -timecode 10:00:00:00"},
+       {Av("64x48", "25", true, "-t 0.24 -c:v prores_ks -profile:v 0 -c:a pcm_s16be -timecode 10:00:00:00")},
        "apco", ProResProxy_Video, false, "twos"},
       {"prores_lt_2997i_sowt", {"prores_ks", "pcm_s16le"},
-       {Picture("64x48", "30000/1001") + kTone + Interlaced("tff") +
-        "-t 0.2 -c:v prores_ks -profile:v 1 -c:a pcm_s16le -timecode '01:00:00;02'"},
+       {Av("64x48", ntsc, true, Interlaced("tff") + "-t 0.2 -c:v prores_ks -profile:v 1 -c:a pcm_s16le -timecode '01:00:00;02'")},
        "apcs", ProResLT_Video, false, "sowt"},
       {"prores_422_50_in24", {"prores_ks", "pcm_s24be"},
-       {Picture("64x48", "50") + kTone + "-t 0.16 -c:v prores_ks -profile:v 2 -c:a pcm_s24be -timecode 10:00:00:00"},
+       {Av("64x48", "50", true, "-t 0.16 -c:v prores_ks -profile:v 2 -c:a pcm_s24be -timecode 10:00:00:00")},
        "apcn", ProRes_Video, false, "in24"},
       // 96 kHz sound needs a version-2 description, for which FFmpeg writes "lpcm".
       {"prores_hq_5994_lpcm", {"prores_ks", "pcm_s16le"},
-       {Picture("64x48", "60000/1001") + "-f lavfi -i sine=frequency=1000:sample_rate=96000 " +
-        "-t 0.15 -c:v prores_ks -profile:v 3 -c:a pcm_s16le -timecode '10:00:00;00'"},
+       {Av("64x48", ntsc60, false, "-f lavfi -i sine=frequency=1000:sample_rate=96000 -t 0.15 -c:v prores_ks "
+                                   "-profile:v 3 -c:a pcm_s16le -timecode '10:00:00;00'")},
        "apch", ProResHigh_Video, false, "lpcm"},
       {"dv25_pal_169", {"dvvideo", "pcm_s16be"},
-       {Picture("720x576", "25") + kTone + Interlaced("bff") +
-        "-t 0.2 -aspect 16:9 -c:v dvvideo -pix_fmt yuv420p -c:a pcm_s16be -timecode 10:00:00:00"},
+       {Av("720x576", "25", true, Interlaced("bff") + "-t 0.2 -aspect 16:9 -c:v dvvideo -pix_fmt yuv420p -c:a pcm_s16be "
+                                                      "-timecode 10:00:00:00")},
        "dvcp", DV25_Video, false, "twos"},
       {"dv25_ntsc_43", {"dvvideo"},
-       {Picture("720x480", "30000/1001") + "-t 0.17 -aspect 4:3 -c:v dvvideo -pix_fmt yuv411p -timecode '01:00:00;02'"},
+       {Av("720x480", ntsc, false, "-t 0.17 -aspect 4:3 -c:v dvvideo -pix_fmt yuv411p -timecode '01:00:00;02'")},
        "dvc ", DV25_Video, false, ""},
       {"dvcpro50_pal", {"dvvideo", "pcm_s16le"},
-       {Picture("720x576", "25") + kTone + "-t 0.16 -c:v dvvideo -pix_fmt yuv422p -c:a pcm_s16le"},
-       "dv5p", DVCPro50_Video, false, "sowt"},
-      {"dvcpro50_ntsc", {"dvvideo"},
-       {Picture("720x480", "30000/1001") + "-t 0.17 -c:v dvvideo -pix_fmt yuv422p"},
-       "dv5n", DVCPro50_Video, false, ""},
+       {Av("720x576", "25", true, "-t 0.16 -c:v dvvideo -pix_fmt yuv422p -c:a pcm_s16le")}, "dv5p", DVCPro50_Video,
+       false, "sowt"},
+      {"dvcpro50_ntsc", {"dvvideo"}, {Av("720x480", ntsc, false, "-t 0.17 -c:v dvvideo -pix_fmt yuv422p")}, "dv5n",
+       DVCPro50_Video, false, ""},
       {"dvcprohd_1080i50", {"dvvideo"},
-       {Picture("1440x1080", "25") + Interlaced("tff") + "-t 0.12 -c:v dvvideo -pix_fmt yuv422p"},
-       "dvh5", DVCPro100_Video, false, ""},
+       {Av("1440x1080", "25", false, Interlaced("tff") + "-t 0.12 -c:v dvvideo -pix_fmt yuv422p")}, "dvh5",
+       DVCPro100_Video, false, ""},
       {"dvcprohd_720p50", {"dvvideo"},
-       {Picture("960x720", "50") + "-t 0.1 -c:v dvvideo -pix_fmt yuv422p -timecode 10:00:00:00"},
-       "dvhq", DVCPro720P_Video, false, ""},
-      {"dvcprohd_720p5994", {"dvvideo"},
-       {Picture("960x720", "60000/1001") + "-t 0.1 -c:v dvvideo -pix_fmt yuv422p"},
+       {Av("960x720", "50", false, "-t 0.1 -c:v dvvideo -pix_fmt yuv422p -timecode 10:00:00:00")}, "dvhq",
+       DVCPro720P_Video, false, ""},
+      {"dvcprohd_720p5994", {"dvvideo"}, {Av("960x720", ntsc60, false, "-t 0.1 -c:v dvvideo -pix_fmt yuv422p")},
        "dvhp", DVCPro720P_Video, false, ""},
       // VC-3 frame sizes: 606208 bytes for 120/145 Mb/s 1080 lines, 917504 for the 185/220 Mb/s class.
-      {"dnxhd_1080_25", {"dnxhd"},
-       {Picture("1920x1080", "25") + "-t 0.12 -c:v dnxhd -b:v 120M -pix_fmt yuv422p"},
+      {"dnxhd_1080_25", {"dnxhd"}, {Av("1920x1080", "25", false, "-t 0.12 -c:v dnxhd -b:v 120M -pix_fmt yuv422p")},
        "AVdn", DNxHD_Video, false, ""},
       // Two sound tracks: mono 16-bit at 48 kHz, stereo 24-bit at 44.1 kHz.
       {"dnxhd_1080_2997_high", {"dnxhd", "pcm_s16be", "pcm_s24be"},
-       {Picture("1920x1080", "30000/1001") + kTone + "-f lavfi -i sine=frequency=500:sample_rate=44100 " +
-        "-map 0 -map 1 -map 2 -t 0.1 -c:v dnxhd -b:v 220M -pix_fmt yuv422p -c:a:0 pcm_s16be -c:a:1 pcm_s24be -ac:a:1 2"},
+       {Av("1920x1080", ntsc, true, "-f lavfi -i sine=frequency=500:sample_rate=44100 -map 0 -map 1 -map 2 -t 0.1 "
+                                    "-c:v dnxhd -b:v 220M -pix_fmt yuv422p -c:a:0 pcm_s16be -c:a:1 pcm_s24be -ac:a:1 2")},
        "AVdn", DNxHDHigh_Video, false, "twos"},
       // D-10 codes 608 lines; the movie describes the 576 of the picture.
       {"imx50_25", {"mpeg2video", "pcm_s24be"},
-       {Picture("720x608", "25") + kTone + Interlaced("tff") +
-        "-t 0.16 -c:v mpeg2video -vtag mx5p -pix_fmt yuv422p -g 1 -b:v 50M -minrate 50M -maxrate 50M "
-        "-bufsize 2000000 -rc_init_occupancy 2000000 -intra_vlc 1 -non_linear_quant 1 -qmin 1 -qmax 12 -dc 10 "
-        "-c:a pcm_s24be -timecode 10:00:00:00"},
+       {Av("720x608", "25", true,
+           Interlaced("tff") + "-t 0.16 -c:v mpeg2video -vtag mx5p -pix_fmt yuv422p -g 1 -b:v 50M -minrate 50M "
+                               "-maxrate 50M -bufsize 2000000 -rc_init_occupancy 2000000 -intra_vlc 1 "
+                               "-non_linear_quant 1 -qmin 1 -qmax 12 -dc 10 -c:a pcm_s24be -timecode 10:00:00:00")},
        "mx5p", IMX50_Video, false, "in24", false, 576},
       {"mjpeg_2997_sowt", {"mjpeg", "pcm_s16le"},
-       {Picture("64x48", "30000/1001") + kTone + "-t 0.2 -c:v mjpeg -pix_fmt yuvj420p -c:a pcm_s16le"},
-       "jpeg", MjpegFrame_Video, false, "sowt"},
+       {Av("64x48", ntsc, true, "-t 0.2 -c:v mjpeg -pix_fmt yuvj420p -c:a pcm_s16le")}, "jpeg", MjpegFrame_Video,
+       false, "sowt"},
       // 2000 frames: a movie atom larger than the reader's first window, many
       // chunks, and sound chunks that do not line up with the frames.
       {"mjpeg_50_long_s16le", {"mjpeg", "pcm_s16le"},
-       {Picture("64x48", "50") + "-f lavfi -i sine=frequency=1000:sample_rate=44100 " +
-        "-t 40 -c:v mjpeg -q:v 31 -pix_fmt yuvj420p -c:a pcm_s16le"},
+       {Av("64x48", "50", false, "-f lavfi -i sine=frequency=1000:sample_rate=44100 -t 40 -c:v mjpeg -q:v 31 "
+                                 "-pix_fmt yuvj420p -c:a pcm_s16le")},
        "jpeg", MjpegFrame_Video, false, "sowt"},
       // Key frames every 12 frames, delta frames between them.
       {"qtrle_50_in24", {"qtrle", "pcm_s24be"},
-       {Picture("64x48", "50") + kTone + "-t 0.3 -c:v qtrle -pix_fmt rgb24 -g 12 -c:a pcm_s24be"},
-       "rle ", RLE_Graphical, false, "in24"},
-      {"h264_25_aac", {"libx264", "aac"},
-       {Picture("64x48", "25") + kTone +
-        "-t 1.2 -c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -c:a aac -timecode 10:00:00:00"},
+       {Av("64x48", "50", true, "-t 0.3 -c:v qtrle -pix_fmt rgb24 -g 12 -c:a pcm_s24be")}, "rle ", RLE_Graphical,
+       false, "in24"},
+      {"h264_25_aac", {"libx264", "aac"}, {Av("64x48", "25", true, "-t 1.2 " + x264 + "-c:a aac -timecode 10:00:00:00")},
        "avc1", H264_Video, true, "mp4a"},
       {"h264_5994_aac", {"libx264", "aac"},
-       {Picture("64x48", "60000/1001") + kTone +
-        "-t 0.5 -c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -c:a aac -timecode '10:00:00;00'"},
-       "avc1", H264_Video, true, "mp4a"},
+       {Av("64x48", ntsc60, true, "-t 0.5 " + x264 + "-c:a aac -timecode '10:00:00;00'")}, "avc1", H264_Video, true,
+       "mp4a"},
       // An MP4 file with its movie atom before the media data.
-      {"h264_50_aac_mp4", {"libx264", "aac"},
-       {Picture("64x48", "50") + kTone + "-t 0.6 -c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -c:a aac -movflags +faststart"},
+      {"h264_50_aac_mp4", {"libx264", "aac"}, {Av("64x48", "50", true, "-t 0.6 " + x264 + "-c:a aac -movflags +faststart")},
        "avc1", H264_Video, true, "mp4a", false, 0, "mp4"},
       // XDCAM HD422 long GOP: open GOPs, whose I pictures after the first
       // are partial sync samples. Not intra, yet read frame by frame (HDV family).
       {"xdcamhd422_1080i50_open_gop", {"mpeg2video"},
-       {Picture("1920x1080", "25") + Interlaced("tff") +
-        "-t 0.6 -c:v mpeg2video -vtag xd5c -pix_fmt yuv422p -g 6 -bf 2 -b:v 8M -timecode 10:00:00:00"},
+       {Av("1920x1080", "25", false, Interlaced("tff") + "-t 0.6 -c:v mpeg2video -vtag xd5c -pix_fmt yuv422p -g 6 "
+                                                        "-bf 2 -b:v 8M -timecode 10:00:00:00")},
        "xd5c", HDV_Video, false, ""},
-      // Fragmented movies: the samples lie in movie fragments, found through
-      // the random-access table (mfra), by scanning for them (no mfra), with
-      // the fragment's own position as data base, with segment indexes
-      // (dash), and in fragments that start on frames that are not sync.
-      {"h264_25_frag_mfra", {"libx264"},
-       {Picture("64x48", "25") + "-t 1.5 -c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -movflags frag_keyframe+empty_moov"},
+      // Fragments found through the random-access table, by a scan (no
+      // table) with the fragment as data base, through segment indexes, and
+      // fragments that start on frames that are not sync.
+      {"h264_25_frag_mfra", {"libx264"}, {Av("64x48", "25", false, "-t 1.5 " + x264 + "-movflags frag_keyframe+empty_moov")},
        "avc1", H264_Video, true, "", false, 0, "mp4", true},
       {"h264_25_frag_scan_base_moof", {"libx264"},
-       {Picture("64x48", "25") + "-t 1.5 -c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p "
-                                 "-movflags frag_keyframe+empty_moov+default_base_moof+skip_trailer"},
+       {Av("64x48", "25", false, "-t 1.5 " + x264 + "-movflags frag_keyframe+empty_moov+default_base_moof+skip_trailer")},
        "avc1", H264_Video, true, "", false, 0, "mp4", true},
-      {"h264_50_dash", {"libx264"},
-       {Picture("64x48", "50") + "-t 1 -c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -movflags +dash"},
-       "avc1", H264_Video, true, "", false, 0, "mp4", true},
+      {"h264_50_dash", {"libx264"}, {Av("64x48", "50", false, "-t 1 " + x264 + "-movflags +dash")}, "avc1", H264_Video,
+       true, "", false, 0, "mp4", true},
       {"h264_25_frag_duration_mov", {"libx264"},
-       {Picture("64x48", "25") + "-t 1.5 -c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -frag_duration 0.2 "
-                                 "-movflags empty_moov"},
-       "avc1", H264_Video, true, "", false, 0, "mov", true},
-      {"mjpeg_25_frag_mov", {"mjpeg"},
-       {Picture("64x48", "25") + "-t 0.6 -c:v mjpeg -movflags frag_keyframe+empty_moov"},
+       {Av("64x48", "25", false, "-t 1.5 " + x264 + "-frag_duration 0.2 -movflags empty_moov")}, "avc1", H264_Video,
+       true, "", false, 0, "mov", true},
+      {"mjpeg_25_frag_mov", {"mjpeg"}, {Av("64x48", "25", false, "-t 0.6 -c:v mjpeg -movflags frag_keyframe+empty_moov")},
        "jpeg", MjpegFrame_Video, false, "", false, 0, "mov", true},
-      // x264 writes AVC-Intra only into a raw stream (no separate headers);
-      // the stream is then put into a movie under the 1080p25 class-100 tag.
-      {"avcintra100_1080p25", {"libx264"}, {intra264, "-r 25 -f h264 -i {prev} -c copy -tag:v ai12"},
-       "ai12", AVC_I_100, false, "", true},
+      // x264 writes AVC-Intra only into a raw stream; it is then put into a
+      // movie under the 1080p25 class-100 tag.
+      {"avcintra100_1080p25", {"libx264"}, {intra264, "-r 25 -f h264 -i {prev} -c copy -tag:v ai12"}, "ai12", AVC_I_100,
+       false, "", true},
   };
 }
 
@@ -186,8 +177,7 @@ const std::vector<QtFileCase>& AllCases() {
 
 std::vector<QtFileCase> MovieHeaderCases() {
   std::vector<QtFileCase> cases;
-  for (const auto& c : AllCases())
-    if (!c.fragmented) cases.push_back(c);
+  std::copy_if(AllCases().begin(), AllCases().end(), std::back_inserter(cases), [](auto& c) { return !c.fragmented; });
   return cases;
 }
 
@@ -201,10 +191,9 @@ const oxltest::MediaFixture* CaseFixture(const QtFileCase& c) {
 }
 
 std::vector<QtFileCase> CasesWithAudio() {
-  std::vector<QtFileCase> result;
-  for (const auto& c : AllCases())
-    if (!c.audioTag.empty()) result.push_back(c);
-  return result;
+  std::vector<QtFileCase> cases;
+  std::copy_if(AllCases().begin(), AllCases().end(), std::back_inserter(cases), [](auto& c) { return !c.audioTag.empty(); });
+  return cases;
 }
 
 std::string CaseName(const testing::TestParamInfo<QtFileCase>& info) { return info.param.name; }
@@ -213,23 +202,20 @@ void QtFileTest::SetUp() {
   const QtFileCase& c = GetParam();
   const std::string name = c.name + "." + c.container;
   m_Fixture = FindMediaFixture(name, c.steps);
-  if (!m_Fixture) MakeFixture(c, name);
-  if (IsSkipped() || HasFatalFailure()) return;
+  if (!m_Fixture) {
+    if (!HasFFmpegTools()) GTEST_SKIP() << "ffmpeg/ffprobe not available";
+    for (const auto& encoder : c.encoders)
+      if (!HasEncoder(encoder)) GTEST_SKIP() << "this ffmpeg has no " << encoder << " encoder";
+    try {
+      m_Fixture = &GetMediaFixture(name, c.steps);
+    } catch (const std::runtime_error& e) {
+      if (c.mayBeUnsupported) GTEST_SKIP() << "this FFmpeg cannot make " << c.name << ": " << e.what();
+      FAIL() << e.what();
+    }
+  }
   ASSERT_EQ(Video().codecTag, c.videoTag) << "FFmpeg did not write the wanted video format";
   if (!c.audioTag.empty()) {
     ASSERT_EQ(Fixture().probe.Stream("a:0").codecTag, c.audioTag);
-  }
-}
-
-void QtFileTest::MakeFixture(const QtFileCase& c, const std::string& name) {
-  if (!HasFFmpegTools()) GTEST_SKIP() << "ffmpeg/ffprobe not available";
-  for (const auto& encoder : c.encoders)
-    if (!HasEncoder(encoder)) GTEST_SKIP() << "this ffmpeg has no " << encoder << " encoder";
-  try {
-    m_Fixture = &GetMediaFixture(name, c.steps);
-  } catch (const std::runtime_error& e) {
-    if (c.mayBeUnsupported) GTEST_SKIP() << "this FFmpeg cannot make " << c.name << ": " << e.what();
-    FAIL() << e.what();
   }
 }
 
@@ -352,7 +338,6 @@ std::vector<size_t> SpreadIndexes(size_t count, size_t most) {
 }
 
 std::vector<Delivery> ReadForward(COXLDataReader& reader, size_t limit) { return Read(reader, limit, true); }
-
 std::vector<Delivery> ReadBackward(COXLDataReader& reader, size_t limit) { return Read(reader, limit, false); }
 
 std::optional<int> FieldCountAtom(const std::string& path) {

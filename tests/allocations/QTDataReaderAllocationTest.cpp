@@ -32,11 +32,8 @@ void* operator new(std::size_t size) {
 }
 void* operator new[](std::size_t size) { return operator new(size); }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  try {
-    return operator new(size);
-  } catch (...) {
-    return nullptr;
-  }
+  if (g_bCounting.load(std::memory_order_relaxed)) g_Allocations.fetch_add(1, std::memory_order_relaxed);
+  return std::malloc(size ? size : 1);
 }
 void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
 void operator delete(void* p) noexcept { std::free(p); }
@@ -55,8 +52,7 @@ const size_t kDeliveries = 10000;
 const unsigned int kBufferSize = 4 << 20;  // larger than any delivery of these movies
 
 struct Material {
-  std::string name;
-  std::string file;
+  std::string name, file;
   std::vector<std::string> encoders;
   std::string steps;
   OXLDataReader::DataType type;
@@ -80,25 +76,13 @@ const std::vector<Material> kMaterials = {
     {"H264Fragments", "alloc_h264_frag.mp4", {"libx264"}, kFragmentSteps, OXLDataReader::Video_Data, "v:0"},
 };
 
-// Counts the heap allocations that `call` makes.
-template <typename Call>
-int Counted(long& allocations, Call&& call) {
-  const long before = g_Allocations.load();
-  g_bCounting = true;
-  const int result = call();
-  g_bCounting = false;
-  allocations += g_Allocations.load() - before;
-  return result;
-}
-
 class DeliveryAllocationTest : public testing::TestWithParam<Material> {
  protected:
   void SetUp() override {
     const Material& m = GetParam();
     if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
-    for (const auto& encoder : m.encoders) {
+    for (const auto& encoder : m.encoders)
       if (!oxltest::HasEncoder(encoder)) GTEST_SKIP() << "ffmpeg lacks " << encoder;
-    }
     m_Fixture = &oxltest::GetMediaFixture(m.file, {m.steps});
     m_Reader = std::make_unique<CQTDataReader>(m.type, "allocations");
     ASSERT_EQ(0, m_Reader->Open(m_Fixture->path.c_str(), false));
@@ -114,12 +98,16 @@ class DeliveryAllocationTest : public testing::TestWithParam<Material> {
     return total;
   }
 
+  // A delivery, its heap allocations counted.
   int Deliver(bool forward, unsigned int& size, double& time) {
     unsigned char* data = m_Buffer.data();
-    return Counted(m_Allocations, [&] {
-      return forward ? m_Reader->GetNextData(data, kBufferSize, &size, &time)
-                     : m_Reader->GetPrevData(data, kBufferSize, &size, &time);
-    });
+    const long before = g_Allocations.load();
+    g_bCounting = true;
+    const int result = forward ? m_Reader->GetNextData(data, kBufferSize, &size, &time)
+                               : m_Reader->GetPrevData(data, kBufferSize, &size, &time);
+    g_bCounting = false;
+    m_Allocations += g_Allocations.load() - before;
+    return result;
   }
 
   // Delivers until the end of the data; the bytes delivered.

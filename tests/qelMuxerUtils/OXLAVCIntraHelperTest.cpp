@@ -73,16 +73,13 @@ TEST_P(AvcIntraFrames, FormattedFramesDecodeLikeTheMovie) {
   oxltest::TempDir dir;
   EXPECT_EQ(Decode(dir, FormatAll(frames, mode) + FormatAll(blanked, mode) + FormatAll(lengthPrefixed, mode)),
             expectedThrice);
-}
-
-TEST_P(AvcIntraFrames, CompleteAnnexBFrameComesBackAsItIs) {
-  const auto frame = oxltest::PacketBytes(Fixture(GetParam().movie)).at(0);
+  // A complete Annex B frame comes back as it is, in place.
   COXLAVCIntraHelper helper;
   std::vector<unsigned char> scratch;
   unsigned char* out = nullptr;
   unsigned int outSize = 0;
-  const oxltest::ExactBuffer in(frame);
-  ASSERT_TRUE(helper.Format(static_cast<Mode>(GetParam().mode), in.data(), in.size(), out, outSize, scratch, 0));
+  const oxltest::ExactBuffer in(frames[0]);
+  ASSERT_TRUE(helper.Format(mode, in.data(), in.size(), out, outSize, scratch, 0));
   EXPECT_EQ(out, in.data());
   EXPECT_EQ(outSize, in.size());
 }
@@ -172,14 +169,24 @@ class DamagedFrames : public testing::Test {
   std::vector<unsigned char> scratch;
 };
 
-TEST_F(DamagedFrames, NalLengthsRunningPastTheEndAreRefused) {
-  // A slice whose length claims 4 bytes more than there are.
+// A slice whose length claims 4 bytes more than there are, any cut of a
+// frame, an access unit delimiter alone, random bytes: refused, no mode.
+TEST_F(DamagedFrames, CutForeignOrSliceLessFramesAreRefused) {
   const std::string frame = oxltest::ByteBuilder().u32(6).bytes(std::string("\x65\x88\x80\x40\x00\x10", 6)).str();
   ASSERT_TRUE(Formats(frame)) << "the intact frame is a complete slice";
-  std::string cut = frame.substr(0, frame.size() - 4);
-  EXPECT_FALSE(Formats(cut));
-  EXPECT_EQ(ModeOf(cut), COXLAVCIntraHelper::AVCI_Unknown);
+  EXPECT_FALSE(Formats(frame, COXLAVCIntraHelper::AVCI_Unknown)) << "no class to take parameter sets from";
+  EXPECT_EQ(ModeOf(frame.substr(0, frame.size() - 4)), COXLAVCIntraHelper::AVCI_Unknown);
   for (const auto& prefix : oxltest::Truncations(frame)) EXPECT_FALSE(Formats(prefix));
+  EXPECT_FALSE(Formats(std::string("\0\0\0\1\x09\xf0", 6)));
+  EXPECT_FALSE(Formats(std::string(64, '\0')));
+  std::mt19937 random(13);
+  for (int i = 0; i < 200; ++i) {
+    std::string bytes(1 + random() % 3000, '\0');
+    for (auto& b : bytes) b = static_cast<char>(random());
+    if (i % 2) bytes.replace(0, 4, std::string("\0\0\0\1", 4));
+    Formats(bytes);
+    EXPECT_EQ(ModeOf(bytes), COXLAVCIntraHelper::AVCI_Unknown);
+  }
 }
 
 TEST_F(DamagedFrames, RealFrameCutShortIsRefused) {
@@ -197,27 +204,6 @@ TEST_F(DamagedFrames, RealFrameCutShortIsRefused) {
   }
   // Cut before its first slice: parameter sets alone have no mode.
   EXPECT_EQ(ModeOf(frame.substr(0, 400)), COXLAVCIntraHelper::AVCI_Unknown);
-}
-
-TEST_F(DamagedFrames, RandomBytesAreRefused) {
-  std::mt19937 random(13);
-  for (int i = 0; i < 200; ++i) {
-    std::string bytes(1 + random() % 3000, '\0');
-    for (auto& b : bytes) b = static_cast<char>(random());
-    if (i % 2) bytes.replace(0, 4, std::string("\0\0\0\1", 4));
-    Formats(bytes);
-    EXPECT_EQ(ModeOf(bytes), COXLAVCIntraHelper::AVCI_Unknown);
-  }
-  EXPECT_FALSE(Formats(""));
-  EXPECT_FALSE(Formats(std::string(64, '\0')));
-}
-
-TEST_F(DamagedFrames, FrameWithoutSliceOrWithoutModeForItsParameterSetsIsRefused) {
-  // An access unit delimiter alone.
-  EXPECT_FALSE(Formats(std::string("\0\0\0\1\x09\xf0", 6)));
-  const std::string slice("\0\0\0\1\x65\x88\x80\x40\x00\x10", 10);
-  EXPECT_TRUE(Formats(slice));
-  EXPECT_FALSE(Formats(slice, COXLAVCIntraHelper::AVCI_Unknown)) << "no class to take parameter sets from";
 }
 
 TEST(AvcIntraMaxFrameSize, CoversTheLargestFrameOfEveryFormatOfTheMode) {

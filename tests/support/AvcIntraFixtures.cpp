@@ -91,11 +91,7 @@ std::string ToLengthPrefixed(const std::string& frame) {
   for (size_t i = 0; i < starts.size(); ++i) {
     const size_t end = NalEnd(frame, starts, i);
     const uint32_t n = static_cast<uint32_t>(end - starts[i]);
-    out += static_cast<char>(n >> 24);
-    out += static_cast<char>(n >> 16);
-    out += static_cast<char>(n >> 8);
-    out += static_cast<char>(n);
-    out += frame.substr(starts[i], n);
+    out += std::string{char(n >> 24), char(n >> 16), char(n >> 8), char(n)} + frame.substr(starts[i], n);
   }
   return out;
 }

@@ -37,31 +37,22 @@ TEST(TrackExtends, ReadsTheDefaultsOrRefusesAShortAtom) {
   EXPECT_EQ(e.GetDefaultSampleSize(), 4000u);
   EXPECT_EQ(e.GetDefaultSampleFlags(), 0x01010000u);
   EXPECT_FALSE(MediaTrackExtends().IsValid());
-  EXPECT_EQ(MediaTrackExtends().GetDefaultSampleSize(), 0u);
-  for (const std::string& cut : Truncations(trex)) {
-    const ExactBuffer c(cut);
-    EXPECT_EQ(ErrorText([&] { MediaTrackExtends::ParseTrex(Chars(c), c.size()); }),
-              "[buffer to small to read trex atom] [ Condition is not true ]");
-  }
+  const ExactBuffer c(trex.substr(0, trex.size() - 1));
+  EXPECT_EQ(ErrorText([&] { MediaTrackExtends::ParseTrex(Chars(c), c.size()); }),
+            "[buffer to small to read trex atom] [ Condition is not true ]");
 }
 
 TEST(TrackFragmentHeaderFields, OptionalFieldsFollowTheirFlags) {
   const TrackFragmentHeader h = Tfhd(0x00002A, ByteBuilder().u32(3).u32(1000).u32(0x00010000).str());
   EXPECT_EQ(h.GetTrackId(), 7u);
   EXPECT_FALSE(h.IsBaseDataOffsetPresent());
-  ASSERT_TRUE(h.GetDefaultSampleDuration().IsSet());
-  EXPECT_EQ(h.GetDefaultSampleDuration().GetValue(), 1000u);
   EXPECT_EQ(h.GetDefaultSampleDuration().GetText(), "1000");
   EXPECT_EQ(h.GetDefaultSampleFlags().GetValue(), 0x00010000u);
   EXPECT_FALSE(h.GetDefaultSampleSize().IsSet());
-}
-
-TEST(TrackFragmentHeaderFields, BaseDataOffsetIsSixtyFourBits) {
-  const TrackFragmentHeader h = Tfhd(0x000011, ByteBuilder().u64(0x123456789ull).u32(512).str());
-  EXPECT_TRUE(h.IsBaseDataOffsetPresent());
-  EXPECT_EQ(h.GetBaseDataOffset(), 0x123456789ull);
-  EXPECT_EQ(h.GetDefaultSampleSize().GetValue(), 512u);
-  EXPECT_FALSE(h.GetDefaultSampleDuration().IsSet());
+  const TrackFragmentHeader b = Tfhd(0x000011, ByteBuilder().u64(0x123456789ull).u32(512).str());
+  EXPECT_EQ(b.GetBaseDataOffset(), 0x123456789ull);
+  EXPECT_EQ(b.GetDefaultSampleSize().GetValue(), 512u);
+  EXPECT_FALSE(b.GetDefaultSampleDuration().IsSet());
 }
 
 TEST(TrackFragmentHeaderFields, FieldsPastTheAtomAreRefused) {
@@ -86,15 +77,13 @@ TEST(DecodeTime, VersionDecidesTheWidth) {
   const ExactBuffer odd(FullAtom("tfdt", 3, 0, ByteBuilder().u64(5).str()));
   EXPECT_EQ(TrackFragmentBaseMediaDecodeTime::ParseTfdt(Chars(odd), odd.size()), 5u);
   const ExactBuffer cut(FullAtom("tfdt", 1, 0, ByteBuilder().u32(1).str()));
-  EXPECT_EQ(ErrorText([&] { TrackFragmentBaseMediaDecodeTime::ParseTfdt(Chars(cut), cut.size()); }).rfind("[tfdt atom too small]", 0), 0u);
-  EXPECT_EQ(TrackFragmentBaseMediaDecodeTime(42).GetBaseMediaDecodeTime(), 42u);
+  EXPECT_THROW(TrackFragmentBaseMediaDecodeTime::ParseTfdt(Chars(cut), cut.size()), qel::QELRuntimeError);
 }
 
 TEST(SampleFlagsWord, SplitIntoItsFields) {
   const auto f = TrackFragmentRun::SampleFlags::FromWord(0x01010000);
   EXPECT_EQ(f.sample_depends_on, 1u);
   EXPECT_EQ(f.sample_is_non_sync_sample, 1u);
-  EXPECT_EQ(f.is_leading, 0u);
   const auto all = TrackFragmentRun::SampleFlags::FromWord(0xFFFFFFFF);
   EXPECT_EQ(all.reserved, 15u);
   EXPECT_EQ(all.is_leading, 3u);
@@ -102,8 +91,6 @@ TEST(SampleFlagsWord, SplitIntoItsFields) {
   EXPECT_EQ(all.sample_has_redundancy, 3u);
   EXPECT_EQ(all.sample_padding_value, 7u);
   EXPECT_EQ(all.sample_degradation_priority, 0xFFFFu);
-  const auto none = TrackFragmentRun::SampleFlags::FromWord(0);
-  EXPECT_EQ(none.sample_is_non_sync_sample + none.sample_depends_on + none.sample_degradation_priority, 0u);
 }
 
 // Data offset, first sample flags, then per sample duration, size and composition offset.
@@ -149,16 +136,12 @@ TEST(TrackRunRecords, RunWithoutPerSampleFieldsUsesDefaults) {
   EXPECT_EQ(run.FindSampleIndex(1023), 1u);
   EXPECT_EQ(run.FindSampleIndex(1024), 2u);
   EXPECT_FALSE(run.IsSetSampleFlags(0));
-  const TrackFragmentRun untimed = Trun(0, 3, "", 0);
-  EXPECT_EQ(untimed.FindSampleIndex(5000), 0u);
-  EXPECT_EQ(untimed.GetDataOffset(), 0);
-}
-
-TEST(TrackRunRecords, PerSampleDurationsCannotBeTimedByIndex) {
-  const TrackFragmentRun run = Trun(0x000100, 2, ByteBuilder().u32(10).u32(20).str(), 512);
-  EXPECT_EQ(ErrorText([&] { run.GetSampleTimeOffset(1); }), "[Not implemented]");
-  EXPECT_EQ(ErrorText([&] { run.FindSampleIndex(15); }), "[Not implemented]");
-  EXPECT_EQ(run.GetDuration(), 30u);
+  EXPECT_EQ(Trun(0, 3, "", 0).FindSampleIndex(5000), 0u);
+  // Per-sample durations cannot be timed by index.
+  const TrackFragmentRun timed = Trun(0x000100, 2, ByteBuilder().u32(10).u32(20).str(), 512);
+  EXPECT_EQ(ErrorText([&] { timed.GetSampleTimeOffset(1); }), "[Not implemented]");
+  EXPECT_THROW(timed.FindSampleIndex(15), qel::QELRuntimeError);
+  EXPECT_EQ(timed.GetDuration(), 30u);
 }
 
 TEST(TrackRunRecords, TableOrFieldsPastTheAtomAreRefused) {

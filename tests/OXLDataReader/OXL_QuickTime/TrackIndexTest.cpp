@@ -3,11 +3,8 @@
 // fragments and re-anchor after a new movie header.
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
 #include <optional>
 #include <stdexcept>
-#include <string>
 
 #include "OXLDataReader/OXL_QuickTime/MoovTrackSubIndex.h"
 #include "OXLDataReader/OXL_QuickTime/TrackIndex.h"
@@ -176,16 +173,13 @@ TEST(TrackIndexDurations, StartsChainedFromTheDurations) {
   EXPECT_EQ(index.GetMediaContentDuration(), qel::MediaTime(kRate, 150 + 59));
   EXPECT_EQ(index.GetTrackMediaTimeOffset().GetTimeNumber(), 0);
   EXPECT_EQ(ErrorText([&] { index.UpdateTimeNumber(3); }), "[Invalid trackSubIndexNb]");
-}
-
-TEST(TrackIndexDurations, UntimedFirstSubIndexStartsAtZero) {
-  CTrackIndex index;
-  auto f0 = Fake(2, 10), f1 = Fake(2, 10);
-  index.AppendTrackSubIndex(f0);
-  index.AppendTrackSubIndex(f1);
-  index.UpdateTimeNumber(1);
+  CTrackIndex untimed;  // an untimed first sub-index starts at zero
+  auto f0 = Fake(2, 10), f3 = Fake(2, 10);
+  untimed.AppendTrackSubIndex(f0);
+  untimed.AppendTrackSubIndex(f3);
+  untimed.UpdateTimeNumber(1);
   EXPECT_EQ(f0->GetStartTimestamp().GetTimeNumber(), 0);
-  EXPECT_EQ(f1->GetStartTimestamp().GetTimeNumber(), 20);
+  EXPECT_EQ(f3->GetStartTimestamp().GetTimeNumber(), 20);
 }
 
 TEST(TrackIndexCursor, WalksAcrossSubIndexesBothWays) {
@@ -279,23 +273,19 @@ TEST(TrackIndexNewMovieHeader, ClearsTheChainAndCursorsReanchorByTime) {
   EXPECT_EQ(Where(beforeStart), std::make_pair(uint64_t(0), int64_t(0)));
 }
 
-TEST(TrackIndexNewMovieHeader, TimePastTheNewHeaderLandsOnItsLastSample) {
-  CTrackIndex index;
-  index.AppendTrackSubIndex(Fake(1, 10, 0));
-  index.AppendTrackSubIndex(Fake(4, 10, 10));
-  auto cursor = index.FindSampleIndex(0.3);
-  index.AppendTrackSubIndex(Moov(2));
-  EXPECT_EQ(index.GetNumberOfSubTrack(), 1u);
-  EXPECT_EQ(Where(cursor), std::make_pair(uint64_t(0), int64_t(10)));
-}
-
-TEST(TrackIndexNewMovieHeader, TimeHeldByNoSubIndexFailsTheReanchoring) {
-  CTrackIndex index;
-  index.AppendTrackSubIndex(Moov(1));
-  index.AppendTrackSubIndex(Fake(4, 10, 10));
-  auto cursor = index.FindSampleIndex(0.3);
-  index.AppendTrackSubIndex(Fake(2, 10, 0, "moov"));  // a header that does not hold 0.3 s
-  EXPECT_EQ(ErrorText([&] { cursor->Next(); }), "[Failed to found current timestamp : 30@100/1] [ Pointer is null ]");
+// A time past the new header lands on its last sample; one that a header
+// not holding it cannot re-anchor fails.
+TEST(TrackIndexNewMovieHeader, TimePastTheNewHeaderLandsOnItsLastSampleOrFails) {
+  for (bool holds : {true, false}) {
+    CTrackIndex index;
+    index.AppendTrackSubIndex(Fake(1, 10, 0));
+    index.AppendTrackSubIndex(Fake(4, 10, 10));
+    auto cursor = index.FindSampleIndex(0.3);
+    index.AppendTrackSubIndex(holds ? Moov(2) : std::shared_ptr<ITrackSubIndex>(Fake(2, 10, 0, "moov")));
+    EXPECT_EQ(index.GetNumberOfSubTrack(), 1u);
+    if (holds) EXPECT_EQ(Where(cursor), std::make_pair(uint64_t(0), int64_t(10)));
+    else EXPECT_EQ(ErrorText([&] { cursor->Next(); }), "[Failed to found current timestamp : 30@100/1] [ Pointer is null ]");
+  }
 }
 
 TEST(TrackIndexLastSamples, WholeChainAndFileSize) {
