@@ -1,6 +1,6 @@
-// The MXF reader on files FFmpeg makes: OP1a with DV, D-10/IMX, MPEG-2 long
-// GOP and DNxHD essence, the D-10 and OP-Atom muxers, timecodes at 25,
-// 29.97 (drop and non-drop) and 50 frames per second. Timing is compared
+// The MXF reader on files FFmpeg makes: OP1a with DV, D-10/IMX, AVC-Intra,
+// MPEG-2 long GOP and DNxHD essence, the D-10 and OP-Atom muxers, timecodes
+// at 25, 29.97 (drop and non-drop) and 50 frames per second. Timing is compared
 // with ffprobe, partitions with a walk of the file's KLVs.
 #include <gtest/gtest.h>
 
@@ -11,57 +11,42 @@
 
 #include "OXLDataReader/MXFDataReader.h"
 #include "support/FFmpegTools.h"
-#include "support/MediaFixtureCache.h"
+#include "support/ImxFixtures.h"
 #include "support/MxfWriter.h"
 
 namespace {
 
-struct MxfCase {
-  const char* name;
-  std::string args;
-  unsigned int expectedType;  // video data type of the picture descriptor, 0 when the table has none
-  const char* encoder = nullptr;  // an encoder this FFmpeg may lack
-};
+using oxltest::ImxCase;
 
-const std::string kSd25 = "-f lavfi -i testsrc=size=720x576:rate=25 ";
-const std::string kAudio = "-f lavfi -i sine=sample_rate=48000 -c:a pcm_s16le -ac 2 ";
-std::string Imx(int mbps) {
-  const std::string rate = std::to_string(mbps) + "M", buffer = std::to_string(mbps * 40000);
-  return "-c:v mpeg2video -pix_fmt yuv422p -g 1 -bf 0 -flags +ildct+low_delay -dc 10 -intra_vlc 1 -non_linear_quant 1 "
-         "-ps 1 -qmin 1 -qmax 3 -top 1 -vf pad=720:608:0:32 -b:v " + rate + " -minrate " + rate + " -maxrate " + rate +
-         " -bufsize " + buffer + " -rc_init_occupancy " + buffer + " ";
+// The IMX reader's files (D-10, AVC-Intra, DV) and MPEG-2 long GOP, DNxHD
+// OP-Atom and D-10 essence in OP1a (which FFmpeg labels MPEG-2 422P intra:
+// no table row, type 0), with timecodes.
+std::vector<ImxCase> Cases() {
+  std::vector<ImxCase> cases = oxltest::ImxCases();
+  std::string op1a = oxltest::D10Args(50, false, false, 0.12);
+  op1a.replace(op1a.find("-f mxf_d10"), std::string::npos, "-timecode 00:59:59:00 -f mxf");
+  const std::string ntsc = "-f lavfi -i testsrc=size=720x480:rate=30000/1001 ";
+  cases.insert(cases.end(),
+               {{"imx50_op1a_tc.mxf", op1a, 0},
+                {"mpeg2_ntsc_drop.mxf",
+                 ntsc + "-f lavfi -i sine=sample_rate=48000 -c:a pcm_s16le -ac 2 -t 0.4 -c:v mpeg2video -g 6 "
+                        "-timecode 01:00:59\\;29 -f mxf", 0},
+                {"mpeg2_ntsc_nondrop.mxf", ntsc + "-t 0.3 -c:v mpeg2video -g 6 -timecode 01:00:00:00 -f mxf", 0},
+                {"mpeg2_50p.mxf",
+                 "-f lavfi -i testsrc=size=320x240:rate=50 -t 0.2 -c:v mpeg2video -g 5 -timecode 11:22:33:44 -f mxf", 0},
+                {"dnxhd_opatom.mxf",  // 720p 90 Mb/s is DNxHD CID 1251, label 71.11
+                 "-f lavfi -i testsrc=size=1280x720:rate=50 -t 0.04 -c:v dnxhd -b:v 90M -pix_fmt yuv422p "
+                 "-timecode 02:00:00:10 -f mxf_opatom", 15}});
+  return cases;
 }
-const std::string kNtsc = "-f lavfi -i testsrc=size=720x480:rate=30000/1001 ";
 
-const MxfCase kCases[] = {
-    {"dv25_pal.mxf", kSd25 + "-t 0.12 -c:v dvvideo -pix_fmt yuv420p -timecode 10:00:00:00 -f mxf", 3},
-    {"dv50_pal_audio.mxf", kSd25 + kAudio + "-t 0.08 -c:v dvvideo -pix_fmt yuv422p -timecode 09:59:59:24 -f mxf", 5},
-    {"imx30_d10.mxf", kSd25 + kAudio + "-t 0.12 " + Imx(30) + "-f mxf_d10", 6},
-    {"imx50_d10.mxf", kSd25 + "-t 0.08 " + Imx(50) + "-f mxf_d10", 8},
-    // In OP1a FFmpeg labels the same essence as MPEG-2 422P intra, not D-10.
-    {"imx50_op1a.mxf", kSd25 + "-t 0.12 " + Imx(50) + "-timecode 00:59:59:00 -f mxf", 0},
-    {"mpeg2_ntsc_drop.mxf", kNtsc + kAudio + "-t 0.4 -c:v mpeg2video -g 6 -timecode 01:00:59\\;29 -f mxf", 0},
-    {"mpeg2_ntsc_nondrop.mxf", kNtsc + "-t 0.3 -c:v mpeg2video -g 6 -timecode 01:00:00:00 -f mxf", 0},
-    {"mpeg2_50p.mxf",
-     "-f lavfi -i testsrc=size=320x240:rate=50 -t 0.2 -c:v mpeg2video -g 5 -timecode 11:22:33:44 -f mxf", 0},
-    {"dnxhd_opatom.mxf",
-     "-f lavfi -i testsrc=size=1280x720:rate=50 -t 0.04 -c:v dnxhd -b:v 90M -pix_fmt yuv422p -timecode 02:00:00:10 "
-     "-f mxf_opatom", 15},  // 720p 90 Mb/s is DNxHD CID 1251, label 71.11
-    {"avci100_1080p25.mxf",
-     "-f lavfi -i testsrc=size=1920x1080:rate=25 -t 0.04 -pix_fmt yuv422p10le -c:v libx264 -avcintra-class 100 "
-     "-timecode 23:59:59:24 -f mxf", 23, "libx264"},
-    {"avci50_1080i25.mxf",
-     "-f lavfi -i testsrc=size=1440x1080:rate=25 -t 0.04 -pix_fmt yuv420p10le -c:v libx264 -avcintra-class 50 "
-     "-flags +ildct -x264opts interlaced=1:tff=1 -f mxf", 31, "libx264"},
-};
-
-class MxfFileTest : public ::testing::TestWithParam<MxfCase> {
+class MxfFileTest : public ::testing::TestWithParam<ImxCase> {
  protected:
   void SetUp() override {
     if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
-    const MxfCase& c = GetParam();
-    if (c.encoder && !oxltest::FindMediaFixture(c.name, {c.args}) && !oxltest::HasEncoder(c.encoder))
-      GTEST_SKIP() << "ffmpeg has no " << c.encoder;
+    const ImxCase& c = GetParam();
+    if (c.needsX264 && !oxltest::FindMediaFixture(c.name, {c.args}) && !oxltest::HasEncoder("libx264"))
+      GTEST_SKIP() << "ffmpeg has no libx264";
     fixture = &oxltest::GetMediaFixture(c.name, {c.args});
     video = fixture->probe.Stream("v:0");
     frames = static_cast<long>(fixture->probe.Packets("v:0").size());
@@ -149,9 +134,9 @@ TEST_P(MxfFileTest, PictureDescriptorGivesTheVideoInformation) {
   const int stored = video.codecName == "h264" ? (video.height + 15) / 16 * 16 : video.height;
   EXPECT_EQ(info.Width, static_cast<uint32_t>(video.width));
   EXPECT_EQ(info.Height, static_cast<uint32_t>(stored));
-  if (GetParam().expectedType == 0) return;
+  if (GetParam().videoType == 0) return;
   ASSERT_TRUE(known);
-  EXPECT_EQ(static_cast<unsigned int>(info.VideoType), GetParam().expectedType);
+  EXPECT_EQ(static_cast<unsigned int>(info.VideoType), GetParam().videoType);
   EXPECT_EQ(info.EditRate, qel::EditRate(static_cast<uint32_t>(std::lround(rate * 1000)), 1000));
   // AVC-Intra types would be refined by the camera's metadata, which FFmpeg does not write.
   OXLDataReader::VideoDataType type = info.VideoType;
@@ -161,8 +146,8 @@ TEST_P(MxfFileTest, PictureDescriptorGivesTheVideoInformation) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(FFmpeg, MxfFileTest, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<MxfCase>& info) {
+INSTANTIATE_TEST_SUITE_P(FFmpeg, MxfFileTest, ::testing::ValuesIn(Cases()),
+                         [](const ::testing::TestParamInfo<ImxCase>& info) {
                            const std::string name = info.param.name;
                            return name.substr(0, name.find('.'));
                          });

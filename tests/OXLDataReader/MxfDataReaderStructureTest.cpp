@@ -44,24 +44,20 @@ TEST_F(MxfStructureTest, TimingIndexAndClipsOfAWrittenFile) {
   const File file = BuildFile(layout);
   ASSERT_EQ(Open(file.bytes), 0);
   EXPECT_EQ(PartitionOffsets(), file.partitionOffsets);
-  EXPECT_EQ(reader.GetEditRate(), 25.0);
-  EXPECT_EQ(reader.GetVideoSystem(), OxlTbx::VS_PAL);
-  EXPECT_EQ(reader.GetDuration(), 10);
-  EXPECT_EQ(reader.GetStart(), 90000);
+  EXPECT_EQ(std::make_tuple(reader.GetEditRate(), reader.GetVideoSystem(), reader.GetDuration(), reader.GetStart()),
+            std::make_tuple(25.0, OxlTbx::VS_PAL, int64_t(10), int64_t(90000)));
   EXPECT_EQ(reader.GetTimecodeSystem(), OxlTbx::VS_PAL);
   EXPECT_EQ(reader.GetEditByteCount(), layout.frameSize + 20);  // the index segment's edit unit byte count
   ASSERT_EQ(reader.GetDataClips().size(), 1u);
   EXPECT_EQ(reader.GetDataClips()[0].start, file.partitionOffsets[1] + 16 + 4 + 88 + 16);
   EXPECT_EQ(reader.GetDataClips()[0].end, file.partitionOffsets[2]);
-  EXPECT_EQ(reader.GetMaterialPackage().m_Name, L"material");
-  EXPECT_EQ(reader.GetFilePackage().m_Name, L"file");
+  EXPECT_EQ(reader.GetMaterialPackage().m_Name + L"/" + reader.GetFilePackage().m_Name, L"material/file");
   ASSERT_EQ(reader.GetMaterialPackage().m_Tracks.size(), 2u);
   EXPECT_EQ(reader.GetMaterialPackage().m_Tracks[0].m_Kind, Oxl_Mxf::Track_Picture);
   EXPECT_EQ(reader.GetMaterialPackage().m_Tracks[1].m_Kind, Oxl_Mxf::Track_Timecode);
   unsigned int in = 0, out = 0, system = 0;
   ASSERT_EQ(reader.GetInOut(&in, &out, &system), 0);
-  EXPECT_EQ(in, 180000u);
-  EXPECT_EQ(out, 180020u);
+  EXPECT_EQ(std::make_pair(in, out), std::make_pair(180000u, 180020u));
   EXPECT_EQ(reader.GoToDataEnd(), 0);
 }
 

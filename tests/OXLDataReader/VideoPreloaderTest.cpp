@@ -28,12 +28,6 @@ class TestPreloader : public CVideoPreloader {
   // No thread, no events, no buffer: what a closed or refused preloader leaves.
   bool Stopped() const { return !m_Thread.joinable() && !m_hStartEvent && !m_hDoneEvent && !m_pBuffer; }
   std::string LoadedBytes() const { return std::string(reinterpret_cast<const char*>(m_pBuffer), m_dwLoaded); }
-  // Whether a pass is requested or running, and whether one has finished,
-  // looked at together under the preloader's mutex.
-  std::pair<bool, bool> EventsUnderMutex() {
-    boost::lock_guard<boost::recursive_mutex> lock(m_Mutex);
-    return {neosmart::IsNeoEventSet(m_hStartEvent), neosmart::IsNeoEventSet(m_hDoneEvent)};
-  }
 };
 
 // Fails (1) or throws on reads once `goodReads` reads have succeeded.
@@ -133,6 +127,7 @@ TEST_F(VideoPreloaderTest, FirstPassFillsTheBufferAndFollowUpsAskForWholeGranule
   EXPECT_FALSE(preloader.WaitPreloadThread());  // nothing pending: false at once, no pass
   EXPECT_EQ(reader.GetFilePointer(), 0u);
   Pass(reader, 12345, 0);
+  EXPECT_FALSE(preloader.WaitPreloadThread());  // a finished pass is answered once
   ASSERT_EQ(preloader.Loaded(), 65536u);
   EXPECT_TRUE(LoadedIsFile(12345));
   const std::string head = preloader.LoadedBytes().substr(0, 1000);
@@ -198,26 +193,6 @@ TEST_F(VideoPreloaderTest, DestructionOrANewStartWithAPassPending) {
   EXPECT_TRUE(LoadedIsFile(100));
   EXPECT_EQ(preloader.Initialize(512, nullptr, 8192), -1);  // the old thread is gone too
   EXPECT_TRUE(preloader.Stopped());
-}
-
-TEST_F(VideoPreloaderTest, UnderTheMutexAPassIsEitherPendingOrFinished) {
-  SimpleFileReader reader;
-  Start(reader, 64, 4096);
-  for (int pass = 0; pass < 200; ++pass) {
-    unsigned long start = 0;
-    ASSERT_EQ(reader.SetFilePointer(start), 0);
-    preloader.SetLoaded(0);
-    ASSERT_TRUE(preloader.RequestPreload());
-    for (;;) {
-      const auto state = preloader.EventsUnderMutex();
-      ASSERT_NE(state.first, state.second) << "pass " << pass;
-      if (state.second) break;
-    }
-    // The pass finished before the reader asked: answered once.
-    ASSERT_TRUE(preloader.WaitPreloadThread());
-    ASSERT_FALSE(preloader.WaitPreloadThread());
-    EXPECT_EQ(preloader.Loaded(), 4096u);
-  }
 }
 
 TEST_F(VideoPreloaderTest, ManyRequestsAtRandomPlacesDeliverTheFileBytes) {
