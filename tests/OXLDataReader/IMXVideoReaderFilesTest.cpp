@@ -46,6 +46,7 @@ TEST_P(ImxFileTest, EveryFrameIsFFprobesPacketForwardsAndBackwards) {
   int last = 0;
   ExpectSameFrames(oxltest::ReadAll(reader, editBytes, false, &last), packets);
   EXPECT_EQ(last, 100);
+  EXPECT_EQ(reader.SkipNextData(), -1);  // nothing to skip past the end
   EXPECT_EQ(reader.GetDuration(), static_cast<int64_t>(packets.size()));
   EXPECT_FALSE(reader.IsGrowing());
   ASSERT_EQ(reader.GoToDataEnd(), 0);
