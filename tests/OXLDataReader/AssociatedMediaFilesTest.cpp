@@ -2,6 +2,7 @@
 // the files a QuickTime reference movie points at, and what is refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "OXLDataReader/OXLMediaFiles.h"
@@ -108,12 +109,8 @@ TEST(WavParts, UpToTheFirstMissingNumber) {
   EXPECT_EQ(name, W(dir.file("take.00.wav")));
   EXPECT_FALSE(ExistWavFile(W(dir.file("other.wav")).c_str(), name));
   EXPECT_EQ(name, W(dir.file("other.00.wav")));
-}
-
-TEST(WavParts, NumbersPastNine) {
-  TempDir dir;
+  // Numbers past nine.
   dir.write("t.10.wav", "RIFF");
-  std::wstring name;
   unsigned int counter = 9;
   EXPECT_FALSE(FoundNextWav(name, W(dir.file("t")), counter));
   EXPECT_EQ(name, W(dir.file("t.09.wav")));
@@ -152,45 +149,35 @@ TEST(AssociatedMediaFiles, MovieWithoutReferencesAndOtherFiles) {
   files.clear();
   EXPECT_EQ(GetAssociatedMediaFiles(W(dir.file("x.4kTL.bin")).c_str(), files, 16), 0);
   EXPECT_EQ(files, (Files{W(dir.file("x.4kTL.bin")), W(dir.file("x.4kBR.bin"))}));
-}
 
-TEST(AssociatedMediaFiles, BadInput) {
-  CapturingLogger quiet;
-  TempDir dir;
-  Files files;
+  // Missing, directory and empty files are listed as they are; no name is refused.
+  files.clear();
   EXPECT_EQ(GetAssociatedMediaFiles(static_cast<const wchar_t*>(nullptr), files, 16), -1);
   EXPECT_EQ(GetAssociatedMediaFiles(W(dir.file("gone.mov")).c_str(), files, 16), 0);
   EXPECT_EQ(GetAssociatedMediaFiles(W(dir.path()).c_str(), files, 16), 0);
-  dir.write("empty.mov", "");
-  EXPECT_EQ(GetAssociatedMediaFiles(W(dir.file("empty.mov")).c_str(), files, 16), 0);
+  EXPECT_EQ(GetAssociatedMediaFiles(W(dir.write("empty.mov", "")).c_str(), files, 16), 0);
   EXPECT_EQ(files, (Files{W(dir.file("gone.mov")), W(dir.path()), W(dir.file("empty.mov"))}));
 }
 
-TEST(AssociatedMediaFiles, PlaylistsAndManifestsAreRefused) {
+// Playlists, manifests and OP-Atom MXF (file type 45 by identification: a
+// DNxHD label of row 14 in an OP-Atom header) are types this platform does
+// not list; the same label in OP1a (61, row 15) is listed alone.
+TEST(AssociatedMediaFiles, PlaylistsManifestsAndOpAtomAreRefused) {
   CapturingLogger log;
-  Files files;
-  EXPECT_EQ(QelFailure([&] { GetAssociatedMediaFiles(L"/m/live.m3u8", files, 16); }), kRefused);
-  EXPECT_EQ(QelFailure([&] { GetAssociatedMediaFiles(L"/m/live.mpd", files, 16); }), kRefused);
-  EXPECT_TRUE(files.empty());
-  ASSERT_EQ(log.lines().size(), 2u);
-  EXPECT_EQ(log.lines()[0].level, qel::LogLevel::Error);
-  EXPECT_EQ(log.lines()[0].text, kRefused);
-  // Upper case is another extension: identified (nothing there) and listed.
-  EXPECT_EQ(GetAssociatedMediaFiles(L"/m/live.M3U8", files, 16), 0);
-}
-
-// OP-Atom (file type 45 by identification: a DNxHD label of row 14 in an
-// OP-Atom header) is one of the types this platform does not list; the same
-// label in OP1a (61, row 15) is listed alone.
-TEST(AssociatedMediaFiles, OpAtomMxfIsRefusedAndOp1aListed) {
-  CapturingLogger quiet;
   TempDir dir;
   const std::string row14 = mxf::Label("06.0e.2b.34.04.01.01.01.0e.04.03.01.02.06.03.03");
   const std::string atom = dir.write("atom.mxf", mxf::MxfHeader(0x10, 0x00, {row14}));
-  const std::string op1a = dir.write("op1a.mxf", mxf::MxfHeader(0x01, 0x01, {row14}));
   Files files;
-  EXPECT_EQ(QelFailure([&] { GetAssociatedMediaFiles(W(atom).c_str(), files, 16); }), kRefused);
+  for (const std::wstring& path : {std::wstring(L"/m/live.m3u8"), std::wstring(L"/m/live.mpd"), W(atom)})
+    EXPECT_EQ(QelFailure([&] { GetAssociatedMediaFiles(path.c_str(), files, 16); }), kRefused);
   EXPECT_TRUE(files.empty());
+  EXPECT_EQ(std::count_if(log.lines().begin(), log.lines().end(),
+                          [](const auto& l) { return l.level == qel::LogLevel::Error && l.text == kRefused; }),
+            3);
+  // Upper case is another extension: identified (nothing there) and listed.
+  EXPECT_EQ(GetAssociatedMediaFiles(L"/m/live.M3U8", files, 16), 0);
+  const std::string op1a = dir.write("op1a.mxf", mxf::MxfHeader(0x01, 0x01, {row14}));
+  files.clear();
   EXPECT_EQ(GetAssociatedMediaFiles(W(op1a).c_str(), files, 16), 0);
   EXPECT_EQ(files, (Files{W(op1a)}));
 }

@@ -148,19 +148,15 @@ TEST_F(FactoryTest, RefusedTypesAndGatewayPaths) {
 }
 
 TEST(FactoryPaths, Classifiers) {
-  EXPECT_TRUE(IsDiskFilePath(L"C:\\clip.mov"));
-  EXPECT_TRUE(IsDiskFilePath(L"z:\\"));
-  EXPECT_TRUE(IsDiskFilePath(L"\\\\server\\share"));
-  EXPECT_FALSE(IsDiskFilePath(L"C:"));
-  EXPECT_FALSE(IsDiskFilePath(L"/media/clip.mov"));
-  EXPECT_FALSE(IsDiskFilePath(L"1:\\clip"));
+  for (const wchar_t* disk : {L"C:\\clip.mov", L"z:\\", L"\\\\server\\share"}) EXPECT_TRUE(IsDiskFilePath(disk)) << disk;
+  for (const wchar_t* other : {L"C:", L"/media/clip.mov", L"1:\\clip"}) EXPECT_FALSE(IsDiskFilePath(other)) << other;
   EXPECT_TRUE(IsRyPath("RY:\\\\gw\\clip"));
   EXPECT_FALSE(IsRyPath("ry:\\\\gw\\clip"));
+  EXPECT_FALSE(IsRyPath(static_cast<const char*>(nullptr)));
   EXPECT_TRUE(IsHttpTsPath("HTTP://a/b.Ts"));
   EXPECT_FALSE(IsHttpTsPath("https://host/a.ts"));
   EXPECT_TRUE(IsDots(L".."));
   EXPECT_FALSE(IsDots(L"..."));
-  EXPECT_FALSE(IsRyPath(static_cast<const char*>(nullptr)));
 }
 
 TEST(FactorySwitches, FeatureWordAfterBothSwitches) {

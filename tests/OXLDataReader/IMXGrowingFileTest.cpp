@@ -10,7 +10,6 @@
 #include "OXLDataReader/IMXVideoReader.h"
 #include "support/GrowingFile.h"
 #include "support/ImxFixtures.h"
-#include "support/MxfWriter.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -106,49 +105,6 @@ TEST_F(ImxGrowingFileTest, EveryFrameOnceAndInOrderWhileTheWriterAppends) {
     for (size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], recording.packets[i].first) << "frame " << i;
     EXPECT_FALSE(reader.IsGrowing());
   }
-}
-
-// A footer larger than several edit units (its index table lists every
-// edit unit) arrives with the last edit units: the whole edit units the file
-// size counts include footer bytes, and the essence ends where the footer's
-// partition pack stands.
-TEST(ImxGrowingFooter, AFooterLargerThanEditUnitsIsNotTakenForEssence) {
-  using namespace oxltest::mxf;
-  const uint32_t frame = 1000, unit = frame + 20;
-  FileLayout layout;
-  layout.duration = 6;
-  layout.frameSize = frame;
-  layout.pictureCoding = Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x01, 0x04, 0x01, 0x02, 0x02, 0x01, 0x02, 0x01, 0x01});
-  std::vector<std::string> entries;
-  for (uint64_t i = 0; i < 400; ++i) entries.push_back(Bytes({0, 0, 0x80}) + U64(i * unit));
-  layout.indexItems = LocalSet().item(0x3F0A, Batch(entries, 11)).str();
-  const File built = BuildFile(layout);
-  size_t first = 0;  // the first edit unit: the KLV after the body partition pack
-  while (built.klvOffsets[first] != built.partitionOffsets[1]) ++first;
-  const uint64_t essence = built.klvOffsets[first + 1];
-  ASSERT_GT(built.bytes.size() - (essence + 6 * unit), 3u * unit);
-
-  oxltest::TempDir dir;
-  oxltest::GrowingFile file(dir.file("footer.mxf"), built.bytes.substr(0, essence + 3 * unit));
-  CIMXVideoReader reader("footer");
-  ASSERT_EQ(reader.Open(file.path().c_str(), false), 0);
-  EXPECT_TRUE(reader.IsGrowing());
-  EXPECT_EQ(reader.GetDuration(), 3);
-  file.Append(built.bytes.substr(essence + 3 * unit));
-  unsigned int in = 0, out = 0, system = 0;
-  ASSERT_EQ(reader.GetInOut(&in, &out, &system), 0);
-  EXPECT_EQ(out - in, 6u * 2);
-  EXPECT_FALSE(reader.IsGrowing());
-  const auto frames = oxltest::ReadAll(reader, unit, false);
-  ASSERT_EQ(frames.size(), 6u);
-  EXPECT_EQ(frames.back().bytes, std::string(frame, char(5)));
-  // The writer's descriptor says 4:3.
-  unsigned int rate = 0, bytes = 0;
-  unsigned char aspect = 0xAA;
-  ASSERT_EQ(reader.GetSampleInfos(&rate, &bytes, &aspect), 0);
-  EXPECT_EQ(aspect, 2);
-  EXPECT_EQ(rate, 50u);
-  EXPECT_EQ(bytes, unit);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "OXLDataReader/IMXVideoReader.h"
 #include "OXLFileAccess/SimpleFileReader.h"
@@ -12,68 +13,43 @@
 
 namespace {
 
-// What one operation gave: its result and the bytes and time it delivered.
-struct Outcome {
-  int result = 0;
-  std::string md5;
+// One operation of a mix that is mostly forwards, the read-ahead's case:
+// its result, and the MD5 and time of what it delivered.
+std::tuple<int, std::string, double> Apply(CIMXVideoReader& reader, int operation, unsigned int argument) {
+  static thread_local std::string buffer(1 << 20, '\0');
+  auto* data = reinterpret_cast<unsigned char*>(buffer.data());
+  unsigned int size = 0;
   double time = -1;
-  bool operator==(const Outcome& o) const { return result == o.result && md5 == o.md5 && time == o.time; }
-};
-
-std::ostream& operator<<(std::ostream& out, const Outcome& o) { return out << o.result << " " << o.md5 << " " << o.time; }
-
-class Driver {
- public:
-  explicit Driver(bool readAhead) : m_Buffer(1 << 20, '\0') { m_Reader.SetReadAhead(readAhead); }
-  int Open(const std::string& path) { return m_Reader.Open(path.c_str(), false); }
-
-  Outcome Apply(int operation, unsigned int argument) {
-    Outcome outcome;
-    auto* data = reinterpret_cast<unsigned char*>(m_Buffer.data());
-    unsigned int size = 0;
-    switch (operation) {
-      case 0: case 1: case 2: case 3:  // mostly forwards, the read-ahead's case
-        outcome.result = m_Reader.GetNextData(data, m_Buffer.size(), &size, &outcome.time);
-        break;
-      case 4: case 5:
-        outcome.result = m_Reader.GetPrevData(data, m_Buffer.size(), &size, &outcome.time);
-        break;
-      case 6: outcome.result = m_Reader.GoToFieldOffset(argument, nullptr); break;
-      case 7: outcome.result = m_Reader.SkipNextData(); break;
-      case 8: outcome.result = m_Reader.GoToDataEnd(); break;
-      default: outcome.result = m_Reader.GoToDataStart(); break;
-    }
-    if (operation < 6 && outcome.result == 0) outcome.md5 = oxltest::Md5Hash(m_Buffer.substr(0, size));
-    return outcome;
-  }
-
-  CIMXVideoReader& reader() { return m_Reader; }
-
- private:
-  CIMXVideoReader m_Reader{"read-ahead"};
-  std::string m_Buffer;
-};
+  int result = 0;
+  if (operation < 4) result = reader.GetNextData(data, buffer.size(), &size, &time);
+  else if (operation < 6) result = reader.GetPrevData(data, buffer.size(), &size, &time);
+  else if (operation == 6) result = reader.GoToFieldOffset(argument, nullptr);
+  else if (operation == 7) result = reader.SkipNextData();
+  else result = operation == 8 ? reader.GoToDataEnd() : reader.GoToDataStart();
+  return {result, operation < 6 && result == 0 ? oxltest::Md5Hash(buffer.substr(0, size)) : "", time};
+}
 
 TEST(ImxReadAhead, MixedReadsAndMovesDeliverWhatAReaderWithoutReadAheadDelivers) {
   if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
   const oxltest::MediaFixture& fixture = oxltest::D10Fixture();
   const auto packets = oxltest::VideoPackets(fixture);
-  Driver ahead(true), plain(false);
-  ASSERT_EQ(ahead.Open(fixture.path), 0);
-  ASSERT_EQ(plain.Open(fixture.path), 0);
+  CIMXVideoReader ahead("ahead"), plain("plain");
+  plain.SetReadAhead(false);
+  ASSERT_EQ(ahead.Open(fixture.path.c_str(), false), 0);
+  ASSERT_EQ(plain.Open(fixture.path.c_str(), false), 0);
   std::mt19937 random(20261206);
   const unsigned int fields = static_cast<unsigned int>(packets.size() * 2 + 4);
   int delivered = 0;
   for (int step = 0; step < 3000; ++step) {
     const int operation = static_cast<int>(random() % 10);
     const unsigned int argument = random() % fields;
-    const Outcome a = ahead.Apply(operation, argument), b = plain.Apply(operation, argument);
-    ASSERT_EQ(a, b) << "step " << step << " operation " << operation;
-    if (a.md5.empty()) continue;
+    const auto a = Apply(ahead, operation, argument);
+    ASSERT_EQ(a, Apply(plain, operation, argument)) << "step " << step << " operation " << operation;
+    if (std::get<1>(a).empty()) continue;
     // And both are ffprobe's frame at that time.
-    const size_t frame = static_cast<size_t>(a.time * 25 + 0.5);
+    const size_t frame = static_cast<size_t>(std::get<2>(a) * 25 + 0.5);
     ASSERT_LT(frame, packets.size());
-    ASSERT_EQ(a.md5, packets[frame].first) << "step " << step;
+    ASSERT_EQ(std::get<1>(a), packets[frame].first) << "step " << step;
     ++delivered;
   }
   EXPECT_GT(delivered, 1000);

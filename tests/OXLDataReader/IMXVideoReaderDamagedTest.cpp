@@ -1,5 +1,5 @@
-// The IMX video reader on damaged files: result codes, never a crash or a
-// frame that is not the file's. Files come from the test MXF writer (one
+// The IMX video reader on damaged files and a footer that arrives late:
+// result codes, never a crash or a frame that is not the file's. Files come from the test MXF writer (one
 // 1020-byte edit unit per frame: a picture element of 1000 bytes with a
 // 4-byte length) and from FFmpeg (a truncation sweep over a D-10 file).
 #include <gtest/gtest.h>
@@ -20,7 +20,7 @@ FileLayout ImxLayout() {
   FileLayout layout;
   layout.duration = 6;
   layout.frameSize = kFrame;
-  layout.pictureCoding = Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x01, 0x04, 0x01, 0x02, 0x02, 0x01, 0x02, 0x01, 0x01});
+  layout.pictureCoding = Label("06.0e.2b.34.04.01.01.01.04.01.02.02.01.02.01.01");
   return layout;
 }
 
@@ -53,29 +53,20 @@ class ImxDamagedTest : public ::testing::Test {
   CIMXVideoReader reader{"damaged"};
 };
 
-TEST_F(ImxDamagedTest, WriterFileReadsAsWritten) {
-  const File file = BuildFile(ImxLayout());
-  ASSERT_EQ(Open(file.bytes), 0);
-  EXPECT_EQ(reader.GetEditByteCount(), kUnit);
-  EXPECT_EQ(reader.GetEssenceStart(), FirstUnit(file));
-  for (int i = 0; i < 6; ++i) {
-    std::string frame;
-    ASSERT_EQ(Next(&frame), 0);
-    EXPECT_EQ(frame, std::string(kFrame, char(i)));
-  }
-  EXPECT_EQ(Next(), 100);
-}
-
 TEST_F(ImxDamagedTest, MissingPictureKeyGives111AndASkipStepsOverIt) {
   File file = BuildFile(ImxLayout());
   file.bytes[FirstUnit(file) + 2 * kUnit + 10] = 0x7F;  // the third unit's key
   ASSERT_EQ(Open(file.bytes), 0);
-  EXPECT_EQ(Next(), 0);
-  EXPECT_EQ(Next(), 0);
+  EXPECT_EQ(reader.GetEditByteCount(), kUnit);
+  EXPECT_EQ(reader.GetEssenceStart(), FirstUnit(file));
+  std::string frame;
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(Next(&frame), 0);
+    EXPECT_EQ(frame, std::string(kFrame, char(i)));
+  }
   EXPECT_EQ(Next(), 111);
   EXPECT_EQ(Next(), 111);  // the position stays on it
   ASSERT_EQ(reader.SkipNextData(), 0);
-  std::string frame;
   ASSERT_EQ(Next(&frame), 0);
   EXPECT_EQ(frame, std::string(kFrame, char(3)));
 }
@@ -150,16 +141,8 @@ TEST(ImxTruncation, EveryCutGivesCodesAndOnlyTheFilesFrames) {
   const auto packets = oxltest::VideoPackets(fixture);
   const std::string bytes = oxltest::ReadWholeFile(fixture.path);
   std::vector<size_t> cuts;
-  for (size_t p = 0; p + 17 <= bytes.size();) {
+  for (uint64_t p : KlvOffsets(bytes))
     for (size_t d : {0, 1, 16, 17}) cuts.push_back(p + d);
-    size_t length = static_cast<unsigned char>(bytes[p + 16]), lengthBytes = 1;
-    if (length & 0x80) {
-      lengthBytes += length & 0x7F;
-      length = 0;
-      for (size_t i = 1; i < lengthBytes; ++i) length = length << 8 | static_cast<unsigned char>(bytes[p + 16 + i]);
-    }
-    p += 16 + lengthBytes + length;
-  }
   for (size_t i = 1; i < 40; ++i) cuts.push_back(bytes.size() * i / 40);
   oxltest::TempDir dir;
   int opened = 0;
@@ -180,6 +163,38 @@ TEST(ImxTruncation, EveryCutGivesCodesAndOnlyTheFilesFrames) {
     (void)oxltest::ReadAll(reader, 1 << 20, true);
   }
   EXPECT_GT(opened, 0);
+}
+
+// A footer larger than several edit units (its index table lists every
+// edit unit) arrives with the last edit units: the whole edit units the file
+// size counts include footer bytes, and the essence ends where the footer's
+// partition pack stands.
+TEST_F(ImxDamagedTest, AFooterLargerThanEditUnitsIsNotTakenForEssence) {
+  FileLayout layout = ImxLayout();
+  std::vector<uint64_t> offsets;
+  for (uint64_t i = 0; i < 400; ++i) offsets.push_back(i * kUnit);
+  layout.indexItems = LocalSet().item(0x3F0A, IndexEntries(offsets)).str();
+  const File built = BuildFile(layout);
+  const uint64_t essence = FirstUnit(built);
+  ASSERT_GT(built.bytes.size() - (essence + 6 * kUnit), 3u * kUnit);
+  oxltest::GrowingFile file(dir.file("footer.mxf"), built.bytes.substr(0, essence + 3 * kUnit));
+  ASSERT_EQ(reader.Open(file.path().c_str(), false), 0);
+  EXPECT_TRUE(reader.IsGrowing());
+  EXPECT_EQ(reader.GetDuration(), 3);
+  file.Append(built.bytes.substr(essence + 3 * kUnit));
+  unsigned int in = 0, out = 0, system = 0;
+  ASSERT_EQ(reader.GetInOut(&in, &out, &system), 0);
+  EXPECT_EQ(out - in, 6u * 2);
+  EXPECT_FALSE(reader.IsGrowing());
+  const auto frames = oxltest::ReadAll(reader, kUnit, false);
+  ASSERT_EQ(frames.size(), 6u);
+  EXPECT_EQ(frames.back().bytes, std::string(kFrame, char(5)));
+  unsigned int rate = 0, bytes = 0;
+  unsigned char aspect = 0xAA;
+  ASSERT_EQ(reader.GetSampleInfos(&rate, &bytes, &aspect), 0);
+  EXPECT_EQ(aspect, 2);  // the writer's descriptor says 4:3
+  EXPECT_EQ(rate, 50u);
+  EXPECT_EQ(bytes, kUnit);
 }
 
 }  // namespace

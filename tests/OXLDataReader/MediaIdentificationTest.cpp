@@ -63,30 +63,18 @@ Identified Identify(const std::string& path) {
 // Every QuickTime movie of the reader tests, by the codec-family mapping.
 TEST(QuickTimeIdentification, MoviesOfTheFileTable) {
   if (!HasFFmpegTools()) GTEST_SKIP() << "no ffmpeg";
+  // By codec family: ProRes (19, 20, 26, 41) 42, DV (3, 4, 5) 25, DVCPRO HD (10, 11) 33, DNxHD (14, 15, 27)
+  // 36, IMX (6, 7, 8) 30, MJPEG (1, 2) 26, graphics (25, 29) 59, H.264 (28) with brand "qt  " 62 and with
+  // an MP4 brand 76, HDV family (13) 74, AVC-Intra (23, 31) 64.
   const std::map<std::string, unsigned int> expected = {
-      {"prores_proxy_25_twos", 42},         // ProRes (19, 20, 26, 41) -> 42
-      {"prores_lt_2997i_sowt", 42},         //
-      {"prores_422_50_in24", 42},           //
-      {"prores_hq_5994_lpcm", 42},          //
-      {"dv25_pal_169", 25},                 // DV (3, 4, 5) -> 25
-      {"dv25_ntsc_43", 25},                 //
-      {"dvcpro50_pal", 25},                 //
-      {"dvcpro50_ntsc", 25},                //
-      {"dvcprohd_1080i50", 33},             // DVCPRO HD (10, 11) -> 33
-      {"dvcprohd_720p50", 33},              //
-      {"dvcprohd_720p5994", 33},            //
-      {"dnxhd_1080_25", 36},                // DNxHD (14, 15, 27) -> 36
-      {"dnxhd_1080_2997_high", 36},         //
-      {"imx50_25", 30},                     // IMX (6, 7, 8) -> 30
-      {"mjpeg_2997_sowt", 26},              // MJPEG (1, 2) -> 26
-      {"mjpeg_50_long_s16le", 26},          //
-      {"qtrle_50_in24", 59},                // graphics (25, 29) -> 59
-      {"h264_25_aac", 62},                  // H.264 (28), brand "qt  " -> 62
-      {"h264_5994_aac", 62},                //
-      {"h264_50_aac_mp4", 76},              // H.264 with an MP4 brand -> 76
-      {"xdcamhd422_1080i50_open_gop", 74},  // HDV family (13) -> 74
-      {"avcintra100_1080p25", 64},          // AVC-Intra (23, 31) -> 64
-  };
+      {"prores_proxy_25_twos", 42}, {"prores_lt_2997i_sowt", 42}, {"prores_422_50_in24", 42},
+      {"prores_hq_5994_lpcm", 42},  {"dv25_pal_169", 25},         {"dv25_ntsc_43", 25},
+      {"dvcpro50_pal", 25},         {"dvcpro50_ntsc", 25},        {"dvcprohd_1080i50", 33},
+      {"dvcprohd_720p50", 33},      {"dvcprohd_720p5994", 33},    {"dnxhd_1080_25", 36},
+      {"dnxhd_1080_2997_high", 36}, {"imx50_25", 30},             {"mjpeg_2997_sowt", 26},
+      {"mjpeg_50_long_s16le", 26},  {"qtrle_50_in24", 59},        {"h264_25_aac", 62},
+      {"h264_5994_aac", 62},        {"h264_50_aac_mp4", 76},      {"xdcamhd422_1080i50_open_gop", 74},
+      {"avcintra100_1080p25", 64}};
   size_t identified = 0;
   for (const qtfiles::QtFileCase& c : qtfiles::AllCases()) {
     const auto want = expected.find(c.name);
@@ -123,29 +111,23 @@ TEST(QuickTimeIdentification, AudioOnlyMoviesByBrandAndReferenceMovies) {
 
 TEST(MxfIdentification, FilesMadeByFFmpeg) {
   if (!HasFFmpegTools()) GTEST_SKIP() << "no ffmpeg";
-  const std::string picture = "-f lavfi -i testsrc=duration=0.12:size=720x576:rate=25 ";
-  struct Case {
+  const std::string sd = "-f lavfi -i testsrc=duration=0.12:size=720x576:rate=25 ";
+  const std::string hd = "-f lavfi -i testsrc=duration=0.12:size=1920x1080:rate=25 ";
+  const struct {
     const char* name;
     std::string args;
     unsigned int fileType, videoType;
-  };
-  const Case cases[] = {
+  } cases[] = {
       // Row 60: D-10 50 Mb/s 625/50 -> IMX file 12, IMX50 video 8.
-      {"id_d10.mxf", picture + "-f mxf_d10 -c:v mpeg2video -g 1 -b:v 50M -minrate 50M -maxrate 50M -bufsize 2000000 "
-                               "-rc_init_occupancy 2000000 -s 720x608 -pix_fmt yuv422p -vf setfield=tff "
-                               "-flags +ildct+ilme -top 1",
+      {"id_d10.mxf", sd + "-f mxf_d10 -c:v mpeg2video -g 1 -b:v 50M -minrate 50M -maxrate 50M -bufsize 2000000 "
+                          "-rc_init_occupancy 2000000 -s 720x608 -pix_fmt yuv422p -vf setfield=tff -flags +ildct+ilme -top 1",
        12, 8},
-      // Row 7: DNxHD in OP1a -> 61, 14.
-      {"id_dnxhd.mxf", "-f lavfi -i testsrc=duration=0.12:size=1920x1080:rate=25 -c:v dnxhd -b:v 36M -pix_fmt yuv422p",
-       61, 14},
-      // Row 45: DV 25 Mb/s 625/50 frame wrapping -> 20, 3.
-      {"id_dv.mxf", picture + "-c:v dvvideo -pix_fmt yuv420p", 20, 3},
+      {"id_dnxhd.mxf", hd + "-c:v dnxhd -b:v 36M -pix_fmt yuv422p", 61, 14},  // row 7: DNxHD in OP1a
+      {"id_dv.mxf", sd + "-c:v dvvideo -pix_fmt yuv420p", 20, 3},           // row 45: DV 25 Mb/s 625/50
       // FFmpeg's OP-Atom DNxHD label is row 7's, which needs OP1a: no row, 0 and 0.
-      {"id_atom.mxf",
-       "-f lavfi -i testsrc=duration=0.12:size=1920x1080:rate=25 -f mxf_opatom -c:v dnxhd -b:v 36M -pix_fmt yuv422p", 0,
-       0},
+      {"id_atom.mxf", hd + "-f mxf_opatom -c:v dnxhd -b:v 36M -pix_fmt yuv422p", 0, 0},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const Identified got = Identify(GetMediaFixture(c.name, {c.args}).path);
     EXPECT_EQ(got.code, 0) << c.name;
     EXPECT_EQ(got.fileType, c.fileType) << c.name;
@@ -156,22 +138,21 @@ TEST(MxfIdentification, FilesMadeByFFmpeg) {
 
 TEST(MxfIdentification, PatternAndLabelRows) {
   TempDir dir;
+  const auto type = [&](uint8_t op13, uint8_t op14, const std::vector<std::string>& labels) {
+    return Identify(dir.write("rows.mxf", MxfHeader(op13, op14, labels))).fileType;
+  };
   const std::string dnxhdRow14 = Label("06.0e.2b.34.04.01.01.01.0e.04.03.01.02.06.03.03");
-  EXPECT_EQ(Identify(dir.write("atom.mxf", MxfHeader(0x10, 0x00, {dnxhdRow14}))).fileType, 45u);  // OP-Atom: row 14
-  EXPECT_EQ(Identify(dir.write("op1a.mxf", MxfHeader(0x01, 0x01, {dnxhdRow14}))).fileType, 61u);  // OP1a: row 15
-  EXPECT_EQ(Identify(dir.write("atom3.mxf", MxfHeader(0x10, 0x03, {dnxhdRow14}))).fileType, 45u);  // 784 counts as OP-Atom
+  EXPECT_EQ(type(0x10, 0x00, {dnxhdRow14}), 45u);  // OP-Atom: row 14
+  EXPECT_EQ(type(0x01, 0x01, {dnxhdRow14}), 61u);  // OP1a: row 15
+  EXPECT_EQ(type(0x10, 0x03, {dnxhdRow14}), 45u);  // 784 counts as OP-Atom
   // Row 13 compares neither byte 15 nor 16; audio elementary streams (4 in byte 15's high half) are 28.
-  EXPECT_EQ(Identify(dir.write("es.mxf", MxfHeader(1, 1, {Label("06.0e.2b.34.04.01.01.02.0d.01.03.01.02.04.05.07")})))
-                .fileType,
-            27u);
-  EXPECT_EQ(Identify(dir.write("aes.mxf", MxfHeader(1, 1, {Label("06.0e.2b.34.04.01.01.02.0d.01.03.01.02.04.40.07")})))
-                .fileType,
-            28u);
-  // A later label overrides an earlier one; an unknown one changes nothing.
+  EXPECT_EQ(type(1, 1, {Label("06.0e.2b.34.04.01.01.02.0d.01.03.01.02.04.05.07")}), 27u);
+  EXPECT_EQ(type(1, 1, {Label("06.0e.2b.34.04.01.01.02.0d.01.03.01.02.04.40.07")}), 28u);
+  // A later label overrides an earlier one (row 45); an unknown one changes nothing.
   const Identified two = Identify(dir.write(
       "two.mxf", MxfHeader(1, 1, {dnxhdRow14, Label("06.0e.2b.34.04.01.01.01.0d.01.03.01.02.02.01.01"),
                                   Label("06.0e.2b.34.04.01.01.01.0f.0f.0f.0f.0f.0f.0f.0f")})));
-  EXPECT_EQ(two.fileType, 20u);  // row 45
+  EXPECT_EQ(two.fileType, 20u);
   EXPECT_EQ(two.videoType, 3u);
   const Identified none = Identify(dir.write("none.mxf", MxfHeader(1, 1, {})));
   EXPECT_EQ(none.code, 0);
@@ -201,7 +182,7 @@ TEST(MxfIdentification, DeepAnalysisRefusalsAndUnreadableEssence) {
   EXPECT_EQ(avci.videoType, 23u);
 }
 
-TEST(MxfIdentification, ExtensionOrderAndShortFiles) {
+TEST(IdentificationFailures, ExtensionOrderShortAndMissingFilesAndBatchCounts) {
   TempDir dir;
   const std::string header = MxfHeader(1, 1, {Label("06.0e.2b.34.04.01.01.01.0d.01.03.01.02.02.01.01")});
   EXPECT_EQ(Identify(dir.write("clip.MXF", header)).tried, std::vector<char>{'M'});
@@ -209,27 +190,15 @@ TEST(MxfIdentification, ExtensionOrderAndShortFiles) {
   const Identified small = Identify(dir.write("small.mxf", header.substr(0, 1000)));
   EXPECT_EQ(small.tried, (std::vector<char>{'M', 'Q'}));  // below 1881 bytes: not MXF
   EXPECT_NE(small.code, 0);
-}
-
-TEST(MxfIdentification, BatchCountsBeyondTheBytesAreNotRead) {
-  TempDir dir;
-  // Claims four billion labels; holds one, at the very end of the first read.
-  const std::string label = Label("06.0e.2b.34.04.01.01.01.0d.01.03.01.02.02.01.01");
-  std::string bytes = MxfHeader(1, 1, {label}, 0, 0xFFFFFFFF);
-  bytes.resize(0x10000 - 3, '\0');
-  const Identified got = Identify(dir.write("claims.mxf", bytes));
-  EXPECT_EQ(got.code, 0);
-  EXPECT_EQ(got.fileType, 20u);
-}
-
-TEST(IdentificationFailures, EmptyMissingAndDirectories) {
-  TempDir dir;
   EXPECT_EQ(Identify(dir.write("empty.mov", "")).code, 10);  // nothing to read
   EXPECT_EQ(Identify(dir.file("missing.mov")).code, 3);     // no file reader
   EXPECT_EQ(Identify(dir.path()).code, 3);
-  const Identified one = Identify(dir.write("one.mov", "x"));
-  EXPECT_EQ(one.tried, (std::vector<char>{'Q', 'M'}));
-  EXPECT_NE(one.code, 0);
+  // Claims four billion labels; holds one, at the very end of the first read.
+  std::string claims = MxfHeader(1, 1, {Label("06.0e.2b.34.04.01.01.01.0d.01.03.01.02.02.01.01")}, 0, 0xFFFFFFFF);
+  claims.resize(0x10000 - 3, '\0');
+  const Identified got = Identify(dir.write("claims.mxf", claims));
+  EXPECT_EQ(got.code, 0);
+  EXPECT_EQ(got.fileType, 20u);
 }
 
 TEST(IdentificationHelpers, XmlMxfAndOxlMarkers) {

@@ -23,29 +23,23 @@ Identified Identify(const std::string& path) {
   return {static_cast<unsigned int>(fileType), static_cast<unsigned int>(type)};
 }
 
-const oxltest::MediaFixture* AvcIntraMxf(const char* name, const std::string& args) {
-  if (!oxltest::HasFFmpegTools()) return nullptr;
-  if (!oxltest::FindMediaFixture(name, {args}) && !oxltest::HasEncoder("libx264")) return nullptr;
-  return &oxltest::GetMediaFixture(name, {args});
-}
-
 const std::string k1080p = "-f lavfi -i testsrc=size=1920x1080:rate=25 -t 0.08 -pix_fmt yuv422p10le -c:v libx264 ";
 
-TEST(MxfDeepAnalysis, AvcIntra100StaysOp1aAvcIntra) {
-  const auto* fixture = AvcIntraMxf("deep_avci100.mxf", k1080p + "-avcintra-class 100 -f mxf");
-  if (!fixture) GTEST_SKIP() << "no ffmpeg with libx264";
-  const Identified got = Identify(fixture->path);
-  EXPECT_EQ(got.fileType, 65u);
-  EXPECT_EQ(got.videoType, 23u);
-}
-
-TEST(MxfDeepAnalysis, XavcIntraClass100FirstFrameMakesAnOp1aXavcFile) {
-  const auto* fixture =
-      AvcIntraMxf("deep_xavc100.mxf", k1080p + "-avcintra-class 100 -x264-params avcintra-flavor=sony -f mxf");
-  if (!fixture) GTEST_SKIP() << "no ffmpeg with libx264";
-  const Identified got = Identify(fixture->path);
-  EXPECT_EQ(got.fileType, 75u);
-  EXPECT_EQ(got.videoType, 43u);
+// OP1a AVC-Intra 100 stays 65/23; an XAVC-Intra class-100 first frame makes 75/43.
+TEST(MxfDeepAnalysis, FirstFrameTellsXavcIntraFromAvcIntra) {
+  if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+  const struct {
+    const char* name;
+    std::string args;
+    Identified expected;
+  } cases[] = {{"deep_avci100.mxf", k1080p + "-avcintra-class 100 -f mxf", {65, 23}},
+               {"deep_xavc100.mxf", k1080p + "-avcintra-class 100 -x264-params avcintra-flavor=sony -f mxf", {75, 43}}};
+  for (const auto& c : cases) {
+    if (!oxltest::FindMediaFixture(c.name, {c.args}) && !oxltest::HasEncoder("libx264")) GTEST_SKIP() << "no libx264";
+    const Identified got = Identify(oxltest::GetMediaFixture(c.name, {c.args}).path);
+    EXPECT_EQ(got.fileType, c.expected.fileType) << c.name;
+    EXPECT_EQ(got.videoType, c.expected.videoType) << c.name;
+  }
 }
 
 TEST(MxfDeepAnalysis, FactoryGivesAnAnalyserByFileType) {

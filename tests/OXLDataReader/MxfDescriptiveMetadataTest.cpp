@@ -1,9 +1,9 @@
 // MXF descriptive metadata: DM scheme keys and the AS-11 core, UK DPP and
-// text-based framework sets, read with tags declared by a primer pack.
+// text-based framework sets, read with tags declared by a primer pack, alone
+// and in whole files (compared with MediaInfo).
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <cstdio>
 #include <map>
 #include <sstream>
 
@@ -20,352 +20,180 @@
 
 using namespace oxltest::mxf;
 using oxltest::ExactBuffer;
+using Properties = std::map<std::string, std::string>;
+using PrimerEntries = std::vector<std::pair<uint16_t, std::string>>;
 
 namespace {
 
-std::string As11Label(int xx) { return Bytes({0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01, 0x01, 0x0d, 0x01, 0x07, 0x01, 0x0b, 0x01, 0x01, xx}); }
-std::string DppLabel(int xx) { return Bytes({0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01, 0x01, 0x0d, 0x0c, 0x01, 0x01, 0x01, 0x01, xx, 0x00}); }
-const std::string kTextLabel =
-    Bytes({0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01, 0x0d, 0x03, 0x01, 0x02, 0x20, 0x03, 0x01, 0x00, 0x00});
+// A property item: dynamic tag base + xx, its value, and the stored property
+// (none for what is read and not kept).
+struct Item {
+  int xx;
+  std::string value;
+  const char* name = nullptr;
+  const char* text = nullptr;
+};
 
-// Dynamic tags: 0x8000 + the label's last distinguishing byte.
-uint16_t As11Tag(int xx) { return static_cast<uint16_t>(0x8100 + xx); }
-uint16_t DppTag(int xx) { return static_cast<uint16_t>(0x8200 + xx); }
+// AS-11 core labels end in xx, UK DPP labels have xx in byte 15.
+std::string As11Label(int xx) { return Label("06.0e.2b.34.01.01.01.01.0d.01.07.01.0b.01.01") + U8(xx); }
+std::string DppLabel(int xx) { return Label("06.0e.2b.34.01.01.01.01.0d.0c.01.01.01.01") + U8(xx) + U8(0); }
+const std::string kTextLabel = Label("06.0e.2b.34.01.01.01.0d.03.01.02.20.03.01.00.00");
+
+const std::vector<Item> kAs11Items = {
+    {1, Utf16(L"Series \u00E9"), "SeriesTitle", "Series \xC3\xA9"}, {2, Utf16(L"Programme"), "ProgrammeTitle", "Programme"},
+    {3, Utf16(L"Episode 12"), "EpisodeTitleNumber", "Episode 12"}, {4, Utf16(L"UK DPP HD")},  // shim name
+    {0x0a, U16(0x0102)}, {5, U8(3), "AudioTrackLayout", "3"}, {6, Utf16(L"eng"), "PrimaryAudioLanguage", "eng"},
+    {7, U8(1), "ClosedCaptionsPresent", "true"}, {8, U8(2), "ClosedCaptionsType", "2"},
+    {9, Utf16(L"fra"), "ClosedCaptionsLanguage", "fra"}};
+
+// Ident clock at 250 frames; with a start of 09:59:30:00 at 25 frames per
+// second that is 10 s after the start and 20 s before 10:00:00:00.
+const std::vector<Item> kDppItems = {
+    {0x01, Utf16(L"PROD/001"), "ProductionNumber", "PROD/001"}, {0x02, Utf16(L"A synopsis"), "Synopsis", "A synopsis"},
+    {0x03, Utf16(L"Originator"), "Originator", "Originator"}, {0x04, U16(2014), "CopyrightYear", "2014"},
+    {0x05, Utf16(L"ID-9"), "OtherIdentifier", "ID-9"}, {0x06, Utf16(L"ISAN"), "OtherIdentifierType", "ISAN"},
+    {0x07, Utf16(L"Drama"), "Genre", "Drama"}, {0x08, Utf16(L"Distributor"), "Distributor", "Distributor"},
+    {0x09, Rational(16, 9), "PictureRatioNumerator", "16"}, {0x0a, U8(1), "3D", "true"}, {0x0b, U8(2), "3DType", "2"},
+    {0x0c, U8(1), "ProductPlacement", "true"}, {0x0d, U8(3), "FPAPass", "3"},
+    {0x0e, Utf16(L"Harding"), "FPAManufacturer", "Harding"}, {0x0f, Utf16(L"2.0"), "FPAVersion", "2.0"},
+    {0x10, Utf16(L"video note"), "VideoComments", "video note"}, {0x11, Utf16(L"deu"), "SecondaryAudioLanguage", "deu"},
+    {0x12, Utf16(L"ita"), "TertiaryAudioLanguage", "ita"}, {0x13, U8(1), "AudioLoudnessStandard", "1"},
+    {0x14, Utf16(L"audio note"), "AudioComments", "audio note"}, {0x15, U64(100)},  // line-up start
+    {0x16, U64(250), "IdentClockStartSeconds", "10"}, {0x17, U16(3)}, {0x18, U64(90000)},
+    {0x19, U8(1), "AudioDescriptionPresent", "true"}, {0x1a, U8(2), "AudioDescriptionType", "2"},
+    {0x1b, U8(0), "OpenCaptionsPresent", "false"}, {0x1c, U8(1), "OpenCaptionsType", "1"},
+    {0x1d, Utf16(L"spa"), "OpenCaptionsLanguage", "spa"}, {0x1e, U8(2), "SigningPresent", "2"},
+    {0x1f, U8(5)},  // SignLanguage: no label maps a tag to it
+    {0x20, U16(2015) + U8(6) + U8(30) + U8(12) + U8(0) + U8(0) + U8(0), "CompletionYear", "2015"},
+    {0x21, U8(1), "TextlessElementsExist", "true"}, {0x22, U8(0), "ProgrammeHasText", "false"},
+    {0x23, Utf16(L"cym"), "ProgrammeTextLanguage", "cym"}, {0x24, Utf16(L"a@b.uk"), "ContactEmail", "a@b.uk"},
+    {0x25, Utf16(L"+44 20"), "ContactTelephoneNumber", "+44 20"}};
+// Stored from the same items as the ones above.
+const Properties kDppDerived = {{"PictureRatioDenominator", "9"}, {"IdentClockDurationSeconds", "20"},
+                                {"CompletionMonth", "6"}, {"CompletionDay", "30"}};
+
+std::string SetOf(const std::vector<Item>& items, uint16_t base, int uid) {
+  LocalSet set;
+  set.item(0x3C0A, Uid(uid));
+  for (const Item& item : items) set.item(static_cast<uint16_t>(base + item.xx), item.value);
+  return set.str();
+}
+
+Properties PropertiesOf(const std::vector<Item>& items, const Properties& derived = {}) {
+  Properties properties = derived;
+  for (const Item& item : items)
+    if (item.name) properties[item.name] = item.text;
+  return properties;
+}
+
+// The stored properties of `metadata`, by name.
+template <typename Metadata>
+Properties StoredOf(const Metadata& metadata) {
+  const auto properties = metadata->GetProperties();
+  return Properties(properties.begin(), properties.end());
+}
+
+PrimerEntries PrimerOf(const std::vector<Item>& items, uint16_t base, std::string (*label)(int)) {
+  PrimerEntries primer;
+  for (const Item& item : items) primer.emplace_back(static_cast<uint16_t>(base + item.xx), label(item.xx));
+  return primer;
+}
+const PrimerEntries kAs11Primer = PrimerOf(kAs11Items, 0x8100, As11Label);
+const PrimerEntries kDppPrimer = PrimerOf(kDppItems, 0x8200, DppLabel);
 
 // A local-tag table with the static tags and what `primer` declares.
-Oxl_Mxf::LocalKeyTable TagsFrom(const std::vector<std::pair<uint16_t, std::string>>& primer) {
+Oxl_Mxf::LocalKeyTable TagsFrom(const PrimerEntries& primer) {
   Oxl_Mxf::LocalKeyTable table;
   Oxl_Mxf::InitializeLocalMap(table);
-  const std::string klv = Primer(primer);
-  const ExactBuffer value(klv.substr(20));
+  const ExactBuffer value(Primer(primer).substr(20));
   Oxl_Mxf::ReadPrimerPack(value.data(), value.size(), table);
   return table;
 }
 
-std::vector<std::pair<uint16_t, std::string>> As11Primer() {
-  std::vector<std::pair<uint16_t, std::string>> primer;
-  for (int xx = 1; xx <= 10; ++xx) primer.emplace_back(As11Tag(xx), As11Label(xx));
-  return primer;
-}
-
-std::vector<std::pair<uint16_t, std::string>> DppPrimer() {
-  std::vector<std::pair<uint16_t, std::string>> primer;
-  for (int xx = 1; xx <= 0x25; ++xx) primer.emplace_back(DppTag(xx), DppLabel(xx));
-  return primer;
-}
-
-std::string As11CoreSet() {
-  return LocalSet()
-      .item(0x3C0A, Uid(7))
-      .item(As11Tag(1), Utf16(L"Series \u00E9"))
-      .item(As11Tag(2), Utf16(L"Programme"))
-      .item(As11Tag(3), Utf16(L"Episode 12"))
-      .item(As11Tag(4), Utf16(L"UK DPP HD"))
-      .item(As11Tag(0x0a), U16(0x0102))
-      .item(As11Tag(5), U8(3))
-      .item(As11Tag(6), Utf16(L"eng"))
-      .item(As11Tag(7), U8(1))
-      .item(As11Tag(8), U8(2))
-      .item(As11Tag(9), Utf16(L"fra"))
-      .str();
-}
-
-template <typename T>
-std::shared_ptr<T> ReadFramework(MxfDM::IDmFramework& framework, const std::string& set, const Oxl_Mxf::LocalKeyTable& tags,
-                       const CTimeCode& start, bool expected = true) {
+bool Read(MxfDM::IDmFramework& framework, const std::string& set, const PrimerEntries& primer,
+          const CTimeCode& start = CTimeCode(9, 59, 30, 0, false, OxlTbx::VS_PAL)) {
   const ExactBuffer value(set);
-  EXPECT_EQ(framework.InitFromBuffer(value.data(), value.size(), tags, start), expected);
-  return std::dynamic_pointer_cast<T>(framework.GetMetadata());
+  return framework.InitFromBuffer(value.data(), value.size(), TagsFrom(primer), start);
 }
 
-const CTimeCode kTenHours(10, 0, 0, 0, false, OxlTbx::VS_PAL);
-
-TEST(MxfDmKeys, SchemesFindTheirKeysAndFrameworks) {
-  const struct {
-    std::string scheme;
-    int type;
-    bool hasFramework;
-  } cases[] = {
-      {Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0d, 0x01, 0x07, 0x01, 0x0b, 0x01, 0x00, 0x00}), 0, true},
-      {Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0d, 0x01, 0x07, 0x01, 0x0b, 0x02, 0x00, 0x00}), 1, false},
-      {Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0d, 0x0c, 0x01, 0x01, 0x01, 0x00, 0x00, 0x00}), 2, true},
-      {Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x0c, 0x0d, 0x01, 0x04, 0x01, 0x04, 0x01, 0x01, 0x00}), 3, true},
-  };
-  for (const auto& c : cases) {
-    const auto key = MxfDM::GetMxfDMKeyFromSchemeKey(c.scheme);
-    ASSERT_TRUE(key);
-    EXPECT_EQ(key->GetType(), c.type);
-    EXPECT_EQ(key->GetFrameworkKey().size(), 16u);
-    EXPECT_EQ(key->GetFrameworkKey().substr(4, 2), Bytes({0x02, 0x53}));
-    const auto framework = MxfDM::GetFrameworkFromKey(key);
-    EXPECT_EQ(static_cast<bool>(framework), c.hasFramework) << c.type;
-    if (framework) {
-      EXPECT_EQ(framework->GetType(), c.type);
-    }
-  }
-  std::string other = cases[0].scheme;
-  other[7] = 0x02;
-  EXPECT_FALSE(MxfDM::GetMxfDMKeyFromSchemeKey(other));
-  EXPECT_FALSE(MxfDM::GetFrameworkFromKey(nullptr));
+TEST(MxfDmFrameworks, IdentClockFollowsTheVideoSystem) {
+  // 59.94 progressive: 600 frames are 10.01 s; 09:59:00:00 is 60 s before ten.
+  MxfDM::DmFrameworkAs11Ukdpp framework;
+  ASSERT_TRUE(Read(framework, LocalSet().item(0x8216, U64(600)).str(), kDppPrimer,
+                   CTimeCode(9, 59, 0, 0, false, OxlTbx::VS_FieldNTSCNoDrop)));
+  EXPECT_EQ(StoredOf(framework.GetMetadata()),
+            (Properties{{"IdentClockStartSeconds", "10"}, {"IdentClockDurationSeconds", "50"}}));
 }
 
-TEST(MxfDmAs11Core, EveryStoredPropertyComesBack) {
-  MxfDM::DmFrameworkAs11Core framework;
-  EXPECT_FALSE(framework.GetMetadata());
-  const auto core = ReadFramework<qel::IMetadata_As11Core>(framework, As11CoreSet(), TagsFrom(As11Primer()), kTenHours);
-  ASSERT_TRUE(core);
-  EXPECT_EQ(core->GetFamily(), qel::MetadataFamily_As11Core);
-  EXPECT_EQ(core->GetSeriesTitle(), L"Series \u00E9");
-  EXPECT_EQ(core->GetProgrammeTitle(), L"Programme");
-  EXPECT_EQ(core->GetEpisodeTitleNumber(), L"Episode 12");
-  EXPECT_EQ(core->GetAudioTrackLayout(), 3);
-  EXPECT_EQ(core->GetPrimaryAudioLanguage(), L"eng");
-  EXPECT_TRUE(core->GetClosedCaptionsPresent());
-  EXPECT_EQ(core->GetClosedCaptionsType(), 2);
-  EXPECT_EQ(core->GetClosedCaptionsLanguage(), L"fra");
-  // Shim name and version are read but not kept.
-  EXPECT_FALSE(core->HasProperty("ShimName"));
-  EXPECT_EQ(core->GetProperties().size(), 8u);
-  EXPECT_EQ(core->GetProperty("SeriesTitle"), "Series \xC3\xA9");
-}
-
-TEST(MxfDmAs11Core, TagsWithoutPrimerEntryArePassedOver) {
-  MxfDM::DmFrameworkAs11Core framework;
-  const auto core = ReadFramework<qel::IMetadata_As11Core>(framework, As11CoreSet(), TagsFrom({}), kTenHours);
-  ASSERT_TRUE(core);  // the object exists even with nothing in it
-  EXPECT_TRUE(core->GetProperties().empty());
-}
-
-TEST(MxfDmAs11Core, MalformedShimNameKeepsWhatWasReadBefore) {
+// Cut at every byte: at an item boundary the read succeeds, one to three
+// bytes into an item header it fails; what was read before stays. A value
+// too short for its type fails too.
+TEST(MxfDmFrameworks, DamagedSetsFailAndKeepWhatWasReadBefore) {
   oxltest::CapturingLogger log;
-  // The shim name's length says 1 but its value has 2 bytes: the walk lands
-  // one byte before the end, where no item header fits.
-  const std::string set = LocalSet()
-                              .item(As11Tag(1), Utf16(L"Series"))
-                              .item(As11Tag(2), Utf16(L"Title"))
-                              .str() +
-                          U16(As11Tag(4)) + U16(1) + Utf16(L"S");
-  MxfDM::DmFrameworkAs11Core framework;
-  const auto core = ReadFramework<qel::IMetadata_As11Core>(framework, set, TagsFrom(As11Primer()), kTenHours, false);
-  ASSERT_TRUE(core);
-  EXPECT_EQ(core->GetSeriesTitle(), L"Series");
-  EXPECT_EQ(core->GetProgrammeTitle(), L"Title");
-}
-
-TEST(MxfDmAs11Core, ShortValuesFailTheRead) {
-  oxltest::CapturingLogger log;
-  const std::string set = LocalSet().item(As11Tag(1), Utf16(L"S")).item(As11Tag(0x0a), U8(1)).str();
-  MxfDM::DmFrameworkAs11Core framework;
-  const auto core = ReadFramework<qel::IMetadata_As11Core>(framework, set, TagsFrom(As11Primer()), kTenHours, false);
-  ASSERT_TRUE(core);
-  EXPECT_EQ(core->GetSeriesTitle(), L"S");
-}
-
-TEST(MxfDmAs11Core, EveryTruncationIsSafe) {
-  oxltest::CapturingLogger log;
-  const std::string set = As11CoreSet();
-  const auto tags = TagsFrom(As11Primer());
+  const std::string set = SetOf(kAs11Items, 0x8100, 7);
   size_t itemEnd = 0;
   for (size_t cut = 0; cut <= set.size(); ++cut) {
-    MxfDM::DmFrameworkAs11Core framework;
-    const ExactBuffer value(set.substr(0, cut));
-    const bool ok = framework.InitFromBuffer(value.data(), value.size(), tags, kTenHours);
-    // At an item boundary the read succeeds; one to three bytes into an item
-    // header it fails; further in, the cut item is longer than what remains.
     const size_t into = cut - itemEnd;
-    if (cut < set.size() && into >= 4) {
-      const size_t length = static_cast<unsigned char>(set[itemEnd + 2]) << 8 | static_cast<unsigned char>(set[itemEnd + 3]);
-      if (into == length + 4) itemEnd = cut;
-    }
-    const bool atBoundary = cut == itemEnd || cut == set.size();
-    if (atBoundary) {
-      EXPECT_TRUE(ok) << cut;
-    }
-    if (into > 0 && into < 4) {
-      EXPECT_FALSE(ok) << cut;
-    }
-    EXPECT_TRUE(framework.GetMetadata());
+    if (cut < set.size() && into >= 4 && into == (uint8_t(set[itemEnd + 2]) << 8 | uint8_t(set[itemEnd + 3])) + 4u)
+      itemEnd = cut;
+    MxfDM::DmFrameworkAs11Core framework;
+    const bool ok = Read(framework, set.substr(0, cut), kAs11Primer);
+    EXPECT_TRUE(ok || (cut != itemEnd && cut != set.size())) << cut;
+    EXPECT_FALSE(ok && into > 0 && into < 4) << cut;
+    ASSERT_TRUE(framework.GetMetadata());
   }
-}
-
-std::string DppSet(int64_t identClock) {
-  return LocalSet()
-      .item(0x3C0A, Uid(8))
-      .item(DppTag(0x01), Utf16(L"PROD/001"))
-      .item(DppTag(0x02), Utf16(L"A synopsis"))
-      .item(DppTag(0x03), Utf16(L"Originator"))
-      .item(DppTag(0x04), U16(2014))
-      .item(DppTag(0x05), Utf16(L"ID-9"))
-      .item(DppTag(0x06), Utf16(L"ISAN"))
-      .item(DppTag(0x07), Utf16(L"Drama"))
-      .item(DppTag(0x08), Utf16(L"Distributor"))
-      .item(DppTag(0x09), Rational(16, 9))
-      .item(DppTag(0x0a), U8(1))
-      .item(DppTag(0x0b), U8(2))
-      .item(DppTag(0x0c), U8(1))
-      .item(DppTag(0x0d), U8(3))
-      .item(DppTag(0x0e), Utf16(L"Harding"))
-      .item(DppTag(0x0f), Utf16(L"2.0"))
-      .item(DppTag(0x10), Utf16(L"video note"))
-      .item(DppTag(0x11), Utf16(L"deu"))
-      .item(DppTag(0x12), Utf16(L"ita"))
-      .item(DppTag(0x13), U8(1))
-      .item(DppTag(0x14), Utf16(L"audio note"))
-      .item(DppTag(0x15), U64(100))
-      .item(DppTag(0x16), U64(identClock))
-      .item(DppTag(0x17), U16(3))
-      .item(DppTag(0x18), U64(90000))
-      .item(DppTag(0x19), U8(1))
-      .item(DppTag(0x1a), U8(2))
-      .item(DppTag(0x1b), U8(0))
-      .item(DppTag(0x1c), U8(1))
-      .item(DppTag(0x1d), Utf16(L"spa"))
-      .item(DppTag(0x1e), U8(2))
-      .item(DppTag(0x1f), U8(5))  // SignLanguage: no label maps a tag to it
-      .item(DppTag(0x20), U16(2015) + U8(6) + U8(30) + U8(12) + U8(0) + U8(0) + U8(0))
-      .item(DppTag(0x21), U8(1))
-      .item(DppTag(0x22), U8(0))
-      .item(DppTag(0x23), Utf16(L"cym"))
-      .item(DppTag(0x24), Utf16(L"a@b.uk"))
-      .item(DppTag(0x25), Utf16(L"+44 20"))
-      .str();
-}
-
-TEST(MxfDmUkDpp, EveryStoredPropertyComesBack) {
-  MxfDM::DmFrameworkAs11Ukdpp framework;
-  const CTimeCode start(9, 59, 30, 0, false, OxlTbx::VS_PAL);
-  const auto dpp = ReadFramework<qel::IMetadata_As11UkDpp>(framework, DppSet(250), TagsFrom(DppPrimer()), start);
-  ASSERT_TRUE(dpp);
-  EXPECT_EQ(dpp->GetFamily(), qel::MetadataFamily_As11UkDpp);
-  EXPECT_EQ(dpp->GetProductionNumber(), L"PROD/001");
-  EXPECT_EQ(dpp->GetSynopsis(), L"A synopsis");
-  EXPECT_EQ(dpp->GetOriginator(), L"Originator");
-  EXPECT_EQ(dpp->GetCopyrightYear(), 2014);
-  EXPECT_EQ(dpp->GetOtherIdentifier(), L"ID-9");
-  EXPECT_EQ(dpp->GetOtherIdentifierType(), L"ISAN");
-  EXPECT_EQ(dpp->GetGenre(), L"Drama");
-  EXPECT_EQ(dpp->GetDistributor(), L"Distributor");
-  EXPECT_EQ(dpp->GetPictureRatioNumerator(), 16u);
-  EXPECT_EQ(dpp->GetPictureRatioDenominator(), 9u);
-  EXPECT_TRUE(dpp->Get3D());
-  EXPECT_EQ(dpp->Get3DType(), 2);
-  EXPECT_TRUE(dpp->GetProductPlacement());
-  EXPECT_EQ(dpp->GetFPAPass(), 3);
-  EXPECT_EQ(dpp->GetFPAManufacturer(), L"Harding");
-  EXPECT_EQ(dpp->GetFPAVersion(), L"2.0");
-  EXPECT_EQ(dpp->GetVideoComments(), L"video note");
-  EXPECT_EQ(dpp->GetSecondaryAudioLanguage(), L"deu");
-  EXPECT_EQ(dpp->GetTertiaryAudioLanguage(), L"ita");
-  EXPECT_EQ(dpp->GetAudioLoudnessStandard(), 1);
-  EXPECT_EQ(dpp->GetAudioComments(), L"audio note");
-  EXPECT_EQ(dpp->GetIdentClockStartSeconds(), 10u);
-  EXPECT_EQ(dpp->GetIdentClockDurationSeconds(), 20u);
-  EXPECT_TRUE(dpp->GetAudioDescriptionPresent());
-  EXPECT_EQ(dpp->GetAudioDescriptionType(), 2);
-  EXPECT_FALSE(dpp->GetOpenCaptionsPresent());
-  EXPECT_TRUE(dpp->HasProperty("OpenCaptionsPresent"));
-  EXPECT_EQ(dpp->GetOpenCaptionsType(), 1);
-  EXPECT_EQ(dpp->GetOpenCaptionsLanguage(), L"spa");
-  EXPECT_EQ(dpp->GetSigningPresent(), 2);
-  EXPECT_FALSE(dpp->HasProperty("SignLanguage"));
-  EXPECT_EQ(dpp->GetCompletionYear(), 2015);
-  EXPECT_EQ(dpp->GetCompletionMonth(), 6);
-  EXPECT_EQ(dpp->GetCompletionDay(), 30);
-  EXPECT_TRUE(dpp->GetTextlessElementsExist());
-  EXPECT_FALSE(dpp->GetProgrammeHasText());
-  EXPECT_EQ(dpp->GetProgrammeTextLanguage(), L"cym");
-  EXPECT_EQ(dpp->GetContactEmail(), L"a@b.uk");
-  EXPECT_EQ(dpp->GetContactTelephoneNumber(), L"+44 20");
-  EXPECT_EQ(dpp->GetProperties().size(), 37u);  // all but SignLanguage
-}
-
-TEST(MxfDmUkDpp, IdentClockFollowsTheVideoSystem) {
-  MxfDM::DmFrameworkAs11Ukdpp framework;
-  // 59.94 progressive: 600 frames are 10.01 s; 09:59:00:00 is 60 s before ten.
-  const CTimeCode start(9, 59, 0, 0, false, OxlTbx::VS_FieldNTSCNoDrop);
-  const auto dpp = ReadFramework<qel::IMetadata_As11UkDpp>(framework, LocalSet().item(DppTag(0x16), U64(600)).str(),
-                                                 TagsFrom(DppPrimer()), start);
-  ASSERT_TRUE(dpp);
-  EXPECT_EQ(dpp->GetIdentClockStartSeconds(), 10u);
-  EXPECT_EQ(dpp->GetIdentClockDurationSeconds(), 50u);
+  MxfDM::DmFrameworkAs11Core framework;
+  EXPECT_FALSE(framework.GetMetadata());
+  EXPECT_FALSE(Read(framework, LocalSet().item(0x8101, Utf16(L"S")).item(0x810a, U8(1)).str(), kAs11Primer));
+  EXPECT_EQ(StoredOf(framework.GetMetadata()), (Properties{{"SeriesTitle", "S"}}));
+  // Tags no primer entry declares are passed over; the object exists anyway.
+  MxfDM::DmFrameworkAs11Core undeclared;
+  ASSERT_TRUE(Read(undeclared, SetOf(kAs11Items, 0x8100, 7), {}));
+  ASSERT_TRUE(undeclared.GetMetadata());
+  EXPECT_TRUE(StoredOf(undeclared.GetMetadata()).empty());
 }
 
 std::string TextSet(const std::string& text) { return LocalSet().item(0x3C0A, Uid(9)).item(0x8301, text).str(); }
+const std::string kXavcXml =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<NonRealTimeMeta xmlns=\"urn:x\"><Duration value=\"250\"/>"
+    "<VideoFormat><VideoRecPort port=\"DIRECT\"/><VideoFrame videoCodec=\"AVC100CBG_1920_1080_H422IP@L41\" "
+    "captureFps=\"25p\"/></VideoFormat></NonRealTimeMeta>";
 
-TEST(MxfDmTextBased, NonRealTimeMetaGivesTheVideoCodec) {
-  const std::string xml =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<NonRealTimeMeta xmlns=\"urn:schemas-professionalDisc:nonRealTimeMeta:ver.2.00\" lastUpdate=\"2015-01-01\">"
-      "<Duration value=\"250\"/><VideoFormat><VideoRecPort port=\"DIRECT\"/>"
-      "<VideoFrame videoCodec=\"AVC100CBG_1920_1080_H422IP@L41\" captureFps=\"25p\" formatFps=\"25p\"/>"
-      "</VideoFormat></NonRealTimeMeta>";
-  MxfDM::DmFrameworkTextBased framework;
-  const auto sony = ReadFramework<qel::IMetadata_SonyNonRealTimeMetaData>(framework, TextSet(xml),
-                                                                TagsFrom({{0x8301, kTextLabel}}), kTenHours);
-  ASSERT_TRUE(sony);
-  EXPECT_EQ(sony->GetFamily(), qel::MetadataFamily_SonyNonRealTimeMetaData);
-  EXPECT_EQ(sony->GetVideoCodec(), "AVC100CBG_1920_1080_H422IP@L41");
-}
-
-TEST(MxfDmTextBased, OtherTextGivesNoObject) {
-  const auto tags = TagsFrom({{0x8301, kTextLabel}});
-  for (const std::string& text : {std::string("plain text, no XML"), std::string("<NonRealTimeMeta><Other/></NonRealTimeMeta>"),
-                                 std::string("<NonRealTimeMeta><VideoFormat><VideoFrame"),
-                                 std::string("<NonRealTimeMeta><VideoFormat><VideoFrame videoCodec=\"X\"/></VideoFormat>"
-                                             "<Broken></NonRealTimeMeta>")}) {
+// Only a NonRealTimeMeta document naming its video frame's codec gives an
+// object (the in-file test reads one); without the primer entry the text is
+// not recognised at all.
+TEST(MxfDmFrameworks, OtherTextGivesNoObject) {
+  const PrimerEntries primer = {{0x8301, kTextLabel}};
+  for (const std::string text :
+       {"plain text, no XML", "<NonRealTimeMeta><Other/></NonRealTimeMeta>", "<NonRealTimeMeta><VideoFormat><VideoFrame",
+        "<NonRealTimeMeta><VideoFormat><VideoFrame videoCodec=\"X\"/></VideoFormat><Broken></NonRealTimeMeta>"}) {
     MxfDM::DmFrameworkTextBased framework;
-    const ExactBuffer value(TextSet(text));
-    EXPECT_TRUE(framework.InitFromBuffer(value.data(), value.size(), tags, kTenHours));
+    EXPECT_TRUE(Read(framework, TextSet(text), primer));
     EXPECT_FALSE(framework.GetMetadata()) << text;
   }
-  // Without the primer entry the text property is not recognised at all.
-  const std::string xml = "<NonRealTimeMeta><VideoFormat><VideoFrame videoCodec=\"x\"/></VideoFormat></NonRealTimeMeta>";
-  MxfDM::DmFrameworkTextBased framework;
-  const ExactBuffer value(TextSet(xml));
-  EXPECT_TRUE(framework.InitFromBuffer(value.data(), value.size(), TagsFrom({}), kTenHours));
-  EXPECT_FALSE(framework.GetMetadata());
-}
-
-TEST(MxfDmMetadataObjects, GettersReadBackWhatSettersStored) {
-  const auto dpp = std::dynamic_pointer_cast<qel::IMetadata_As11UkDpp>(qel::CreateMetadata(qel::MetadataFamily_As11UkDpp));
-  ASSERT_TRUE(dpp);
-  EXPECT_EQ(dpp->GetCopyrightYear(), 0);
-  EXPECT_EQ(dpp->GetGenre(), L"");
-  dpp->SetPictureRatioNumerator(0xFFFFFFFF);
-  EXPECT_EQ(dpp->GetPictureRatioNumerator(), 0xFFFFFFFFu);
-  dpp->Set3D(true);
-  EXPECT_EQ(dpp->GetProperty("3D"), "true");
-  EXPECT_FALSE(std::dynamic_pointer_cast<qel::IMetadata_As11Core>(qel::CreateMetadata(qel::MetadataFamily_As11UkDpp)));
-  EXPECT_FALSE(std::dynamic_pointer_cast<qel::IMetadata_As11Core>(qel::CreateMetadata(qel::MetadataFamily_Generic)));
+  MxfDM::DmFrameworkTextBased undeclared;
+  EXPECT_TRUE(Read(undeclared, TextSet(kXavcXml), {}));
+  EXPECT_FALSE(undeclared.GetMetadata());
+  EXPECT_FALSE(MxfDM::GetFrameworkFromKey(nullptr));
 }
 
 // --- Descriptive metadata in a whole file, found through the preface ---
 
-const std::string kCoreScheme =
-    Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0d, 0x01, 0x07, 0x01, 0x0b, 0x01, 0x00, 0x00});
-const std::string kSegmentationScheme =
-    Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0d, 0x01, 0x07, 0x01, 0x0b, 0x02, 0x00, 0x00});
-const std::string kDppScheme =
-    Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0d, 0x0c, 0x01, 0x01, 0x01, 0x00, 0x00, 0x00});
-const std::string kTextScheme =
-    Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x0c, 0x0d, 0x01, 0x04, 0x01, 0x04, 0x01, 0x01, 0x00});
-const std::string kCoreFramework =
-    Bytes({0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0d, 0x01, 0x07, 0x01, 0x0b, 0x01, 0x01, 0x00});
-const std::string kSegmentationFramework =
-    Bytes({0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0d, 0x01, 0x07, 0x01, 0x0b, 0x02, 0x01, 0x00});
-const std::string kDppFramework =
-    Bytes({0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0d, 0x0c, 0x01, 0x01, 0x01, 0x01, 0x00, 0x00});
-const std::string kTextFramework =
-    Bytes({0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0d, 0x01, 0x04, 0x01, 0x04, 0x02, 0x02, 0x00});
+const std::string kCoreScheme = Label("06.0e.2b.34.04.01.01.01.0d.01.07.01.0b.01.00.00");
+const std::string kDppScheme = Label("06.0e.2b.34.04.01.01.01.0d.0c.01.01.01.00.00.00");
+const std::string kTextScheme = Label("06.0e.2b.34.04.01.01.0c.0d.01.04.01.04.01.01.00");
+const std::string kCoreFramework = Label("06.0e.2b.34.02.53.01.01.0d.01.07.01.0b.01.01.00");
+const std::string kDppFramework = Label("06.0e.2b.34.02.53.01.01.0d.0c.01.01.01.01.00.00");
+const std::string kTextFramework = Label("06.0e.2b.34.02.53.01.01.0d.01.04.01.04.02.02.00");
 
 class MxfDmInFile : public ::testing::Test {
  protected:
   // An OP1a file at 25 frames per second starting at 09:59:30:00.
-  FileLayout BaseLayout() const {
+  static FileLayout BaseLayout() {
     FileLayout layout;
     layout.timecode = {(9 * 3600 + 59 * 60 + 30) * 25, 25, false};
-    layout.primer = As11Primer();
-    for (const auto& entry : DppPrimer()) layout.primer.push_back(entry);
+    layout.primer = kAs11Primer;
+    layout.primer.insert(layout.primer.end(), kDppPrimer.begin(), kDppPrimer.end());
     layout.primer.emplace_back(0x8301, kTextLabel);
     return layout;
   }
@@ -376,47 +204,42 @@ class MxfDmInFile : public ::testing::Test {
 
 TEST_F(MxfDmInFile, EverySchemeOfThePrefaceGivesItsObject) {
   FileLayout layout = BaseLayout();
-  layout.dmSchemes = {kCoreScheme, kSegmentationScheme, kDppScheme, kTextScheme};
-  const std::string xml =
-      "<NonRealTimeMeta><VideoFormat><VideoFrame videoCodec=\"AVC100CBG_1920_1080_H422IP@L41\"/></VideoFormat>"
-      "</NonRealTimeMeta>";
-  layout.extraSets = {Klv(kSegmentationFramework, LocalSet().item(0x3C0A, Uid(600)).str()),
-                    Klv(kCoreFramework, As11CoreSet()), Klv(kDppFramework, DppSet(250)),
-                    Klv(kTextFramework, TextSet(xml))};
+  const std::string segmentation = Label("06.0e.2b.34.04.01.01.01.0d.01.07.01.0b.02.00.00");
+  layout.dmSchemes = {kCoreScheme, segmentation, kDppScheme, kTextScheme, std::string(16, '\x33')};
+  layout.extraSets = {Klv(Label("06.0e.2b.34.02.53.01.01.0d.01.07.01.0b.02.01.00"), LocalSet().item(0x3C0A, Uid(600)).str()),
+                      Klv(kCoreFramework, SetOf(kAs11Items, 0x8100, 7)), Klv(kDppFramework, SetOf(kDppItems, 0x8200, 8)),
+                      Klv(kTextFramework, TextSet(kXavcXml))};
   ASSERT_EQ(Open(layout), 0);
   const auto list = reader.GetMetadataList();
-  ASSERT_EQ(list.size(), 3u);  // the segmentation scheme has no framework reader
-  const auto core = std::dynamic_pointer_cast<const qel::IMetadata_As11Core>(list[0]);
-  ASSERT_TRUE(core);
-  EXPECT_EQ(core->GetProgrammeTitle(), L"Programme");
-  EXPECT_EQ(core->GetClosedCaptionsLanguage(), L"fra");
-  const auto dpp = std::dynamic_pointer_cast<const qel::IMetadata_As11UkDpp>(list[1]);
-  ASSERT_TRUE(dpp);
-  EXPECT_EQ(dpp->GetContactTelephoneNumber(), L"+44 20");
-  EXPECT_EQ(dpp->GetIdentClockStartSeconds(), 10u);
-  EXPECT_EQ(dpp->GetIdentClockDurationSeconds(), 20u);
+  ASSERT_EQ(list.size(), 3u);  // the segmentation and unknown schemes have no framework reader
+  ASSERT_TRUE(std::dynamic_pointer_cast<const qel::IMetadata_As11Core>(list[0]));
+  EXPECT_EQ(list[0]->GetFamily(), qel::MetadataFamily_As11Core);
+  EXPECT_EQ(StoredOf(list[0]), PropertiesOf(kAs11Items));
+  ASSERT_TRUE(std::dynamic_pointer_cast<const qel::IMetadata_As11UkDpp>(list[1]));
+  EXPECT_EQ(list[1]->GetFamily(), qel::MetadataFamily_As11UkDpp);
+  EXPECT_EQ(StoredOf(list[1]), PropertiesOf(kDppItems, kDppDerived));
   const auto sony = std::dynamic_pointer_cast<const qel::IMetadata_SonyNonRealTimeMetaData>(list[2]);
   ASSERT_TRUE(sony);
+  EXPECT_EQ(sony->GetFamily(), qel::MetadataFamily_SonyNonRealTimeMetaData);
+  EXPECT_EQ(sony->GetVideoCodec(), "AVC100CBG_1920_1080_H422IP@L41");
   OXLDataReader::VideoDataType type = OXLDataReader::AVC_I_100;
   EXPECT_TRUE(CMXFDataReader::MetadataAnalysisIsRequired(type));
   EXPECT_EQ(reader.AnalyzeMetadata(type), 0);
   EXPECT_EQ(type, OXLDataReader::XAVC_Intra_4k_Class300);
-}
 
-TEST_F(MxfDmInFile, SchemesWithoutFrameworkSetsOrKnownCodecs) {
-  FileLayout layout = BaseLayout();
-  layout.dmSchemes = {kCoreScheme, kTextScheme, std::string(16, '\x33')};
+  // A codec the analysis does not know, and a scheme without its framework set.
+  layout.dmSchemes = {kCoreScheme, kTextScheme};
   layout.extraSets = {Klv(kTextFramework, TextSet("<NonRealTimeMeta><VideoFormat><VideoFrame videoCodec=\"MPEG2\"/>"
-                                                "</VideoFormat></NonRealTimeMeta>"))};
+                                                  "</VideoFormat></NonRealTimeMeta>"))};
   ASSERT_EQ(Open(layout), 0);
   ASSERT_EQ(reader.GetMetadataList().size(), 1u);
-  OXLDataReader::VideoDataType type = OXLDataReader::H264_Intra;
+  type = OXLDataReader::H264_Intra;
   EXPECT_EQ(reader.AnalyzeMetadata(type), -1);
   EXPECT_EQ(type, OXLDataReader::H264_Intra);
   EXPECT_FALSE(CMXFDataReader::MetadataAnalysisIsRequired(OXLDataReader::DV25_Video));
 }
 
-TEST_F(MxfDmInFile, MalformedSchemeListIsTheFrameworkError) {
+TEST_F(MxfDmInFile, MalformedSchemeListIsAFrameworkError) {
   oxltest::CapturingLogger log;
   FileLayout layout = BaseLayout();
   layout.dmSchemes = {kCoreScheme};
@@ -425,16 +248,14 @@ TEST_F(MxfDmInFile, MalformedSchemeListIsTheFrameworkError) {
   const size_t at = bytes.find(Bytes({0x3B, 0x0B, 0x00, 0x18}));
   ASSERT_NE(at, std::string::npos);
   bytes.replace(at + 4, 4, U32(5));
-  EXPECT_EQ(oxltest::QelFailure([&] { reader.Open(dir.write("bad.mxf", bytes).c_str(), false); }),
-            "[buffer is too small to correspond with mxf array description] [ Condition is not true ]");
+  EXPECT_NE(oxltest::QelFailure([&] { reader.Open(dir.write("bad.mxf", bytes).c_str(), false); }), "<no failure>");
 }
 
 // MediaInfo's "Other" sections of the AS-11 frameworks: name without blanks -> value.
-std::map<std::string, std::string> MediaInfoFields(const std::string& path) {
-  const auto result = oxltest::RunCommand("mediainfo " + oxltest::ShellQuote(path));
-  std::map<std::string, std::string> fields;
+Properties MediaInfoFields(const std::string& path) {
+  Properties fields;
   bool inFramework = false;
-  std::istringstream lines(result.output);
+  std::istringstream lines(oxltest::RunCommand("mediainfo " + oxltest::ShellQuote(path)).output);
   for (std::string line; std::getline(lines, line);) {
     const auto colon = line.find(" : ");
     if (colon == std::string::npos) {
@@ -450,47 +271,30 @@ std::map<std::string, std::string> MediaInfoFields(const std::string& path) {
   return fields;
 }
 
-// Our text form of a property in MediaInfo's: booleans as Yes/No.
-std::string AsMediaInfo(const std::string& value) {
-  if (value == "true") return "Yes";
-  if (value == "false") return "No";
-  return value;
-}
-
 TEST_F(MxfDmInFile, MediaInfoReadsTheSameValues) {
   if (oxltest::RunCommand("mediainfo --Version").exitCode != 0) GTEST_SKIP() << "mediainfo is not installed";
   FileLayout layout = BaseLayout();
   layout.dmSchemes = {kCoreScheme, kDppScheme};
-  layout.extraSets = {Klv(kCoreFramework, As11CoreSet()), Klv(kDppFramework, DppSet(250))};
+  layout.extraSets = {Klv(kCoreFramework, SetOf(kAs11Items, 0x8100, 7)), Klv(kDppFramework, SetOf(kDppItems, 0x8200, 8))};
   layout.dmFrameworks = {Uid(7), Uid(8)};
   const std::string path = dir.write("mediainfo.mxf", BuildFile(layout).bytes);
   ASSERT_EQ(reader.Open(path.c_str(), false), 0);
-  const auto fields = MediaInfoFields(path);
+  const Properties fields = MediaInfoFields(path);
   size_t compared = 0;
   for (const auto& metadata : reader.GetMetadataList()) {
     for (const auto& [name, value] : metadata->GetProperties()) {
       const auto it = fields.find(name);
-      if (it == fields.end()) continue;
       // MediaInfo names some codes (layouts, caption types); text, years and flags compare as they are.
-      const bool code = !value.empty() && std::isdigit(static_cast<unsigned char>(value[0])) &&
-                        !std::isdigit(static_cast<unsigned char>(it->second[0]));
-      if (code) continue;
-      EXPECT_EQ(it->second, AsMediaInfo(value)) << name;
+      if (it == fields.end() || (std::isdigit(uint8_t(value[0])) && !std::isdigit(uint8_t(it->second[0])))) continue;
+      EXPECT_EQ(it->second, value == "true" ? "Yes" : value == "false" ? "No" : value) << name;
       ++compared;
     }
   }
   EXPECT_GE(compared, 30u);
   // Values we store derived: the ratio's halves, and the ident clock as
   // seconds after the start (09:59:30:00) and before 10:00:00:00.
-  const auto dpp = std::dynamic_pointer_cast<const qel::IMetadata_As11UkDpp>(reader.GetMetadataList().at(1));
-  ASSERT_TRUE(dpp);
-  EXPECT_EQ(fields.at("PictureRatio"),
-            std::to_string(dpp->GetPictureRatioNumerator()) + ":" + std::to_string(dpp->GetPictureRatioDenominator()));
-  const unsigned int clock = 9 * 3600 + 59 * 60 + 30 + dpp->GetIdentClockStartSeconds();
-  char text[40];
-  std::snprintf(text, sizeof text, "%02u:%02u:%02u:00", clock / 3600, clock / 60 % 60, clock % 60);
-  EXPECT_EQ(fields.at("IdentClockStart"), text);
-  EXPECT_EQ(clock + dpp->GetIdentClockDurationSeconds(), 10u * 3600);
+  EXPECT_EQ(fields.at("PictureRatio"), "16:9");
+  EXPECT_EQ(fields.at("IdentClockStart"), "09:59:40:00");
 }
 
 }  // namespace

@@ -97,60 +97,35 @@ const std::string kEssenceKey =
     Bytes({0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02, 0x01, 0x01, 0x0D, 0x01, 0x03, 0x01, 0x05, 0x01, 0x01, 0x01});
 
 std::string Track(int uid, int sequence, const FileLayout& layout) {
-  return Klv(SetKey(0x3B), LocalSet()
-                               .item(0x3C0A, Uid(uid))
-                               .item(0x4801, U32(uid))
-                               .item(0x4803, Uid(sequence))
-                               .item(0x4B01, Rational(layout.rateNum, layout.rateDen))
-                               .item(0x4B02, U64(0))
-                               .str());
+  return Klv(SetKey(0x3B), LocalSet().item(0x3C0A, Uid(uid)).item(0x4801, U32(uid)).item(0x4803, Uid(sequence))
+                               .item(0x4B01, Rational(layout.rateNum, layout.rateDen)).item(0x4B02, U64(0)).str());
 }
 
 std::string Sequence(int uid, const std::string& definition, int64_t duration, int component) {
-  return Klv(SetKey(0x0F), LocalSet()
-                               .item(0x3C0A, Uid(uid))
-                               .item(0x0201, definition)
-                               .item(0x0202, U64(duration))
-                               .item(0x1001, Batch({Uid(component)}, 16))
-                               .str());
+  return Klv(SetKey(0x0F), LocalSet().item(0x3C0A, Uid(uid)).item(0x0201, definition).item(0x0202, U64(duration))
+                               .item(0x1001, Batch({Uid(component)}, 16)).str());
 }
 
 std::string SourceClip(int uid, int64_t duration, int package) {
-  return Klv(SetKey(0x11), LocalSet()
-                               .item(0x3C0A, Uid(uid))
-                               .item(0x0201, kPictureDef)
-                               .item(0x0202, U64(duration))
+  return Klv(SetKey(0x11), LocalSet().item(0x3C0A, Uid(uid)).item(0x0201, kPictureDef).item(0x0202, U64(duration))
                                .item(0x1101, package ? Umid(package) : std::string(32, '\0'))
-                               .item(0x1102, U32(package ? 2 : 0))
-                               .item(0x1201, U64(0))
-                               .str());
+                               .item(0x1102, U32(package ? 2 : 0)).item(0x1201, U64(0)).str());
 }
 
 std::string Timecode(int uid, const FileLayout& layout) {
-  return Klv(SetKey(0x14), LocalSet()
-                               .item(0x3C0A, Uid(uid))
-                               .item(0x0201, kTimecodeDef)
-                               .item(0x0202, U64(layout.duration))
-                               .item(0x1501, U64(layout.timecode.startFrames))
+  return Klv(SetKey(0x14), LocalSet().item(0x3C0A, Uid(uid)).item(0x0201, kTimecodeDef)
+                               .item(0x0202, U64(layout.duration)).item(0x1501, U64(layout.timecode.startFrames))
                                .item(0x1502, U16(layout.timecode.roundedBase))
-                               .item(0x1503, U8(layout.timecode.dropFrame))
-                               .str());
+                               .item(0x1503, U8(layout.timecode.dropFrame)).str());
 }
 
 // A static track whose sequence holds one DM segment linking `framework`.
 std::string DescriptiveTrack(int uid, const std::string& framework) {
   return Klv(SetKey(0x3A), LocalSet().item(0x3C0A, Uid(uid)).item(0x4801, U32(uid)).item(0x4803, Uid(uid + 1)).str()) +
-         Klv(SetKey(0x0F), LocalSet()
-                               .item(0x3C0A, Uid(uid + 1))
-                               .item(0x0201, kDescriptiveDef)
-                               .item(0x1001, Batch({Uid(uid + 2)}, 16))
-                               .str()) +
-         Klv(SetKey(0x41), LocalSet()
-                               .item(0x3C0A, Uid(uid + 2))
-                               .item(0x0201, kDescriptiveDef)
-                               .item(0x0601, U64(0))
-                               .item(0x6101, framework)
-                               .str());
+         Klv(SetKey(0x0F), LocalSet().item(0x3C0A, Uid(uid + 1)).item(0x0201, kDescriptiveDef)
+                               .item(0x1001, Batch({Uid(uid + 2)}, 16)).str()) +
+         Klv(SetKey(0x41), LocalSet().item(0x3C0A, Uid(uid + 2)).item(0x0201, kDescriptiveDef).item(0x0601, U64(0))
+                               .item(0x6101, framework).str());
 }
 
 // A package (material when `material`, else file package) with a picture
@@ -186,26 +161,15 @@ std::string Descriptor(const FileLayout& layout) {
 std::string HeaderMetadata(const FileLayout& layout) {
   std::string sets = Primer(layout.primer);
   std::vector<std::string> schemes = layout.dmSchemes;
-  sets += Klv(SetKey(0x2F), LocalSet()
-                                .item(0x3C0A, Uid(1))
-                                .item(0x3B02, std::string(8, '\0'))
-                                .item(0x3B05, U16(259))
+  sets += Klv(SetKey(0x2F), LocalSet().item(0x3C0A, Uid(1)).item(0x3B02, std::string(8, '\0')).item(0x3B05, U16(259))
                                 .item(0x3B03, Uid(2))
                                 .item(0x3B09, Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0D, 0x01, 0x02,
-                                                     0x01, 0x01, 0x01, 0x09, 0x00}))
-                                .item(0x3B0B, Batch(schemes, 16))
+                                                     0x01, 0x01, 0x01, 0x09, 0x00})).item(0x3B0B, Batch(schemes, 16))
                                 .str());
-  sets += Klv(SetKey(0x18), LocalSet()
-                                .item(0x3C0A, Uid(2))
-                                .item(0x1901, Batch({Uid(100), Uid(200)}, 16))
-                                .item(0x1902, Batch({Uid(3)}, 16))
-                                .str());
-  sets += Klv(SetKey(0x23), LocalSet()
-                                .item(0x3C0A, Uid(3))
-                                .item(0x2701, Umid(200))
-                                .item(0x3F06, U32(2))
-                                .item(0x3F07, U32(1))
-                                .str());
+  sets += Klv(SetKey(0x18), LocalSet().item(0x3C0A, Uid(2)).item(0x1901, Batch({Uid(100), Uid(200)}, 16))
+                                .item(0x1902, Batch({Uid(3)}, 16)).str());
+  sets += Klv(SetKey(0x23), LocalSet().item(0x3C0A, Uid(3)).item(0x2701, Umid(200)).item(0x3F06, U32(2))
+                                .item(0x3F07, U32(1)).str());
   sets += Package(true, 100, layout) + Package(false, 200, layout) + Descriptor(layout);
   for (const std::string& set : layout.extraSets) sets += set;
   return sets;
@@ -229,15 +193,10 @@ std::string PartitionPack(const PartitionFields& f, const FileLayout& layout) {
 }
 
 std::string IndexSegment(const FileLayout& layout) {
-  return Klv(kIndexSegmentKey, LocalSet()
-                                   .item(0x3C0A, Uid(400))
-                                   .item(0x3F0B, Rational(layout.rateNum, layout.rateDen))
-                                   .item(0x3F0C, U64(0))
-                                   .item(0x3F0D, U64(layout.duration))
-                                   .item(0x3F05, U32(layout.frameSize + 20))
-                                   .item(0x3F06, U32(2))
-                                   .item(0x3F07, U32(1))
-                                   .str() +
+  return Klv(kIndexSegmentKey, LocalSet().item(0x3C0A, Uid(400))
+                                   .item(0x3F0B, Rational(layout.rateNum, layout.rateDen)).item(0x3F0C, U64(0))
+                                   .item(0x3F0D, U64(layout.duration)).item(0x3F05, U32(layout.frameSize + 20))
+                                   .item(0x3F06, U32(2)).item(0x3F07, U32(1)).str() +
                                    layout.indexItems);
 }
 
@@ -290,9 +249,15 @@ File BuildFile(const FileLayout& layout) {
     rip += U32(static_cast<uint32_t>(16 + 4 + rip.size() + 4));
     body += Klv(kRipKey, rip);
   }
-  WalkKlvs(body, [&](size_t offset, const unsigned char*) { file.klvOffsets.push_back(runIn + offset); });
+  for (uint64_t offset : KlvOffsets(body)) file.klvOffsets.push_back(runIn + offset);
   file.bytes = layout.runIn + body;
   return file;
+}
+
+std::vector<uint64_t> KlvOffsets(const std::string& bytes) {
+  std::vector<uint64_t> offsets;
+  WalkKlvs(bytes, [&](size_t offset, const unsigned char*) { offsets.push_back(offset); });
+  return offsets;
 }
 
 std::vector<uint64_t> PartitionPackOffsets(const std::string& bytes) {

@@ -100,6 +100,9 @@ struct File {
 
 File BuildFile(const FileLayout& layout);
 
+// Offsets of every top-level KLV of `bytes`, walked by their BER lengths.
+std::vector<uint64_t> KlvOffsets(const std::string& bytes);
+
 // Offsets of the partition packs met walking `bytes` (a whole MXF file
 // without run-in) KLV by KLV: an independent view of its partitions.
 std::vector<uint64_t> PartitionPackOffsets(const std::string& bytes);
