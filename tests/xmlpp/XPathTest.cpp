@@ -176,3 +176,15 @@ TEST(XPathLimits, NulCharactersArePartOfNames) {
     EXPECT_TRUE(doc->find(path).empty());
   EXPECT_EQ(printed(nul), nul);
 }
+
+// A compiled path remembers where it last found a sibling; matching again starts over.
+TEST(XPathLimits, ACompiledPositionMatchesAgainUnderTheSameParent) {
+  DomParser parser;
+  const Element& root = *xmltest::parsed(parser, "<r><a/><b/></r>")->get_root_node();
+  std::unique_ptr<xpath::Path> second = xpath::Path::buildXPath("*[2]");
+  for (int i = 0; i < 2; ++i) {
+    Node::NodeSet found;
+    second->does_match(root, {}, xpath::WHERE::CHILDREN, xpath::HOWMANY::ALL, found);
+    EXPECT_EQ(found.size(), 1u) << i;
+  }
+}
