@@ -9,8 +9,7 @@ namespace {
 class AnsweringReader : public COXLDataReader {
  public:
   AnsweringReader() : COXLDataReader(OXLDataReader::Video_Data, 0, "ctx") {}
-  int inOutResult = 0;
-  int videoInfoCalls = 0;
+  int inOutResult = 0, videoInfoCalls = 0;
   bool videoInfoResult = true;
   int GetInOut(unsigned int* in, unsigned int* out, unsigned int* system) override {
     *in = 100;
@@ -34,7 +33,7 @@ struct BaseContext : IContextReader {
 
 }  // namespace
 
-TEST(ContextReaderTimecode, AnswersFromTheReader) {
+TEST(ContextReader, TimecodeFromTheReader) {
   auto reader = std::make_shared<AnsweringReader>();
   DataReaderContextReader context(reader);
   unsigned int in = 0, out = 0;
@@ -46,40 +45,28 @@ TEST(ContextReaderTimecode, AnswersFromTheReader) {
   EXPECT_EQ(system, OxlTbx::VS_NTSCDrop);
   reader->inOutResult = -1;
   EXPECT_EQ(context.GetTC(in, out, system), 12);
-  DataReaderContextReader empty(nullptr);
-  EXPECT_EQ(empty.GetTC(in, out, system), 4);
-}
-
-TEST(ContextReaderTimecode, BaseAnswersElevenWithZeroes) {
-  BaseContext base;
-  unsigned int in = 5, out = 6;
-  OxlTbx::VideoSystem system = OxlTbx::VS_PAL;
-  EXPECT_EQ(base.GetTC(in, out, system), 11);
-  EXPECT_EQ(in, 0u);
-  EXPECT_EQ(out, 0u);
+  EXPECT_EQ(DataReaderContextReader(nullptr).GetTC(in, out, system), 4);
+  EXPECT_EQ(BaseContext().GetTC(in, out, system), 11);  // the base answers 11 with zeroes
+  EXPECT_EQ(in + out, 0u);
   EXPECT_EQ(system, OxlTbx::VS_Invalid);
 }
 
-TEST(ContextReaderVideoInfo, AskedOnceThenCached) {
+TEST(ContextReader, VideoInfoIsAskedOnceThenCachedButARefusalIsNot) {
   auto reader = std::make_shared<AnsweringReader>();
   DataReaderContextReader context(reader);
   OXLDataReader::VIDEO_INFO info{};
   ASSERT_TRUE(context.GetVideoInfo(info));
-  EXPECT_EQ(info.Width, 720u);
   ASSERT_TRUE(context.GetVideoInfo(info));
+  EXPECT_EQ(info.Width, 720u);
   EXPECT_EQ(reader->videoInfoCalls, 1);
   auto refusing = std::make_shared<AnsweringReader>();
   refusing->videoInfoResult = false;
   DataReaderContextReader second(refusing);
   EXPECT_FALSE(second.GetVideoInfo(info));
   EXPECT_FALSE(second.GetVideoInfo(info));
-  EXPECT_EQ(refusing->videoInfoCalls, 2);  // a refusal is not cached
-}
-
-TEST(ContextReaderOwnership, FileReaderSurvivesTheContext) {
+  EXPECT_EQ(refusing->videoInfoCalls, 2);
   SimpleFileReader file;
-  auto reader = std::make_shared<AnsweringReader>();
   ASSERT_EQ(reader->UseFileReader(&file), 0);
-  { DataReaderContextReader context(reader); }
+  { DataReaderContextReader owner(reader); }
   EXPECT_EQ(reader->GetFileReader(), nullptr);  // detached, not deleted: `file` lives on the stack
 }

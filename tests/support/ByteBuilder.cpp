@@ -5,11 +5,7 @@
 
 namespace oxltest {
 
-ByteBuilder& ByteBuilder::u8(uint8_t v) {
-  m_Bytes.push_back(static_cast<char>(v));
-  return *this;
-}
-
+ByteBuilder& ByteBuilder::u8(uint8_t v) { return bytes(std::string(1, static_cast<char>(v))); }
 ByteBuilder& ByteBuilder::u16(uint16_t v) { return u8(v >> 8).u8(v & 0xFF); }
 ByteBuilder& ByteBuilder::u24(uint32_t v) { return u8((v >> 16) & 0xFF).u16(v & 0xFFFF); }
 ByteBuilder& ByteBuilder::u32(uint32_t v) { return u16(v >> 16).u16(v & 0xFFFF); }
@@ -23,8 +19,7 @@ ByteBuilder& ByteBuilder::f64(double v) {
 
 ByteBuilder& ByteBuilder::fourcc(const char* code) {
   if (std::strlen(code) != 4) throw std::invalid_argument("four-character code expected");
-  m_Bytes.append(code, 4);
-  return *this;
+  return bytes(code);
 }
 
 ByteBuilder& ByteBuilder::bytes(const std::string& raw) {
@@ -32,10 +27,7 @@ ByteBuilder& ByteBuilder::bytes(const std::string& raw) {
   return *this;
 }
 
-ByteBuilder& ByteBuilder::zeros(size_t count) {
-  m_Bytes.append(count, '\0');
-  return *this;
-}
+ByteBuilder& ByteBuilder::zeros(size_t count) { return bytes(std::string(count, '\0')); }
 
 ByteBuilder& ByteBuilder::atom(const char* type, const std::string& payload) {
   return u32(static_cast<uint32_t>(8 + payload.size())).fourcc(type).bytes(payload);

@@ -16,7 +16,6 @@ struct CommandResult {
 
 // Runs `command` through the shell.
 CommandResult RunCommand(const std::string& command);
-
 // The argument quoted for the shell.
 std::string ShellQuote(const std::string& argument);
 
@@ -25,15 +24,13 @@ bool HasFFmpegTools();
 // This ffmpeg has the encoder `name` (e.g. "libx264", "prores_ks").
 bool HasEncoder(const std::string& name);
 
-// Runs "ffmpeg -y -nostdin -v error <arguments> <output>". Throws
+// Runs "ffmpeg -y -nostdin -v error <arguments> <output>"; throws
 // std::runtime_error carrying ffmpeg's messages when it fails.
 void MakeMediaFixture(const std::string& arguments, const std::string& output);
 
 // One packet as ffprobe reports it; absent values ("N/A") stay empty.
 struct ProbePacket {
-  std::optional<int64_t> pts;
-  std::optional<int64_t> dts;
-  std::optional<int64_t> duration;
+  std::optional<int64_t> pts, dts, duration;
   uint64_t size = 0;
   std::optional<uint64_t> pos;
   std::string flags;     // "K_" for a key frame
@@ -46,12 +43,10 @@ struct ProbeStream {
   std::string codecType;  // "video", "audio"
   std::string codecName;
   std::string codecTag;  // the four-character code, e.g. "avc1"
-  int64_t timeBaseNum = 0;
-  int64_t timeBaseDen = 0;
+  int64_t timeBaseNum = 0, timeBaseDen = 0;
   int width = 0, height = 0;          // video
   std::string frameRate;              // r_frame_rate, e.g. "30000/1001"
   std::string sampleAspectRatio;      // e.g. "16:15"; empty when unknown
-  std::string fieldOrder;             // "progressive", "tt", "bb", ..., or "unknown"
   std::string timecode;               // the stream's timecode tag, e.g. "01:00:00;02"
   int sampleRate = 0, channels = 0;   // audio
   int bitsPerSample = 0;              // audio; 0 for compressed formats
@@ -62,26 +57,20 @@ struct ProbeResult {
   std::vector<ProbeStream> streams;
   std::vector<std::vector<ProbePacket>> packets;  // per stream index, in file order
 
-  // The stream named by an ffprobe-style specifier: "v:0", "a:1" (n-th
-  // video/audio stream) or a plain index. Throws std::runtime_error when absent.
+  // The stream named by "v:0", "a:1" (n-th video/audio stream) or a plain
+  // index. Throws std::runtime_error when absent.
   const ProbeStream& Stream(const std::string& specifier) const;
   const std::vector<ProbePacket>& Packets(const std::string& specifier) const;
 };
 
-// Probes every stream and packet of `path`; with `withDataHash`, each packet
-// with the MD5 of its bytes. Throws std::runtime_error when ffprobe fails.
+// Every stream and packet of `path`; with `withDataHash`, each packet with
+// the MD5 of its bytes. Throws std::runtime_error when ffprobe fails.
 ProbeResult ProbeFile(const std::string& path, bool withDataHash = false);
-// The same in two steps, for callers that keep ffprobe's text: its compact
-// output for `path`, and the parse of such an output.
+// The same in two steps, for callers that keep ffprobe's text.
 std::string ProbeFileText(const std::string& path, bool withDataHash = false);
 ProbeResult ParseProbeOutput(const std::string& text);
 
-// Shorthands for one stream of ProbeFile.
-std::vector<ProbePacket> ProbePackets(const std::string& path, const std::string& stream, bool withDataHash = false);
-ProbeStream ProbeStreamInfo(const std::string& path, const std::string& stream);
-
-// The MD5 of `bytes` in ffprobe's form ("MD5:<hex>"), for comparing bytes
-// read by the library with ProbePacket::dataHash.
+// The MD5 of `bytes` in ffprobe's form ("MD5:<hex>").
 std::string Md5Hash(const std::string& bytes);
 
 }  // namespace oxltest

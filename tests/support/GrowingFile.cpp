@@ -73,9 +73,7 @@ std::vector<TfraEntry> ReadTfraEntries(const std::string& bytes) {
 }
 
 GrowingFile::GrowingFile(std::string path, const std::string& initial) : m_Path(std::move(path)) {
-  std::FILE* file = std::fopen(m_Path.c_str(), "wb");
-  if (!file) throw std::runtime_error("cannot create " + m_Path);
-  std::fclose(file);
+  if (!std::ofstream(m_Path, std::ios::binary)) throw std::runtime_error("cannot create " + m_Path);
   Append(initial);
 }
 

@@ -11,9 +11,7 @@ namespace oxltest {
 
 TempDir::TempDir() {
   const char* root = std::getenv("OXL_TEST_TMP");
-  fs::path base = root ? fs::path(root) : fs::temp_directory_path();
-  fs::create_directories(base);
-  fs::path dir = base / fs::unique_path("oxl-%%%%-%%%%-%%%%");
+  const fs::path dir = (root ? fs::path(root) : fs::temp_directory_path()) / fs::unique_path("oxl-%%%%-%%%%-%%%%");
   fs::create_directories(dir);
   m_Path = dir.string();
 }
@@ -26,9 +24,8 @@ TempDir::~TempDir() {
 
 std::string TempDir::write(const std::string& name, const std::string& bytes) const {
   const std::string p = file(name);
-  std::ofstream out(p, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write test file " + p);
+  if (!std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
+    throw std::runtime_error("cannot write test file " + p);
   return p;
 }
 

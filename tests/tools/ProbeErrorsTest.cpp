@@ -3,94 +3,68 @@
 // and never a crash.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "ProbeRun.h"
-#include "support/FFmpegTools.h"
+#include "support/GrowingFile.h"
+#include "support/ImxFixtures.h"
 #include "support/TempDir.h"
 
 namespace oxltest {
+
+std::string ProbeTestAs11File();
+
 namespace {
 
-constexpr int kUsage = 2, kCannotOpen = 3, kNotRecognised = 4, kReadFailure = 5, kCannotWrite = 6;
+constexpr int kUsage = 2, kCannotOpen = 3, kNotRecognised = 4, kReadFailure = 5, kCannotWrite = 6, kNoReader = 7;
 
-std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// The failure is exactly one line that starts with "oxlprobe: <subject>: ".
-void ExpectOneLineFailure(const CommandResult& r, int status, const std::string& subject) {
+// Exactly one line on standard error, starting "oxlprobe: <subject>: " and holding `reason`.
+void ExpectOneLineFailure(const CommandResult& r, int status, const std::string& subject, const std::string& reason = "") {
   EXPECT_EQ(r.exitCode, status) << r.errors;
   EXPECT_EQ(r.output, "");
   ASSERT_FALSE(r.errors.empty());
   EXPECT_EQ(r.errors.find('\n'), r.errors.size() - 1) << r.errors;
-  EXPECT_EQ(r.errors.rfind("oxlprobe: " + subject + ": ", 0), 0u) << r.errors;
+  EXPECT_EQ(r.errors.rfind("oxlprobe: " + subject + (subject.empty() ? "" : ": "), 0), 0u) << r.errors;
+  EXPECT_NE(r.errors.find(reason), std::string::npos) << r.errors;
 }
 
-class BadInput : public ::testing::Test {
- protected:
-  CommandResult Probe(const std::string& options, const std::string& path) {
-    return RunProbe(options + " " + ShellQuote(path));
-  }
-  // A short intra-frame movie; with faststart its movie atom comes first.
-  std::string MakeMovie(const std::string& name, bool movieAtomFirst) {
-    const std::string path = m_Dir.file(name);
-    MakeMediaFixture(std::string("-f lavfi -i testsrc=size=64x48:rate=25:duration=0.4 -c:v mjpeg") +
-                         (movieAtomFirst ? " -movflags +faststart" : ""),
-                     path);
-    return path;
-  }
-  std::string Truncated(const std::string& path, size_t keep) {
-    return m_Dir.write("cut-" + std::to_string(keep) + ".mov", FileBytes(path).substr(0, keep));
-  }
-
-  TempDir m_Dir;
-};
-
-TEST_F(BadInput, ADirectoryCannotBeOpened) {
-  ExpectOneLineFailure(Probe("", m_Dir.path()), kCannotOpen, m_Dir.path());
+// A short intra-frame movie; with faststart its movie atom comes first.
+std::string MakeMovie(const TempDir& dir, const std::string& name, bool movieAtomFirst) {
+  const std::string path = dir.file(name);
+  MakeMediaFixture(std::string("-f lavfi -i testsrc=size=64x48:rate=25:duration=0.4 -c:v mjpeg") +
+                       (movieAtomFirst ? " -movflags +faststart" : ""), path);
+  return path;
 }
 
-TEST_F(BadInput, AMissingFileCannotBeOpened) {
-  const std::string path = m_Dir.file("absent.mov");
-  ExpectOneLineFailure(Probe("--samples", path), kCannotOpen, path);
+TEST(ProbeErrors, FilesThatCannotBeOpenedOrRecognised) {
+  TempDir dir;
+  ExpectOneLineFailure(RunProbe("", dir.path()), kCannotOpen, dir.path());
+  ExpectOneLineFailure(RunProbe("--samples", dir.file("absent.mov")), kCannotOpen, dir.file("absent.mov"));
+  const std::string empty = dir.write("empty.mov", "");
+  ExpectOneLineFailure(RunProbe("", empty), kNotRecognised, empty);
+  const std::string text = dir.write("notes.mov", "This is not a movie.\nJust some text.\n");
+  ExpectOneLineFailure(RunProbe("--read", text), kNotRecognised, text);
+  const std::string head = dir.write("head.mov", ReadWholeFile(MakeMovie(dir, "end.mov", false)).substr(0, 3000));
+  ExpectOneLineFailure(RunProbe("", head), kNotRecognised, head);
+  ExpectOneLineFailure(RunProbe("", dir.write("b.mxf", std::string(3000, 'x'))), kNotRecognised, "",
+                       "no header partition");
 }
 
-TEST_F(BadInput, AnEmptyFileIsNotRecognised) {
-  const std::string path = m_Dir.write("empty.mov", "");
-  ExpectOneLineFailure(Probe("", path), kNotRecognised, path);
+TEST(ProbeErrors, TruncatedSampleDataFailsInEveryMode) {
+  TempDir dir;
+  const std::string full = ReadWholeFile(MakeMovie(dir, "front.mov", true));
+  const std::string path = dir.write("cut.mov", full.substr(0, full.size() * 2 / 3));
+  for (const char* options : {"", "--samples --md5", "--read", "--read --reverse", "--extract /dev/null"})
+    ExpectOneLineFailure(RunProbe(options, path), kReadFailure, path);
+  ExpectOneLineFailure(RunProbe("", dir.write("c.mxf", ProbeTestAs11File().substr(0, 700))), kReadFailure, "",
+                       "truncated");
 }
 
-TEST_F(BadInput, ATextFileIsNotRecognised) {
-  const std::string path = m_Dir.write("notes.mov", "This is not a movie.\nJust some text.\n");
-  ExpectOneLineFailure(Probe("--json", path), kNotRecognised, path);
-  ExpectOneLineFailure(Probe("--read", path), kNotRecognised, path);
-}
-
-TEST_F(BadInput, AMovieCutBeforeItsMovieAtomIsNotRecognised) {
-  const std::string path = Truncated(MakeMovie("end.mov", false), 3000);
-  ExpectOneLineFailure(Probe("", path), kNotRecognised, path);
-}
-
-TEST_F(BadInput, AMovieCutInItsSampleDataFailsAsTruncated) {
-  const std::string full = MakeMovie("front.mov", true);
-  const std::string path = Truncated(full, FileBytes(full).size() * 2 / 3);
-  for (const char* options : {"", "--samples --md5", "--read", "--read --reverse", "--extract /dev/null"}) {
-    SCOPED_TRACE(options);
-    ExpectOneLineFailure(Probe(options, path), kReadFailure, path);
-  }
-}
-
-TEST_F(BadInput, GarbageAfterTheFileTypeNeverCrashes) {
-  std::string bytes = FileBytes(MakeMovie("base.mov", true));
+TEST(ProbeErrors, GarbageAfterTheFileTypeNeverCrashes) {
+  TempDir dir;
+  std::string bytes = ReadWholeFile(MakeMovie(dir, "base.mov", true));
   for (size_t i = 40; i < bytes.size(); i += 7) bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
-  const std::string path = m_Dir.write("scrambled.mov", bytes);
+  const std::string path = dir.write("scrambled.mov", bytes);
   for (const char* options : {"", "--samples --md5", "--read --md5", "--read --reverse"}) {
-    const CommandResult r = Probe(options, path);
+    const CommandResult r = RunProbe(options, path);
     EXPECT_GE(r.exitCode, 0) << options << ": killed by a signal";
     EXPECT_LE(r.exitCode, kReadFailure) << options << ": " << r.errors;
     if (r.exitCode != 0) {
@@ -99,38 +73,34 @@ TEST_F(BadInput, GarbageAfterTheFileTypeNeverCrashes) {
   }
 }
 
-TEST(BadCommandLine, IsAUsageErrorOnOneLine) {
-  for (const char* arguments : {"", "--bogus x.mov", "a.mov b.mov", "--md5 x.mov", "--samples --read x.mov",
-                                "--seek ten --read x.mov", "--seek 1 x.mov", "--read --extract - x.mov",
-                                "--extract"}) {
-    const CommandResult r = RunProbe(arguments);
-    EXPECT_EQ(r.exitCode, kUsage) << arguments;
-    EXPECT_EQ(r.output, "") << arguments;
-    EXPECT_EQ(r.errors.find('\n'), r.errors.size() - 1) << arguments << ": " << r.errors;
-  }
+TEST(ProbeErrors, BadCommandLinesAreUsageErrors) {
+  const std::string sample = ShellQuote(BundledSample());
+  for (const std::string& arguments : std::vector<std::string>{"", "--bogus x.mov", "a.mov b.mov", "--md5 x.mov", "--samples --read x.mov", "--seek ten --read x.mov",
+        "--seek 1 x.mov", "--read --extract - x.mov", "--extract", "--follow 1 " + sample,
+        "--samples --follow 1 " + sample, "--read --reverse --follow 1 " + sample, "--read --follow -1 " + sample,
+        "--read --follow soon " + sample})
+    ExpectOneLineFailure(RunProbe(arguments), kUsage, "");
+  const CommandResult help = RunProbe("--help");
+  EXPECT_EQ(help.exitCode, 0);
+  for (const char* option : {"--json", "--samples", "--read", "--extract", "--audio", "--reverse", "--seek", "--md5", "--follow"})
+    EXPECT_NE(help.output.find(option), std::string::npos) << option;
 }
 
-TEST(BadCommandLine, HelpListsTheOptionsAndSucceeds) {
-  const CommandResult r = RunProbe("--help");
-  EXPECT_EQ(r.exitCode, 0);
-  for (const char* option : {"--json", "--samples", "--read", "--extract", "--audio", "--reverse", "--seek", "--md5"}) {
-    EXPECT_NE(r.output.find(option), std::string::npos) << option;
-  }
-}
-
-TEST(ExtractTarget, AnUnwritableOutputFailsAsCannotWrite) {
+TEST(ProbeErrors, ExtractTargets) {
   TempDir dir;
   const std::string out = dir.file("no-such-folder/frames.bin");
-  const CommandResult r = RunProbe("--extract " + ShellQuote(out) + " " + ShellQuote(BundledSample()));
-  ExpectOneLineFailure(r, kCannotWrite, out);
+  ExpectOneLineFailure(RunProbe("--extract " + ShellQuote(out), BundledSample()), kCannotWrite, out);
+  const std::string path = dir.write("copy.mov", ReadWholeFile(BundledSample()));
+  ExpectOneLineFailure(RunProbe("--extract " + ShellQuote(path), path), kUsage, path);
+  EXPECT_TRUE(ReadWholeFile(path) == ReadWholeFile(BundledSample()));
 }
 
-TEST(ExtractTarget, TheMovieItselfIsRefusedAndKept) {
+TEST(ProbeErrors, MxfWithoutAReader) {
   TempDir dir;
-  const std::string path = dir.write("copy.mov", FileBytes(BundledSample()));
-  const CommandResult r = RunProbe("--extract " + ShellQuote(path) + " " + ShellQuote(path));
-  ExpectOneLineFailure(r, kUsage, path);
-  EXPECT_EQ(FileBytes(path), FileBytes(BundledSample()));
+  ExpectOneLineFailure(RunProbe("--samples", dir.write("a.mxf", ProbeTestAs11File())), kNoReader, "",
+                       "the IMX reader cannot read its frames");
+  if (!HasFFmpegTools()) return;
+  ExpectOneLineFailure(RunProbe("--read --audio", D10Fixture().path), kNoReader, "", "no reader delivers MXF audio");
 }
 
 }  // namespace

@@ -1,21 +1,34 @@
 #include "ProbeRun.h"
 
 #include <sstream>
+#include <thread>
 
 namespace oxltest {
 
-CommandResult RunProbe(const std::string& arguments) {
-  return RunCommand(ShellQuote(OXLPROBE_PATH) + " " + arguments);
+CommandResult RunProbe(const std::string& options, const std::string& path) {
+  return RunCommand(ShellQuote(OXLPROBE_PATH) + " " + options + (path.empty() ? "" : " " + ShellQuote(path)));
+}
+
+std::vector<nlohmann::json> ProbeLines(const std::string& options, const std::string& path) {
+  const CommandResult r = RunProbe(options, path);
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_EQ(r.errors, "");
+  return JsonLines(r.output);
 }
 
 std::vector<nlohmann::json> JsonLines(const std::string& output) {
   std::vector<nlohmann::json> values;
   std::istringstream lines(output);
-  std::string line;
-  while (std::getline(lines, line)) {
+  for (std::string line; std::getline(lines, line);)
     if (!line.empty()) values.push_back(nlohmann::json::parse(line));
-  }
   return values;
+}
+
+nlohmann::json ProbeSummary(const std::string& path) {
+  const CommandResult r = RunProbe("--json", path);
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_EQ(r.errors, "");
+  return nlohmann::json::parse(r.output.empty() ? "null" : r.output);
 }
 
 double InSeconds(int64_t time, const ProbeStream& stream) {
@@ -23,5 +36,29 @@ double InSeconds(int64_t time, const ProbeStream& stream) {
 }
 
 std::string BundledSample() { return std::string(OXL_SOURCE_ROOT) + "/samples/sample.mov"; }
+
+void ExpectMd5s(const std::vector<nlohmann::json>& lines, size_t first, int step,
+                const std::function<std::string(size_t)>& md5Of) {
+  for (size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(lines[i]["index"], i);
+    EXPECT_EQ("MD5:" + lines[i]["md5"].get<std::string>(), md5Of(first + step * long(i))) << "line " << i;
+  }
+}
+
+CommandResult ProbeWhileWriting(const std::string& options, const std::string& path,
+                                const std::function<void()>& write) {
+  std::string writeError;
+  std::thread writer([&] {
+    try {
+      write();
+    } catch (const std::exception& e) {
+      writeError = e.what();
+    }
+  });
+  const CommandResult r = RunProbe(options, path);
+  writer.join();
+  EXPECT_EQ(writeError, "");
+  return r;
+}
 
 }  // namespace oxltest

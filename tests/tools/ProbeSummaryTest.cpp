@@ -1,118 +1,175 @@
-// oxlprobe's summary: the bundled clip as its making script describes it, and
-// FFmpeg-made files as ffprobe describes them.
+// oxlprobe's summary: the bundled clip as its making script describes it,
+// FFmpeg-made files as ffprobe describes them, identification and the
+// factory's reader, and MXF files.
 #include <gtest/gtest.h>
 
+#include "../OXLDataReader/QTFileCases.h"
 #include "ProbeRun.h"
-#include "support/FFmpegTools.h"
+#include "support/GrowingFile.h"
+#include "support/MediaFixtureCache.h"
+#include "support/MxfWriter.h"
 #include "support/TempDir.h"
 
 namespace oxltest {
 namespace {
 
-nlohmann::json Summary(const std::string& path) {
-  const CommandResult r = RunProbe("--json " + ShellQuote(path));
-  EXPECT_EQ(r.exitCode, 0) << r.errors;
-  EXPECT_EQ(r.errors, "");
-  return nlohmann::json::parse(r.output);
+using nlohmann::json;
+
+const json& TrackOf(const json& summary, const std::string& handler) {
+  for (const json& t : summary["tracks"])
+    if (t["handler"] == handler) return t;
+  throw std::runtime_error("no " + handler + " track");
 }
 
-const nlohmann::json& TrackOf(const nlohmann::json& summary, const std::string& handler) {
-  for (const nlohmann::json& t : summary["tracks"]) {
-    if (t["handler"] == handler) return t;
-  }
-  throw std::runtime_error("no " + handler + " track");
+void ExpectFacts(const std::string& path, std::initializer_list<const char*> facts) {
+  const CommandResult r = RunProbe("", path);
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  for (const char* fact : facts) EXPECT_NE(r.output.find(fact), std::string::npos) << fact << " missing from\n" << r.output;
 }
 
 // samples/make_sample.sh: 2 s of 320x180 ProRes Proxy at 25 fps, 48 kHz
 // stereo 16-bit PCM, timecode 10:00:00:00.
-TEST(BundledClipSummary, ShowsWhatTheClipWasMadeOf) {
-  const nlohmann::json s = Summary(BundledSample());
-  // Identification: ProRes Proxy (41) belongs to the ProRes family, file type 42.
-  EXPECT_EQ(s["container"], (nlohmann::json{{"file_type", 42}, {"name", "QTProRes_File"}}));
-  EXPECT_EQ(s["video_data_type"], (nlohmann::json{{"value", 41}, {"name", "ProRes Proxy Video"}}));
-  EXPECT_EQ(TrackOf(s, "vide")["format"], "apco");
+TEST(ProbeSummary, BundledClipShowsWhatItWasMadeOf) {
+  const json s = ProbeSummary(BundledSample());
+  EXPECT_EQ(s["container"], (json{{"file_type", 42}, {"name", "QTProRes_File"}}));  // ProRes family
+  EXPECT_EQ(s["video_data_type"], (json{{"value", 41}, {"name", "ProRes Proxy Video"}}));
   EXPECT_EQ(TrackOf(s, "vide")["sample_count"], 50);
   EXPECT_NEAR(TrackOf(s, "vide")["duration_seconds"].get<double>(), 2.0, 1e-9);
   EXPECT_EQ(TrackOf(s, "soun")["format"], "twos");
   EXPECT_EQ(TrackOf(s, "tmcd")["reference"], false);
-  EXPECT_EQ(s["video"]["width"], 320);
-  EXPECT_EQ(s["video"]["height"], 180);
-  EXPECT_EQ(s["video"]["frame_rate"], 25.0);
   EXPECT_EQ(s["video"]["resolution"]["class"], 17);  // fewer than 288 lines
-  EXPECT_EQ(s["video_system"], (nlohmann::json{{"value", 3}, {"name", "PAL"}}));
-  EXPECT_EQ(s["start_timecode"], "10:00:00:00");
-  EXPECT_EQ(s["timecode_track"], true);
-  EXPECT_EQ(s["in_out"]["unit"], "fields");
-  EXPECT_EQ(s["in_out"]["in_timecode"], "10:00:00:00");
+  EXPECT_EQ(s["video_system"], (json{{"value", 3}, {"name", "PAL"}}));
   EXPECT_EQ(s["in_out"]["out_timecode"], "10:00:02:00");
   EXPECT_EQ(s["in_out"]["out"].get<int>() - s["in_out"]["in"].get<int>(), 100);  // 2 s of PAL fields
-  ASSERT_EQ(s["audio"].size(), 1u);
-  EXPECT_EQ(s["audio"][0]["rate"], 48000);
-  EXPECT_EQ(s["audio"][0]["channels"], 2);
-  EXPECT_EQ(s["audio"][0]["codec"]["name"], "PCM");
+  ExpectFacts(BundledSample(), {"42 QTProRes_File", "CQTDataReader (video)", "apco", "320x180",
+                                "10:00:00:00 / 10:00:02:00", "48000 Hz, 2 channels, PCM"});
 }
 
-TEST(BundledClipSummary, TextShowsTheSameFacts) {
-  const CommandResult r = RunProbe(ShellQuote(BundledSample()));
-  ASSERT_EQ(r.exitCode, 0) << r.errors;
-  for (const char* fact : {"42 QTProRes_File", "41 ProRes Proxy Video", "CQTDataReader (video)", "apco", "320x180", "3 PAL",
-                           "10:00:00:00 / 10:00:02:00", "48000 Hz, 2 channels, PCM"}) {
-    EXPECT_NE(r.output.find(fact), std::string::npos) << fact << " missing from\n" << r.output;
-  }
-}
-
-TEST(Mp4Summary, TracksAgreeWithFFprobe) {
+TEST(ProbeSummary, Mp4TracksAgreeWithFFprobe) {
   if (!HasEncoder("libx264") || !HasEncoder("aac")) GTEST_SKIP() << "ffmpeg without libx264 or aac";
   TempDir dir;
   const std::string path = dir.file("clip.mp4");
   MakeMediaFixture("-f lavfi -i testsrc=size=96x64:rate=25:duration=0.6 -f lavfi -i sine=duration=0.6 -ac 2 "
-                   "-ar 32000 -c:v libx264 -c:a aac",
-                   path);
+                   "-ar 32000 -c:v libx264 -c:a aac", path);
   const ProbeResult probe = ProbeFile(path);
-  const nlohmann::json s = Summary(path);
-  EXPECT_EQ(s["container"], (nlohmann::json{{"file_type", 76}, {"name", "Mp4 File"}}));
+  const json s = ProbeSummary(path);
+  EXPECT_EQ(s["container"]["file_type"], 76);
   EXPECT_EQ(s["video_data_type"]["value"], 28);  // avc1
   for (const char* kind : {"v:0", "a:0"}) {
-    const ProbeStream& stream = probe.Stream(kind);
-    const nlohmann::json& track = TrackOf(s, kind[0] == 'v' ? "vide" : "soun");
-    SCOPED_TRACE(kind);
-    EXPECT_EQ(track["format"], stream.codecTag);
-    EXPECT_EQ(track["timescale"], stream.timeBaseDen);
-    EXPECT_EQ(track["sample_count"], probe.Packets(kind).size());
+    const json& track = TrackOf(s, kind[0] == 'v' ? "vide" : "soun");
+    EXPECT_EQ(track["format"], probe.Stream(kind).codecTag) << kind;
+    EXPECT_EQ(track["timescale"], probe.Stream(kind).timeBaseDen) << kind;
+    EXPECT_EQ(track["sample_count"], probe.Packets(kind).size()) << kind;
   }
   EXPECT_EQ(s["video"]["width"], probe.Stream("v:0").width);
   EXPECT_EQ(s["video"]["height"], probe.Stream("v:0").height);
-  ASSERT_EQ(s["audio"].size(), 1u);
   EXPECT_EQ(s["audio"][0]["rate"], probe.Stream("a:0").sampleRate);
   EXPECT_EQ(s["audio"][0]["channels"], probe.Stream("a:0").channels);
   EXPECT_EQ(s["audio"][0]["codec"]["name"], "AAC");
 }
 
-TEST(TimecodeSummary, DropFrameTimecodeUsesASemicolon) {
+TEST(ProbeSummary, DropFrameTimecodeUsesASemicolon) {
   if (!HasEncoder("mjpeg")) GTEST_SKIP() << "ffmpeg without mjpeg";
   TempDir dir;
   const std::string path = dir.file("ntsc.mov");
   MakeMediaFixture("-f lavfi -i testsrc=size=64x48:rate=30000/1001:duration=0.5 -c:v mjpeg -timecode 01:00:00\\;00",
                    path);
-  const nlohmann::json s = Summary(path);
+  const json s = ProbeSummary(path);
   EXPECT_EQ(s["start_timecode"], "01:00:00;00");
   EXPECT_EQ(s["video_system"]["name"], "NTSC Drop");
-  EXPECT_EQ(s["in_out"]["in_timecode"], "01:00:00;00");
 }
 
-TEST(AudioOnlySummary, HasNoVideoAndCountsInAndOutInMilliseconds) {
+// Unbranded audio-only -> 24, which the factory knows but has no reader for.
+TEST(ProbeSummary, AudioOnlyCountsInAndOutInMillisecondsWithoutReader) {
   TempDir dir;
   const std::string path = dir.file("sound.mov");
   MakeMediaFixture("-f lavfi -i sine=duration=0.5:sample_rate=48000 -ac 2 -c:a pcm_s16le", path);
-  const nlohmann::json s = Summary(path);
+  const json s = ProbeSummary(path);
   EXPECT_TRUE(s["video"].is_null());
-  EXPECT_TRUE(s["video_system"].is_null());
-  EXPECT_EQ(s["video_data_type"]["value"], 0);
   EXPECT_EQ(s["in_out"]["unit"], "milliseconds");
   EXPECT_EQ(s["in_out"]["out"].get<int>() - s["in_out"]["in"].get<int>(), 500);
-  ASSERT_EQ(s["audio"].size(), 1u);
-  EXPECT_EQ(s["audio"][0]["channels"], 2);
+  ExpectFacts(path, {"24 QTUnknown_File", "0 Unknown_Video", "none on this platform: no reader for this file type"});
+}
+
+const char kRefused[] = "[Not implemented on Linux or Mac OS X]";
+
+// File types by codec family; readers by the factory's dispatch on them.
+TEST(ProbeSummary, FileTypeAndFactoryReaderOfMovies) {
+  if (!HasFFmpegTools()) GTEST_SKIP() << "no ffmpeg";
+  const std::map<std::string, std::pair<unsigned, const char*>> expected = {
+      {"prores_proxy_25_twos", {42, "CQTDataReader"}},
+      {"imx50_25", {30, "CQTIMXDataReader"}},
+      {"avcintra100_1080p25", {64, "AvcIntraFormaterDataReader"}},
+      {"h264_25_aac", {62, nullptr}},      // "qt  " brand: refused
+      {"h264_50_aac_mp4", {76, nullptr}},  // MP4 brand: refused
+  };
+  size_t seen = 0;
+  for (const qtfiles::QtFileCase& c : qtfiles::AllCases()) {
+    const auto want = expected.find(c.name);
+    const MediaFixture* fixture = want == expected.end() ? nullptr : qtfiles::CaseFixture(c);
+    if (!fixture) continue;
+    ++seen;
+    const json s = ProbeSummary(fixture->path);
+    EXPECT_EQ(s["container"]["file_type"], want->second.first) << c.name;
+    EXPECT_EQ(s["video_data_type"]["value"], unsigned(c.videoType)) << c.name;
+    const char* reader = want->second.second;
+    EXPECT_EQ(s["reader"][reader ? "class" : "none_because"], reader ? reader : kRefused) << c.name;
+    EXPECT_EQ(s["companion_files"], json::array({fixture->path})) << c.name;
+  }
+  EXPECT_GE(seen, expected.size() - 1);
+}
+
+TEST(ProbeSummary, MxfAgreesWithFFprobeAndHasNoFactoryReader) {
+  if (!HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+  const MediaFixture& f = GetMediaFixture(
+      "probe_dv25.mxf", {"-f lavfi -i testsrc=size=720x576:rate=25 -f lavfi -i sine=sample_rate=48000 -t 0.12 "
+                         "-c:v dvvideo -pix_fmt yuv420p -c:a pcm_s16le -timecode 10:00:00:12 -f mxf"});
+  const json s = ProbeSummary(f.path);
+  EXPECT_EQ(s["operational_pattern"], (json{{"code", 257}, {"name", "OP1a"}}));
+  EXPECT_EQ(s["container"]["file_type"], 20);  // DV-DIF label row
+  EXPECT_EQ(s["reader"]["none_because"], kRefused);
+  std::vector<uint64_t> offsets;
+  for (const auto& p : s["partitions"]) offsets.push_back(p["offset"].get<uint64_t>());
+  EXPECT_EQ(offsets, mxf::PartitionPackOffsets(ReadWholeFile(f.path)));
+  EXPECT_EQ(s["partitions"].back()["kind"], "footer");
+  EXPECT_EQ(s["video_system"]["value"], 3);
+  EXPECT_EQ(s["duration"], f.probe.Packets("v:0").size());
+  const std::string timecode =
+      RunCommand("ffprobe -v error -show_entries format_tags=timecode -of default=nw=1:nk=1 " + ShellQuote(f.path)).output;
+  EXPECT_EQ(s["start_timecode"].get<std::string>() + "\n", timecode);
+  EXPECT_EQ(s["in_out"]["out"].get<int>() - s["in_out"]["in"].get<int>(), 2 * 3);
+  EXPECT_EQ(s["video"]["width"], f.probe.Stream("v:0").width);
+  EXPECT_EQ(s["video"]["video_data_type"]["value"], 3);  // DV25 by its picture coding label
+}
+
+// A written file with an AS-11 core framework whose titles use dynamic tags.
+std::string WrittenAs11File() {
+  using namespace mxf;
+  FileLayout layout;
+  layout.timecode = {25 * 3600, 25, false};
+  const std::string label = Bytes({0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01, 0x01, 0x0d, 0x01, 0x07, 0x01, 0x0b, 0x01, 0x01});
+  layout.primer = {{0x8101, label + U8(1)}, {0x8102, label + U8(2)}, {0x8105, label + U8(5)}};
+  layout.dmSchemes = {Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0d, 0x01, 0x07, 0x01, 0x0b, 0x01, 0x00, 0x00})};
+  layout.extraSets = {Klv(Bytes({0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0d, 0x01, 0x07, 0x01, 0x0b, 0x01, 0x01, 0x00}),
+                          LocalSet().item(0x3C0A, Uid(9)).item(0x8101, Utf16(L"Series One")).item(0x8102, Utf16(L"Pilot"))
+                              .item(0x8105, U8(4)).str())};
+  return BuildFile(layout).bytes;
+}
+
+TEST(ProbeSummary, MxfDescriptiveMetadataWithEveryStoredProperty) {
+  TempDir dir;
+  const std::string path = dir.write("as11.mxf", WrittenAs11File());
+  const json s = ProbeSummary(path);
+  ASSERT_EQ(s["descriptive_metadata"].size(), 1u);
+  EXPECT_EQ(s["descriptive_metadata"][0]["family"], (json{{"value", 2}, {"name", "AS-11 core"}}));
+  EXPECT_EQ(s["descriptive_metadata"][0]["properties"],
+            (json{{"SeriesTitle", "Series One"}, {"ProgrammeTitle", "Pilot"}, {"AudioTrackLayout", "4"}}));
+  ExpectFacts(path, {"257 OP1a", "2 AS-11 core", "SeriesTitle: Series One", "01:00:00:00 / 01:00:00:10"});
 }
 
 }  // namespace
+
+// Shared with the error tests.
+std::string ProbeTestAs11File() { return WrittenAs11File(); }
+
 }  // namespace oxltest

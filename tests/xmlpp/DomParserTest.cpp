@@ -9,7 +9,6 @@
 #include "OxlTbx/TextEncoding.h"
 #include "XmlSamples.h"
 #include "support/TempDir.h"
-#include "xmlpp/domparser.h"
 
 using namespace xmlpp;
 using xmltest::parsed;
@@ -23,42 +22,32 @@ Element* child(const Node* parent, const std::string& name) {
 
 std::string parseError(const std::string& text) {
   DomParser parser;
-  EXPECT_FALSE(parser.parse_memory(text));
+  EXPECT_FALSE(parser.parse_memory(text)) << text;
   return parser.get_last_error();
+}
+
+std::string textOf(const std::string& document) {
+  DomParser parser;
+  return parsed(parser, document)->get_root_node()->get_text();
 }
 
 }  // namespace
 
 TEST(DomParserDocument, NonRealTimeMetaBecomesATree) {
   DomParser parser;
-  Document* doc = parsed(parser, xmltest::kNrtMeta);
-  Element* root = doc->get_root_node();
+  Element* root = parsed(parser, xmltest::kNrtMeta)->get_root_node();
   ASSERT_NE(root, nullptr);
   EXPECT_EQ(root->get_name(), "NonRealTimeMeta");
-  EXPECT_EQ(root->get_namespace_prefix(), "");
   EXPECT_EQ(root->get_namespace_uri(), "urn:schemas-professionalDisc:nonRealTimeMeta:ver.2.00");
   EXPECT_EQ(root->get_namespaces().size(), 3u);
-  EXPECT_EQ(root->get_attribute_value("schemaLocation", "xsi"),
-            "urn:schemas-professionalDisc:nonRealTimeMeta:ver.2.00");
-  EXPECT_EQ(root->get_attribute_value("lastUpdate"), "2015-06-12T10:21:33+09:00");
-
+  EXPECT_EQ(root->get_attribute_value("schemaLocation", "xsi"), "urn:schemas-professionalDisc:nonRealTimeMeta:ver.2.00");
   Node::NodeList changes = child(root, "LtcChangeTable")->get_children("LtcChange");
   ASSERT_EQ(changes.size(), 4u);
-  const Element* last = dynamic_cast<Element*>(changes.back());
-  EXPECT_EQ(last->get_attribute_value("frameCount"), "1200");
-  EXPECT_EQ(last->get_attribute_value("value"), "24433101");
-  EXPECT_EQ(last->get_attribute_value("status"), "end");
-
+  EXPECT_EQ(dynamic_cast<Element*>(changes.back())->get_attribute_value("frameCount"), "1200");
   const Element* frame = child(child(root, "VideoFormat"), "VideoFrame");
-  ASSERT_NE(frame, nullptr);
   EXPECT_EQ(frame->get_attribute_value("videoCodec"), "AVC_1920_1080_H422IP@L41");
-  EXPECT_EQ(frame->get_attribute_value("captureFps"), "29.97p");
-  EXPECT_EQ(frame->get_attribute_value("formatFps"), "29.97p");
   EXPECT_EQ(frame->get_parent()->get_name(), "VideoFormat");
-
-  const Element* lens = child(root, "lib:Lens");
-  ASSERT_NE(lens, nullptr);
-  EXPECT_EQ(lens->get_namespace_uri(), "urn:schemas-professionalDisc:lib:ver.2.00");
+  EXPECT_EQ(child(root, "lib:Lens")->get_namespace_uri(), "urn:schemas-professionalDisc:lib:ver.2.00");
   EXPECT_EQ(root->get_parent(), nullptr);
 }
 
@@ -67,19 +56,19 @@ TEST(DomParserDocument, XhtmlKeepsDoctypeEntitiesAndXmlLang) {
   Document* doc = parsed(parser, xmltest::kXhtml);
   const DtdNode* dtd = doc->get_internal_subset();
   ASSERT_NE(dtd, nullptr);
-  EXPECT_EQ(dtd->get_name(), "html");
   EXPECT_EQ(dtd->get_public_id(), "-//W3C//DTD XHTML 1.0 Strict//EN");
   EXPECT_EQ(dtd->get_system_id(), "http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd");
   EXPECT_FALSE(dtd->has_internal_subset());
-
   Element* html = doc->get_root_node();
   EXPECT_EQ(html->get_attribute_value("lang", "xml"), "en");
-  Element* body = child(html, "body");
-  EXPECT_EQ(child(body, "h1")->get_text(), "Clip  report");
-  Node::NodeList paragraphs = body->get_children("p");
+  Node::NodeList paragraphs = child(html, "body")->get_children("p");
   ASSERT_EQ(paragraphs.size(), 2u);
   EXPECT_EQ(dynamic_cast<Element*>(paragraphs[0])->get_text(), "Recorded on  & checked \xC2\xA9 2015.");
   EXPECT_EQ(child(paragraphs[1], "a")->get_attribute_value("href"), "index.html?a=1&b=2");
+  DomParser subset;
+  doc = parsed(subset, "<!DOCTYPE r [<!ENTITY co \"ACME &amp; Co\">]><r>(c) &co;</r>");
+  EXPECT_EQ(doc->get_root_node()->get_text(), "(c) ACME & Co");
+  EXPECT_TRUE(doc->get_internal_subset()->has_internal_subset());
 }
 
 TEST(DomParserDocument, MarkupKindsKeepTheirPlaces) {
@@ -87,64 +76,37 @@ TEST(DomParserDocument, MarkupKindsKeepTheirPlaces) {
   Document* doc = parsed(parser, xmltest::kMarkup);
   Node::NodeList top = doc->get_children();
   ASSERT_EQ(top.size(), 4u);
-  const ProcessingInstructionNode* pi = dynamic_cast<ProcessingInstructionNode*>(top[0]);
+  const auto* pi = dynamic_cast<ProcessingInstructionNode*>(top[0]);
   ASSERT_NE(pi, nullptr);
   EXPECT_EQ(pi->get_target(), "xml-stylesheet");
   EXPECT_EQ(pi->get_data(), "type=\"text/xsl\" href=\"clip.xsl\"");
   EXPECT_EQ(dynamic_cast<CommentNode*>(top[1])->get_content(), " exported by the archive ");
   EXPECT_EQ(top[2], doc->get_root_node());
-  EXPECT_EQ(dynamic_cast<CommentNode*>(top[3])->get_content(), " end ");
-
   Element* item = child(doc->get_root_node(), "item");
   EXPECT_EQ(child(item, "title")->get_text(), "Tom & Jerry <remastered>");
-  const Element* script = child(item, "script");
-  ASSERT_EQ(script->get_children_count(), 1u);
-  EXPECT_NE(dynamic_cast<CdataNode*>((*script)[0]), nullptr);
-  EXPECT_EQ(script->get_text(), "if (a < b && c > d) { run(); }");
+  EXPECT_EQ(child(item, "script")->get_text(), "if (a < b && c > d) { run(); }");
   EXPECT_EQ(child(item, "quote")->get_text(), "\"It's\" \xE2\x98\xBA \xC2\xA9");
-  bool sawPi = false;
-  for (const Node* n : item->get_children()) {
-    const ProcessingInstructionNode* p = dynamic_cast<const ProcessingInstructionNode*>(n);
-    if (p) sawPi = p->get_target() == "render" && p->get_data() == "mode=\"fast\"";
-  }
-  EXPECT_TRUE(sawPi);
+  const auto* render = dynamic_cast<const ProcessingInstructionNode*>((*item)[5]);
+  ASSERT_NE(render, nullptr);
+  EXPECT_EQ(render->get_data(), "mode=\"fast\"");
 }
 
-TEST(DomParserDocument, InternalSubsetEntitiesAreExpanded) {
-  DomParser parser;
-  Document* doc = parsed(parser, "<!DOCTYPE r [<!ENTITY co \"ACME &amp; Co\">]><r>(c) &co;</r>");
-  EXPECT_EQ(doc->get_root_node()->get_text(), "(c) ACME & Co");
-  ASSERT_NE(doc->get_internal_subset(), nullptr);
-  EXPECT_TRUE(doc->get_internal_subset()->has_internal_subset());
-}
-
-TEST(DomParserText, TextCdataTextGiveThreeChildren) {
+TEST(DomParserText, TextMergesAcrossReadBuffersButCdataIsItsOwnNode) {
   DomParser parser;
   Element* root = parsed(parser, "<r>x<![CDATA[y]]>z</r>")->get_root_node();
   ASSERT_EQ(root->get_children_count(), 3u);
   EXPECT_EQ(dynamic_cast<CdataNode*>((*root)[0]), nullptr);
   EXPECT_NE(dynamic_cast<CdataNode*>((*root)[1]), nullptr);
-  EXPECT_EQ(dynamic_cast<CdataNode*>((*root)[2]), nullptr);
   EXPECT_EQ(root->get_text(), "xyz");
-}
-
-TEST(DomParserText, PiecesOfTextMergeAcrossReadBuffers) {
-  std::string content;
+  std::string content, expected;
   for (int i = 0; i < 400; ++i) content += "line " + std::to_string(i) + " &amp; more\n";
-  std::string expected;
   for (int i = 0; i < 400; ++i) expected += "line " + std::to_string(i) + " & more\n";
-  DomParser parser;
-  Element* root = parsed(parser, "<r>" + content + "</r>")->get_root_node();
-  ASSERT_EQ(root->get_children_count(), 1u);
+  root = parsed(parser, "<r>" + content + "</r>")->get_root_node();
+  EXPECT_EQ(root->get_children_count(), 1u);
   EXPECT_EQ(root->get_text(), expected);
-}
-
-TEST(DomParserText, EveryPieceOfCdataIsItsOwnNode) {
-  DomParser parser;
-  Element* root = parsed(parser, "<r><![CDATA[a\nb&c\nd]]></r>")->get_root_node();
+  root = parsed(parser, "<r><![CDATA[a\nb&c\nd]]></r>")->get_root_node();
   EXPECT_GT(root->get_children_count(), 1u);
   for (const Node* n : root->get_children()) EXPECT_NE(dynamic_cast<const CdataNode*>(n), nullptr);
-  EXPECT_EQ(root->get_text(), "a\nb&c\nd");
 }
 
 TEST(DomParserNamespaces, PrefixIsTheLatestDeclaredForTheUri) {
@@ -152,72 +114,25 @@ TEST(DomParserNamespaces, PrefixIsTheLatestDeclaredForTheUri) {
   Element* root = parsed(parser, "<a:r xmlns:a='u'><b:x xmlns:b='u'/><a:y/></a:r>")->get_root_node();
   EXPECT_EQ(root->get_namespace_prefix(), "a");
   const Element* x = dynamic_cast<Element*>((*root)[0]);
-  const Element* y = dynamic_cast<Element*>((*root)[1]);
   EXPECT_EQ(x->get_namespace_prefix(), "b");
-  EXPECT_EQ(y->get_namespace_prefix(), "b");
-  // Each declaration belongs to the element that carries it.
-  EXPECT_EQ(root->get_namespaces(), (Element::NamespaceMap{{"a", "u"}}));
-  EXPECT_EQ(x->get_namespaces(), (Element::NamespaceMap{{"b", "u"}}));
-  EXPECT_TRUE(y->get_namespaces().empty());
-}
-
-TEST(DomParserNamespaces, AttributesKeepTheirPrefix) {
-  DomParser parser;
-  Element* root = parsed(parser, "<r xmlns='d' xmlns:p='q' p:a='1' b='2'/>")->get_root_node();
-  EXPECT_EQ(root->get_namespace_prefix(), "");
+  EXPECT_EQ(dynamic_cast<Element*>((*root)[1])->get_namespace_prefix(), "b");
+  EXPECT_EQ(x->get_namespaces(), (Element::NamespaceMap{{"b", "u"}}));  // each declaration stays with its element
+  root = parsed(parser, "<r xmlns='d' xmlns:p='q' p:a='1' b='2'/>")->get_root_node();
   ASSERT_EQ(root->get_attributes().size(), 2u);
-  EXPECT_EQ(root->get_attributes().begin()->first, "b");
   EXPECT_EQ(root->get_attribute_value("a", "p"), "1");
   EXPECT_EQ(root->get_attribute("p:a")->get_value(), "1");
 }
 
-TEST(DomParserEncoding, Windows1252NameMatchesInAnyCase) {
-  DomParser parser;
-  Element* root =
-      parsed(parser, "<?xml version='1.0' encoding='windows-1252'?><r>\x80\x93\x94\xE9\x9F</r>")->get_root_node();
-  // U+20AC, U+201C, U+201D, U+00E9, U+0178 in UTF-8.
-  EXPECT_EQ(root->get_text(), "\xE2\x82\xAC\xE2\x80\x9C\xE2\x80\x9D\xC3\xA9\xC5\xB8");
-}
-
-TEST(DomParserEncoding, Latin1AliasesAndWindows1251) {
-  for (const char* name : {"LATIN1", "ISO8859-1", "iso-latin1", "Iso-Latin-1"}) {
-    DomParser parser;
-    EXPECT_TRUE(parser.parse_memory(std::string("<?xml version='1.0' encoding='") + name + "'?><r>\xE9\x80</r>"))
-        << name;
-    EXPECT_EQ(parser.get_document()->get_root_node()->get_text(), "\xC3\xA9\xC2\x80") << name;
-  }
-  DomParser parser;
-  Element* root = parsed(parser, "<?xml version='1.0' encoding='CP-1251'?><r>\xC0\xFF\x88</r>")->get_root_node();
-  EXPECT_EQ(root->get_text(), "\xD0\x90\xD1\x8F\xE2\x82\xAC");  // U+0410, U+044F, U+20AC
-}
-
-TEST(DomParserEncoding, UndefinedBytesAndUnknownEncodingsFail) {
-  EXPECT_EQ(parseError("<?xml version='1.0' encoding='WINDOWS-1252'?><r>\x81</r>"),
-            "not well-formed (invalid token) at line 1");
-  EXPECT_EQ(parseError("<?xml version='1.0' encoding='CP-1251'?><r>\x98</r>"),
-            "not well-formed (invalid token) at line 1");
+TEST(DomParserEncoding, SingleByteEncodingsByAnyAlias) {
+  // U+20AC, U+201C, U+201D, U+00E9, U+0178.
+  EXPECT_EQ(textOf("<?xml version='1.0' encoding='windows-1252'?><r>\x80\x93\x94\xE9\x9F</r>"),
+            "\xE2\x82\xAC\xE2\x80\x9C\xE2\x80\x9D\xC3\xA9\xC5\xB8");
+  for (const char* name : {"LATIN1", "ISO8859-1", "iso-latin1", "Iso-Latin-1"})
+    EXPECT_EQ(textOf(std::string("<?xml version='1.0' encoding='") + name + "'?><r>\xE9\x80</r>"), "\xC3\xA9\xC2\x80");
+  EXPECT_EQ(textOf("<?xml version='1.0' encoding='CP-1251'?><r>\xC0\xFF\x88</r>"), "\xD0\x90\xD1\x8F\xE2\x82\xAC");
+  EXPECT_EQ(parseError("<?xml version='1.0' encoding='WINDOWS-1252'?><r>\x81</r>"), "not well-formed (invalid token) at line 1");
+  EXPECT_EQ(parseError("<?xml version='1.0' encoding='CP-1251'?><r>\x98</r>"), "not well-formed (invalid token) at line 1");
   EXPECT_EQ(parseError("<?xml version='1.0' encoding='KOI8-R'?><r/>"), "unknown encoding at line 1");
-}
-
-TEST(DomParserErrors, MalformedXmlKeepsExpatMessageAndLine) {
-  EXPECT_EQ(parseError("<a>\n<b>\n</a>"), "mismatched tag at line 3");
-  EXPECT_EQ(parseError(""), "no element found at line 1");
-  EXPECT_EQ(parseError("<a/><b/>"), "junk after document element at line 1");
-  EXPECT_EQ(parseError("<a x='1' x='2'/>"), "duplicate attribute at line 1");
-  EXPECT_EQ(parseError("<p:a/>"), "unbound prefix at line 1");
-  EXPECT_EQ(parseError(std::string(3000, ' ') + "<a>\n\n<b"), "unclosed token at line 3");
-}
-
-TEST(DomParserErrors, FilesThatCannotBeOpened) {
-  oxltest::TempDir dir;
-  DomParser parser;
-  EXPECT_FALSE(parser.parse_file(dir.file("missing.xml")));
-  EXPECT_EQ(parser.get_last_error(), "can't open file");
-  EXPECT_FALSE(parser.parse_file(std::wstring(L"/nonexistent/\u00e9.xml")));
-  EXPECT_EQ(parser.get_last_error(), "can't open file");
-  std::ifstream closed;
-  EXPECT_FALSE(parser.parse_file(closed));
-  EXPECT_EQ(parser.get_last_error(), "can't open file");
 }
 
 namespace {
@@ -225,9 +140,7 @@ namespace {
 // Delivers some bytes, then fails like a broken device.
 class BrokenBuffer : public std::streambuf {
  public:
-  explicit BrokenBuffer(const std::string& head) : m_Head(head) {
-    setg(&m_Head[0], &m_Head[0], &m_Head[0] + m_Head.size());
-  }
+  explicit BrokenBuffer(const std::string& head) : m_Head(head) { setg(&m_Head[0], &m_Head[0], &m_Head[0] + m_Head.size()); }
 
  protected:
   int_type underflow() override { throw std::runtime_error("device gone"); }
@@ -238,45 +151,45 @@ class BrokenBuffer : public std::streambuf {
 
 }  // namespace
 
-TEST(DomParserErrors, StreamFailureIsAReadingError) {
-  BrokenBuffer buffer("<r>\n" + std::string(2000, 'x'));
-  std::istream in(&buffer);
+TEST(DomParserErrors, ExpatMessageWithLineAndUnreadableSources) {
+  EXPECT_EQ(parseError("<a>\n<b>\n</a>"), "mismatched tag at line 3");
+  EXPECT_EQ(parseError(""), "no element found at line 1");
+  EXPECT_EQ(parseError("<p:a/>"), "unbound prefix at line 1");
+  EXPECT_EQ(parseError(std::string(3000, ' ') + "<a>\n\n<b"), "unclosed token at line 3");
+  oxltest::TempDir dir;
   DomParser parser;
-  EXPECT_FALSE(parser.parse_stream(in));
+  EXPECT_FALSE(parser.parse_file(dir.file("missing.xml")));
+  EXPECT_EQ(parser.get_last_error(), "can't open file");
+  EXPECT_FALSE(parser.parse_file(std::wstring(L"/nonexistent/\u00e9.xml")));
+  std::ifstream closed;
+  EXPECT_FALSE(parser.parse_file(closed));
+  BrokenBuffer buffer("<r>\n" + std::string(2000, 'x'));
+  std::istream broken(&buffer);
+  EXPECT_FALSE(parser.parse_stream(broken));
   EXPECT_EQ(parser.get_last_error().rfind("reading error at line ", 0), 0u) << parser.get_last_error();
-
   std::istringstream failed("<r/>");
   failed.setstate(std::ios::failbit);
   EXPECT_FALSE(parser.parse_stream(failed));
   EXPECT_EQ(parser.get_last_error(), "reading error at line 1");
 }
 
-TEST(DomParserSources, FilesWideNamesAndStreamsGiveTheSameDocument) {
+TEST(DomParserSources, FilesWideNamesStreamsAndRawMemoryGiveTheSameDocument) {
   oxltest::TempDir dir;
   const std::string path = dir.write("clip_\xC3\xA9.xml", xmltest::kNrtMeta);
   DomParser reference;
   parsed(reference, xmltest::kNrtMeta);
-
   DomParser byName(path);
   ASSERT_EQ(byName.get_last_error(), "");
   EXPECT_TRUE(*byName.get_document() == *reference.get_document());
-
   DomParser parser;
   ASSERT_TRUE(parser.parse_file(TextEncoding::Unicode::get8(path)));
   EXPECT_TRUE(*parser.get_document() == *reference.get_document());
   std::ifstream file(path.c_str(), std::ios::binary);
   ASSERT_TRUE(parser.parse_file(file));
   EXPECT_TRUE(*parser.get_document() == *reference.get_document());
-  std::istringstream in(xmltest::kNrtMeta);
-  ASSERT_TRUE(parser.parse_stream(in));
-  EXPECT_TRUE(*parser.get_document() == *reference.get_document());
-}
-
-TEST(DomParserSources, RawMemoryIsReadOnlyWithinItsSize) {
-  const std::string text = "<a>1</a><junk that must not be read";
+  // Raw memory is read only within its size: no terminator, so ASan sees any over-read.
   std::unique_ptr<unsigned char[]> exact(new unsigned char[8]);
-  std::memcpy(exact.get(), text.data(), 8);  // no terminator: ASan sees any over-read
-  DomParser parser;
+  std::memcpy(exact.get(), "<a>1</a><junk", 8);
   ASSERT_TRUE(parser.parse_memory_raw(exact.get(), 8)) << parser.get_last_error();
   EXPECT_EQ(parser.get_document()->get_root_node()->get_text(), "1");
   EXPECT_FALSE(parser.parse_memory_raw(exact.get(), 5));
@@ -293,49 +206,16 @@ TEST(DomParserLifecycle, CopiesAreIndependentAndCloseForgets) {
   copy.get_document()->get_root_node()->set_attribute("version", "3");
   EXPECT_EQ(parser.get_document()->get_root_node()->get_attribute_value("version"), "2");
   EXPECT_TRUE(copy.parse_memory("<other/>"));  // the copy has its own backend parser
-
   DomParser* assigned = DomParser::create();
   *assigned = parser;
   EXPECT_TRUE(*assigned->get_document() == *parser.get_document());
   DomParser::destroy(assigned);
-
   EXPECT_FALSE(parser.parse_memory("<broken>"));
   EXPECT_NE(parser.get_document(), nullptr);  // what was read before the error
   parser.close();
   EXPECT_EQ(parser.get_document(), nullptr);
   EXPECT_EQ(parser.get_last_error(), "");
   EXPECT_TRUE(parser.parse_memory("<again/>"));
-  EXPECT_EQ(parser.get_document()->get_root_node()->get_name(), "again");
-}
-
-TEST(DomParserLimits, TenThousandLevelsParseCopyCompareAndFree) {
-  const int depth = 10000;
-  DomParser parser;
-  Document* doc = parsed(parser, xmltest::nested(depth));
-  const Element* e = doc->get_root_node();
-  int levels = 1;
-  while (e->get_children_count() == 1 && dynamic_cast<const Element*>((*e)[0])) {
-    e = static_cast<const Element*>((*e)[0]);
-    ++levels;
-  }
-  EXPECT_EQ(levels, depth);
-  EXPECT_EQ(e->get_text(), "leaf");
-  std::unique_ptr<Node> copy(doc->copy(true));
-  EXPECT_TRUE(*copy == *doc);
-  DomParser again;
-  EXPECT_TRUE(*parsed(again, doc->write_to_string()) == *doc);
-}
-
-TEST(DomParserLimits, HugeAttributeValueSurvivesARoundTrip) {
-  std::string value(8 << 20, 'v');
-  value[1000] = '<';
-  value[5000000] = '"';
-  DomParser parser;
-  Document* doc =
-      parsed(parser, "<r a=\"" + std::string(value).replace(5000000, 1, "&quot;").replace(1000, 1, "&lt;") + "\"/>");
-  EXPECT_EQ(doc->get_root_node()->get_attribute_value("a"), value);
-  DomParser again;
-  EXPECT_TRUE(*parsed(again, doc->write_to_string()) == *doc);
 }
 
 TEST(DomParserLimits, DamagedDocumentsFailCleanly) {
