@@ -61,14 +61,13 @@ void AvformatBenchReader::Open(const std::string& path) {
     if (int(i) != m_iVideo) m_Format->streams[i]->discard = AVDISCARD_ALL;
   }
   m_FirstTimestamp = Video()->start_time == AV_NOPTS_VALUE ? 0 : Video()->start_time;
+  m_bIndexed = avformat_index_get_entries_count(Video()) > 0;
 }
 
 AVStream* AvformatBenchReader::Video() const { return m_Format->streams[m_iVideo]; }
 
-bool AvformatBenchReader::Indexed() const { return avformat_index_get_entries_count(Video()) > 0; }
-
 uint64_t AvformatBenchReader::SampleCount() {
-  if (Indexed()) return uint64_t(avformat_index_get_entries_count(Video()));
+  if (m_bIndexed) return uint64_t(avformat_index_get_entries_count(Video()));
   return uint64_t(std::max(0LL, std::llround(Duration() * av_q2d(Video()->avg_frame_rate))));
 }
 
@@ -80,7 +79,11 @@ bool AvformatBenchReader::ReadVideoPacket() {
     int result = av_read_frame(m_Format, m_Packet);
     if (result == AVERROR_EOF) return false;
     Check(result, "av_read_frame");
-    if (m_Packet->stream_index == m_iVideo) return true;
+    if (m_Packet->stream_index != m_iVideo) continue;
+    if (!m_bIndexed && !(m_Packet->flags & AV_PKT_FLAG_KEY)) {
+      throw std::runtime_error("libavformat: no index of the video, and a packet that is not a sync sample");
+    }
+    return true;
   }
 }
 
@@ -102,7 +105,7 @@ int64_t AvformatBenchReader::SeekAndDeliverGroup(int64_t timestamp, ByteSink& si
   Check(av_seek_frame(m_Format, m_iVideo, timestamp, AVSEEK_FLAG_BACKWARD), "av_seek_frame");
   if (!ReadNext(sink)) throw std::runtime_error("libavformat: nothing to read after av_seek_frame");
   int64_t landed = m_Packet->pts;
-  if (!Indexed()) {
+  if (!m_bIndexed) {
     m_bAtFirstGroup = landed <= m_FirstTimestamp;
     return landed;
   }
@@ -118,7 +121,7 @@ int64_t AvformatBenchReader::SeekAndDeliverGroup(int64_t timestamp, ByteSink& si
 void AvformatBenchReader::PrepareBackward() {
   if (SampleCount() == 0) throw std::runtime_error("libavformat: no video samples");
   m_bAtFirstGroup = false;
-  if (!Indexed()) {
+  if (!m_bIndexed) {
     // The last frame's time: the demuxer's own seek may refuse a time past the end.
     m_BackwardTarget = m_FirstTimestamp + Video()->duration - 1;
     return;
@@ -152,7 +155,7 @@ std::vector<AvformatBenchReader::ByteRange> AvformatBenchReader::DemuxedRanges()
 }
 
 std::vector<AvformatBenchReader::ByteRange> AvformatBenchReader::SampleRanges() {
-  if (!Indexed()) return DemuxedRanges();
+  if (!m_bIndexed) return DemuxedRanges();
   std::vector<ByteRange> ranges;
   int count = avformat_index_get_entries_count(Video());
   for (int entry = 0; entry < count; ++entry) {
