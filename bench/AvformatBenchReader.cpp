@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <stdexcept>
 
 extern "C" {
@@ -19,6 +20,25 @@ std::string AvError(const char* step, int code) {
 
 void Check(int code, const char* step) {
   if (code < 0) throw std::runtime_error(AvError(step, code));
+}
+
+// The data of a KLV triplet (a 16-byte key, a BER-coded length) whose key
+// stands at `keyOffset`: where libavformat's MXF packets say they are. The
+// length read must be the packet's size.
+int64_t KlvValueOffset(std::ifstream& file, int64_t keyOffset, int64_t size) {
+  unsigned char ber[9] = {};
+  file.seekg(keyOffset + 16);
+  file.read(reinterpret_cast<char*>(ber), sizeof ber);
+  if (!file) throw std::runtime_error("cannot read the KLV length at " + std::to_string(keyOffset + 16));
+  const int lengthBytes = ber[0] < 0x80 ? 0 : ber[0] & 0x7F;
+  if (lengthBytes > 8) throw std::runtime_error("a BER length of more than 8 bytes at " + std::to_string(keyOffset + 16));
+  int64_t length = lengthBytes == 0 ? ber[0] : 0;
+  for (int i = 1; i <= lengthBytes; ++i) length = length << 8 | ber[i];
+  if (length != size) {
+    throw std::runtime_error("the KLV at " + std::to_string(keyOffset) + " holds " + std::to_string(length) +
+                             " bytes, the packet " + std::to_string(size));
+  }
+  return keyOffset + 17 + lengthBytes;
 }
 
 }  // namespace
@@ -40,11 +60,16 @@ void AvformatBenchReader::Open(const std::string& path) {
   for (unsigned i = 0; i < m_Format->nb_streams; ++i) {
     if (int(i) != m_iVideo) m_Format->streams[i]->discard = AVDISCARD_ALL;
   }
+  m_FirstTimestamp = Video()->start_time == AV_NOPTS_VALUE ? 0 : Video()->start_time;
+  m_bIndexed = avformat_index_get_entries_count(Video()) > 0;
 }
 
 AVStream* AvformatBenchReader::Video() const { return m_Format->streams[m_iVideo]; }
 
-uint64_t AvformatBenchReader::SampleCount() { return uint64_t(avformat_index_get_entries_count(Video())); }
+uint64_t AvformatBenchReader::SampleCount() {
+  if (m_bIndexed) return uint64_t(avformat_index_get_entries_count(Video()));
+  return uint64_t(std::max(0LL, std::llround(Duration() * av_q2d(Video()->avg_frame_rate))));
+}
 
 double AvformatBenchReader::Duration() { return double(Video()->duration) * av_q2d(Video()->time_base); }
 
@@ -54,7 +79,11 @@ bool AvformatBenchReader::ReadVideoPacket() {
     int result = av_read_frame(m_Format, m_Packet);
     if (result == AVERROR_EOF) return false;
     Check(result, "av_read_frame");
-    if (m_Packet->stream_index == m_iVideo) return true;
+    if (m_Packet->stream_index != m_iVideo) continue;
+    if (!m_bIndexed && !(m_Packet->flags & AV_PKT_FLAG_KEY)) {
+      throw std::runtime_error("libavformat: no index of the video, and a packet that is not a sync sample");
+    }
+    return true;
   }
 }
 
@@ -76,6 +105,10 @@ int64_t AvformatBenchReader::SeekAndDeliverGroup(int64_t timestamp, ByteSink& si
   Check(av_seek_frame(m_Format, m_iVideo, timestamp, AVSEEK_FLAG_BACKWARD), "av_seek_frame");
   if (!ReadNext(sink)) throw std::runtime_error("libavformat: nothing to read after av_seek_frame");
   int64_t landed = m_Packet->pts;
+  if (!m_bIndexed) {
+    m_bAtFirstGroup = landed <= m_FirstTimestamp;
+    return landed;
+  }
   int entry = av_index_search_timestamp(Video(), m_Packet->dts, AVSEEK_FLAG_ANY);
   Check(entry, "the landing packet is not in the index");
   m_bAtFirstGroup = entry <= m_iFirstSyncEntry;
@@ -86,12 +119,17 @@ int64_t AvformatBenchReader::SeekAndDeliverGroup(int64_t timestamp, ByteSink& si
 }
 
 void AvformatBenchReader::PrepareBackward() {
+  if (SampleCount() == 0) throw std::runtime_error("libavformat: no video samples");
+  m_bAtFirstGroup = false;
+  if (!m_bIndexed) {
+    // The last frame's time: the demuxer's own seek may refuse a time past the end.
+    m_BackwardTarget = m_FirstTimestamp + Video()->duration - 1;
+    return;
+  }
   int count = avformat_index_get_entries_count(Video());
-  if (count == 0) throw std::runtime_error("libavformat: no video samples");
   m_iFirstSyncEntry = NextSyncEntry(-1);
   // After the last presentation time: every sample's time stamp lies before it.
   m_BackwardTarget = avformat_index_get_entry(Video(), count - 1)->timestamp + Video()->duration;
-  m_bAtFirstGroup = false;
 }
 
 bool AvformatBenchReader::ReadPrev(ByteSink& sink) {
@@ -105,7 +143,19 @@ double AvformatBenchReader::SeekAndRead(double seconds, ByteSink& sink) {
   return double(SeekAndDeliverGroup(int64_t(std::floor(seconds / base)), sink)) * base;
 }
 
+std::vector<AvformatBenchReader::ByteRange> AvformatBenchReader::DemuxedRanges() {
+  std::ifstream file(m_Format->url, std::ios::binary);
+  if (!file) throw std::runtime_error(std::string("cannot open ") + m_Format->url);
+  std::vector<ByteRange> ranges;
+  while (ReadVideoPacket()) {
+    if (m_Packet->pos < 0) throw std::runtime_error("libavformat: a video packet without a file position");
+    ranges.push_back({KlvValueOffset(file, m_Packet->pos, m_Packet->size), m_Packet->size});
+  }
+  return ranges;
+}
+
 std::vector<AvformatBenchReader::ByteRange> AvformatBenchReader::SampleRanges() {
+  if (!m_bIndexed) return DemuxedRanges();
   std::vector<ByteRange> ranges;
   int count = avformat_index_get_entries_count(Video());
   for (int entry = 0; entry < count; ++entry) {

@@ -10,6 +10,13 @@
 // demuxer's index (one packet for intra material), which is what one call of
 // the OXL reader delivers. libavformat has no backward read: ReadPrev seeks to
 // just before the group it delivered last, as a user stepping back would.
+//
+// Some demuxers (MXF) keep no index of their own in the stream: their seeks
+// go through the container's index table. For such a stream the group is the
+// one packet landed on, which holds only for intra-only video (a packet that
+// is not a sync sample ends the run with an error); the sample count comes from the duration and frame rate, and
+// the samples' places from one demuxing pass (the packets' positions are
+// those of their KLV keys, MXF being the one such container the benchmark reads).
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -54,6 +61,8 @@ class AvformatBenchReader : public BenchReader {
   // the group it lands on and returns the presentation time of its first packet.
   int64_t SeekAndDeliverGroup(int64_t timestamp, ByteSink& sink);
   int NextSyncEntry(int entry);
+  // The places of the video packets met by demuxing the whole file.
+  std::vector<ByteRange> DemuxedRanges();
 
   AVFormatContext* m_Format = nullptr;
   AVPacket* m_Packet = nullptr;
@@ -61,5 +70,7 @@ class AvformatBenchReader : public BenchReader {
   // Backward reading: the next seek target, and whether the group delivered last was the first.
   int64_t m_BackwardTarget = 0;
   int m_iFirstSyncEntry = 0;
+  bool m_bIndexed = false;  // the stream has an index of its own (not so for MXF)
+  int64_t m_FirstTimestamp = 0;  // unindexed streams: the first packet's presentation time
   bool m_bAtFirstGroup = false;
 };

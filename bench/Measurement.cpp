@@ -25,14 +25,14 @@ class Stopwatch {
   Clock::time_point m_Start = Clock::now();
 };
 
-std::unique_ptr<BenchReader> MakeReader(const std::string& name) {
-  if (name == "oxl") return std::make_unique<OxlBenchReader>();
+std::unique_ptr<BenchReader> MakeReader(const std::string& name, const std::string& path) {
+  if (name == "oxl") return OxlBenchReader::ForFile(path);
   if (name == "avformat") return std::make_unique<AvformatBenchReader>();
   throw std::runtime_error("unknown reader \"" + name + "\" (oxl, avformat)");
 }
 
 std::unique_ptr<BenchReader> OpenReader(const MeasurementOptions& options) {
-  auto reader = MakeReader(options.reader);
+  auto reader = MakeReader(options.reader, options.path);
   reader->Open(options.path);
   return reader;
 }

@@ -13,7 +13,8 @@
 //             middle: the OXL reader rounds a time to the nearest sample start,
 //             libavformat to the sample playing then; both agree there)
 //
-// Readers: "oxl", "avformat", and for forward also "read" (plain read() of the
+// Readers: "oxl" (the MXF frame reader for a ".mxf" file, the QuickTime reader
+// otherwise), "avformat", and for forward also "read" (plain read() of the
 // same bytes). The result is one line of "key=value" words.
 #include <string>
 

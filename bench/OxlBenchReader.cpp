@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "OXLDataReader/QTDatareader.h"
+#include "OXLDataReader/OXLDataReader.h"
+#include "OxlMxfBenchReader.h"
+#include "OxlQtBenchReader.h"
 
 namespace {
 
@@ -14,28 +16,25 @@ constexpr size_t kFirstBufferSize = 64 * 1024;
   throw std::runtime_error(std::string("OXL reader: ") + step + " answered " + std::to_string(result));
 }
 
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
 }  // namespace
+
+std::unique_ptr<BenchReader> OxlBenchReader::ForFile(const std::string& path) {
+  if (EndsWith(path, ".mxf")) return std::make_unique<OxlMxfBenchReader>();
+  return std::make_unique<OxlQtBenchReader>();
+}
 
 OxlBenchReader::OxlBenchReader() = default;
 OxlBenchReader::~OxlBenchReader() = default;
 
 void OxlBenchReader::Open(const std::string& path) {
-  m_Reader = std::make_unique<CQTDataReader>(OXLDataReader::Video_Data, "bench");
+  m_Reader = MakeReader();
   int result = m_Reader->Open(path.c_str(), false);
   if (result != 0) Fail("Open", result);
 }
-
-// The movie header's sample table counts only its own samples; those of
-// fragments are counted by walking them, which indexes every fragment.
-uint64_t OxlBenchReader::SampleCount() {
-  const auto& track = m_Reader->GetActiveTrack();
-  if (!m_Reader->DoesTracksContainFragments()) return track->GetSampleCount();
-  uint64_t count = 0;
-  for (auto cursor = track->FindFirstSample(); cursor && !cursor->IsOutOfBounds(); cursor->Next()) ++count;
-  return count;
-}
-
-double OxlBenchReader::Duration() { return m_Reader->GetActiveTrackContentDuration(); }
 
 bool OxlBenchReader::Deliver(bool forward, ByteSink& sink, double& time) {
   if (m_Buffer.empty()) m_Buffer.resize(kFirstBufferSize);
@@ -66,20 +65,8 @@ bool OxlBenchReader::ReadPrev(ByteSink& sink) {
   return Deliver(false, sink, time);
 }
 
-size_t OxlBenchReader::LargestGroupSize() const {
-  size_t largest = 0, group = 0;
-  for (auto cursor = m_Reader->GetActiveTrack()->FindFirstSample(); cursor && !cursor->IsOutOfBounds();
-       cursor->Next()) {
-    auto sample = cursor->GetSample();
-    if (sample->IsSyncOrPartialSync()) group = 0;
-    group += sample->GetSampleSize();
-    largest = std::max(largest, group);
-  }
-  return largest;
-}
-
 void OxlBenchReader::PrepareBackward() {
-  m_Buffer.resize(std::max(m_Buffer.size(), LargestGroupSize()));
+  m_Buffer.resize(std::max(m_Buffer.size(), LargestDelivery()));
   int result = m_Reader->GoToDataEnd();
   if (result != 0) Fail("GoToDataEnd", result);
 }

@@ -1,37 +1,47 @@
 #pragma once
-// The OXL QuickTime reader behind the benchmark interface, used as a host uses
-// it: a CQTDataReader for video, Open, GetNextData and GetPrevData into one
-// buffer that grows when the reader answers 101 (buffer too small), and
-// GoToTimeOffset to land on a time. For long-GOP video one call delivers a
-// sync sample and the samples up to the next one.
+// The OXL readers behind the benchmark interface, used as a host uses them:
+// Open, GetNextData and GetPrevData into one buffer that grows when the reader
+// answers 101 (buffer too small), and GoToTimeOffset to land on a time. What
+// depends on the container (which reader, how many samples, the largest
+// delivery) is left to one subclass per reader:
+//   OxlQtBenchReader   QuickTime/MP4 through CQTDataReader
+//   OxlMxfBenchReader  MXF with constant-size edit units through CIMXVideoReader
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "BenchReader.h"
 
-class CQTDataReader;
+class COXLDataReader;
 
 class OxlBenchReader : public BenchReader {
  public:
-  OxlBenchReader();
+  // The reader for `path`'s container, not opened: MXF for a ".mxf" name (the
+  // benchmark names its own inputs), QuickTime otherwise.
+  static std::unique_ptr<BenchReader> ForFile(const std::string& path);
+
   ~OxlBenchReader() override;
 
   void Open(const std::string& path) override;
-  uint64_t SampleCount() override;
-  double Duration() override;
   bool ReadNext(ByteSink& sink) override;
-  // Sizes the buffer for the largest group first: after a 101 the reader's
-  // cursor stays on the group's sync sample, so a backward retry would skip it.
+  // Sizes the buffer for the largest delivery first: after a 101 the reader's
+  // cursor has already stepped back, so a backward retry would skip a delivery.
   void PrepareBackward() override;
   bool ReadPrev(ByteSink& sink) override;
   double SeekAndRead(double seconds, ByteSink& sink) override;
 
+ protected:
+  OxlBenchReader();
+  // The container's video reader, not opened.
+  virtual std::unique_ptr<COXLDataReader> MakeReader() const = 0;
+  // The most bytes one delivery can hold (outside timed parts).
+  virtual size_t LargestDelivery() = 0;
+  COXLDataReader& Reader() const { return *m_Reader; }
+
  private:
   // One GetNextData or GetPrevData into the sink; `time` receives the time it reports.
   bool Deliver(bool forward, ByteSink& sink, double& time);
-  size_t LargestGroupSize() const;
 
-  std::unique_ptr<CQTDataReader> m_Reader;
+  std::unique_ptr<COXLDataReader> m_Reader;
   std::vector<unsigned char> m_Buffer;
 };

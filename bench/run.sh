@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Benchmarks the QuickTime reader against FFmpeg's libavformat, the reader most
+# Benchmarks the QuickTime and MXF readers against FFmpeg's libavformat, the reader most
 # users would pick instead, on the same files in the same run, and writes the
 # result tables into BENCHMARKS.md.
 #
@@ -28,25 +28,31 @@ bench=$repo/bench
 #               GOP of 25 with a fragment at each sync sample; a clip of up to a
 #               minute looped by stream copy. Video only: the reader cannot time
 #               the per-sample durations FFmpeg writes for AAC and PCM fragments.
+#   d10_50      MXF OP1a D-10 50 (IMX 50: MPEG-2 4:2:2P intra at 50 Mbit/s, 720x608
+#               PAL 25 fps, constant-size edit units) with four 24-bit 48 kHz PCM
+#               channels in the D-10 AES3 element; <size> is ignored (the format
+#               fixes it). A clip of up to ten seconds looped by stream copy,
+#               which FFmpeg's mxf_d10 muxer accepts.
 make_input() {
   local kind=$1 seconds=$2 size=$3 out=$4
   [ -s "$out" ] && return 0
+  local part=$out.part.${out##*.}  # the output's extension: FFmpeg picks the container by it
   local ff=(ffmpeg -y -nostdin -v error)
   case $kind in
     mjpeg25)
       "${ff[@]}" -f lavfi -i "testsrc=size=$size:rate=25" \
         -f lavfi -i anullsrc=r=48000:cl=mono:nb_samples=1920 \
         -f lavfi -i anullsrc=r=48000:cl=mono:nb_samples=1920 \
-        -map 0 -map 1 -map 2 -c:v mjpeg -q:v 5 -c:a pcm_s16le -t "$seconds" "$out.part.mov" ;;
+        -map 0 -map 1 -map 2 -c:v mjpeg -q:v 5 -c:a pcm_s16le -t "$seconds" "$part" ;;
     h264_5994)
       "${ff[@]}" -f lavfi -i "testsrc2=size=$size:rate=60000/1001" -c:v libx264 -preset ultrafast \
-        -g 50 -bf 2 -pix_fmt yuv420p -t "$seconds" "$out.part.mov" ;;
+        -g 50 -bf 2 -pix_fmt yuv420p -t "$seconds" "$part" ;;
     prores)
       local clip=$out.clip.mov clipSeconds=2
       [ "$seconds" -lt "$clipSeconds" ] && clipSeconds=$seconds
       "${ff[@]}" -f lavfi -i "testsrc2=size=$size:rate=25,noise=alls=30:allf=t" -c:v prores_ks -profile:v 3 \
         -pix_fmt yuv422p10le -t "$clipSeconds" "$clip"
-      "${ff[@]}" -stream_loop -1 -i "$clip" -c copy -t "$seconds" "$out.part.mov"
+      "${ff[@]}" -stream_loop -1 -i "$clip" -c copy -t "$seconds" "$part"
       rm -f "$clip" ;;
     h264_frag25)
       local clip=$out.clip.mp4 clipSeconds=60
@@ -54,11 +60,20 @@ make_input() {
       "${ff[@]}" -f lavfi -i "testsrc=size=$size:rate=25" -c:v libx264 -preset ultrafast \
         -g 25 -keyint_min 25 -sc_threshold 0 -pix_fmt yuv420p -t "$clipSeconds" "$clip"
       "${ff[@]}" -stream_loop -1 -i "$clip" -c copy -t "$seconds" -movflags frag_keyframe+empty_moov \
-        -f mp4 "$out.part.mov"
+        -f mp4 "$part"
+      rm -f "$clip" ;;
+    d10_50)
+      # One frame is exactly 250,000 bytes: a buffer of one frame at a constant 50 Mbit/s.
+      local clip=$out.clip.mxf clipSeconds=$((seconds < 20 ? (seconds + 1) / 2 : 10))
+      "${ff[@]}" -f lavfi -i "testsrc=size=720x576:rate=25" -f lavfi -i sine=sample_rate=48000 -t "$clipSeconds" \
+        -c:v mpeg2video -pix_fmt yuv422p -g 1 -bf 0 -flags +ildct+low_delay -dc 10 -intra_vlc 1 -non_linear_quant 1 \
+        -ps 1 -qmin 1 -qmax 3 -top 1 -vf pad=720:608:0:32 -b:v 50M -minrate 50M -maxrate 50M -bufsize 2000000 \
+        -rc_init_occupancy 2000000 -aspect 16:9 -c:a pcm_s24le -ac 4 -f mxf_d10 "$clip"
+      "${ff[@]}" -stream_loop -1 -i "$clip" -c copy -t "$seconds" -f mxf_d10 "$part"
       rm -f "$clip" ;;
     *) echo "unknown input kind $kind" >&2; return 1 ;;
   esac
-  mv "$out.part.mov" "$out"
+  mv "$part" "$out"
 }
 
 # --- Measuring --------------------------------------------------------------
@@ -76,7 +91,8 @@ if [ -n "$smoke" ]; then
   inputs=("hour25|mjpeg25|2|32x32|Smoke: 25 fps MJPEG, two PCM tracks|0.5"
           "hour5994|h264_5994|3|64x64|Smoke: 59.94 fps H.264 long GOP|0.5"
           "prores|prores|1|128x72|Smoke: ProRes 422 HQ|"
-          "frag|h264_frag25|4|64x64|Smoke: fragmented MP4, H.264, one fragment per second|0.05")
+          "frag|h264_frag25|4|64x64|Smoke: fragmented MP4, H.264, one fragment per second|0.05"
+          "imx50|d10_50|2|720x608|Smoke: MXF OP1a D-10 50 with PCM audio|0.5")
 else
   data=${OXL_BENCH_DATA:-$(dirname "$repo")/oxl-bench-data} reps=${OXL_BENCH_REPS:-5} seeks=1000 verify=""
   proresSeconds=${OXL_BENCH_PRORES_SECONDS:-600}
@@ -85,7 +101,8 @@ else
   inputs=("hour25|mjpeg25|3600|64x64|One hour at 25 fps: 90,000 MJPEG 64x64 frames and two mono 48 kHz PCM tracks|0.5"
           "hour5994|h264_5994|3600|128x72|One hour at 59.94 fps: 215,784 H.264 128x72 frames, long GOP (50 frames, 2 B-frames)|0.5"
           "prores|prores|$proresSeconds|1920x1080|$((proresSeconds / 60)) minutes at 25 fps: ProRes 422 HQ 1920x1080 (large intra frames)|"
-          "frag|h264_frag25|18000|64x64|Five hours at 25 fps, fragmented MP4: 450,000 H.264 64x64 frames in 18,000 one-second fragments, with mfra|0.05")
+          "frag|h264_frag25|18000|64x64|Five hours at 25 fps, fragmented MP4: 450,000 H.264 64x64 frames in 18,000 one-second fragments, with mfra|0.05"
+          "imx50|d10_50|3600|720x608|One hour at 25 fps, MXF OP1a D-10 50: 90,000 IMX 50 720x608 frames of 250,000 bytes in constant-size edit units, with four 24-bit PCM channels|0.5")
 fi
 mkdir -p "$data"
 
@@ -127,7 +144,9 @@ measure() {
 
 for input in "${inputs[@]}"; do
   IFS='|' read -r label kind seconds size title openTarget <<<"$input"
-  path=$data/${label}_${seconds}s.mov
+  ext=mov
+  [ "$kind" = d10_50 ] && ext=mxf
+  path=$data/${label}_${seconds}s.$ext
   echo "input $label: making (once) and reading it into the page cache" >&2
   make_input "$kind" "$seconds" "$size" "$path"
   cat "$path" >/dev/null  # warm cache: both readers start from the same state
