@@ -8,7 +8,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 out="${1:-$here/../build-fuzz/seeds}"
 if [ -f "$out/.done" ]; then exit 0; fi
-mkdir -p "$out"/{media,qt_reader,identify,mxf_reader,mxf_klv,mxf_dm,avcintra,xml,xpath,timecode}
+mkdir -p "$out"/{media,qt_reader,identify,mxf_reader,imx_reader,mxf_klv,mxf_dm,avcintra,xml,xpath,timecode}
 media="$out/media"
 
 ff() { ffmpeg -y -nostdin -v error "$@"; }

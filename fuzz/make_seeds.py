@@ -102,11 +102,12 @@ for name in names:
         write("qt_reader", stem + "_tables", cut_movie(data, 0))
     elif name.endswith(".mxf"):
         cut = cut_mxf(data, 32)
-        for target in ("mxf_reader", "identify"):
+        for target in ("mxf_reader", "imx_reader", "identify"):
             if len(data) <= KEEP_WHOLE:
                 write(target, stem, data)
             write(target, stem + "_cut", cut)
         write("mxf_reader", stem + "_header", header_only(data))
+        write("imx_reader", stem + "_header", header_only(data))
         for mode in range(4):
             write("mxf_klv", "%s_%d" % (stem, mode), bytes([mode * 2 + (mode & 1)]) + cut[:2048])
     elif name.endswith(".h264"):

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (clang, libFuzzer with ASan and UBSan, build folder
-# build-fuzz) and runs each for SECONDS with its corpus, one after the other.
+# build-fuzz, or OXL_FUZZ_BUILD_DIR: CI reuses its sanitizer build, configured
+# with OXL_FUZZ too) and runs each for SECONDS with its corpus, one after the
+# other. OXL_FUZZ_TIMEOUT (seconds, default 1) is the time an input may take;
+# CI's unoptimised build allows more.
 #
 #   fuzz/run.sh SECONDS [TARGET...]     e.g. fuzz/run.sh 3600 qt_reader
 #
@@ -13,9 +16,9 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:?usage: fuzz/run.sh SECONDS [TARGET...]}"
 shift
-all=(qt_reader identify mxf_reader mxf_dm mxf_klv avcintra xml xpath timecode)
+all=(qt_reader identify mxf_reader imx_reader mxf_dm mxf_klv avcintra xml xpath timecode)
 targets=("${@:-${all[@]}}")
-build=build-fuzz
+build=${OXL_FUZZ_BUILD_DIR:-build-fuzz}
 ./scripts/deps.sh || exit 2
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -30,7 +33,7 @@ mkdir -p "$build/logs" fuzz/artifacts
 # Input size: the targets that read files take whole small movies.
 max_len() {
   case "$1" in
-    qt_reader | identify | mxf_reader) echo 131072 ;;
+    qt_reader | identify | mxf_reader | imx_reader) echo 131072 ;;
     avcintra) echo 163840 ;;
     xml) echo 16384 ;;
     *) echo 4096 ;;
@@ -40,7 +43,7 @@ dict() {
   case "$1" in
     qt_reader) echo "-dict=fuzz/dict/mp4.dict" ;;
     identify) echo "-dict=fuzz/dict/identify.dict" ;;
-    mxf_reader | mxf_klv | mxf_dm) echo "-dict=fuzz/dict/mxf.dict" ;;
+    mxf_reader | imx_reader | mxf_klv | mxf_dm) echo "-dict=fuzz/dict/mxf.dict" ;;
     xml) echo "-dict=fuzz/dict/xml.dict" ;;
     xpath) echo "-dict=fuzz/dict/xpath.dict" ;;
   esac
@@ -53,7 +56,7 @@ for t in "${targets[@]}"; do
   log="$build/logs/$t.log"
   echo "== $t: ${seconds}s"
   "$build/fuzz/fuzz_$t" "$corpus" "$build/seeds/$t" $(dict "$t") -max_len="$(max_len "$t")" \
-    -max_total_time="$seconds" -timeout=1 -rss_limit_mb=2048 -malloc_limit_mb=512 \
+    -max_total_time="$seconds" -timeout="${OXL_FUZZ_TIMEOUT:-1}" -rss_limit_mb=2048 -malloc_limit_mb=512 \
     -print_final_stats=1 -artifact_prefix="fuzz/artifacts/$t-" >"$log" 2>&1
   rc=$?
   grep -E "^(stat::number_of_executed_units|stat::peak_rss_mb)|cov: .*(DONE|INITED)" "$log" | tail -3
