@@ -88,8 +88,11 @@ void FireAllRegistrations(neosmart_event_t_& event) {
 void PruneEndedRegistrations(neosmart_event_t_& event) {
   auto& waits = event.RegisteredWaits;
   for (auto it = waits.begin(); it != waits.end();) {
-    std::lock_guard<std::mutex> lock(it->Waiter->Mutex);
-    it = it->Waiter->StillWaiting ? it + 1 : waits.erase(it);
+    // The erase may drop the last other owner of the wait: this copy keeps
+    // its mutex alive until the lock below has released it.
+    const std::shared_ptr<neosmart_wfmo_t_> waiter = it->Waiter;
+    std::lock_guard<std::mutex> lock(waiter->Mutex);
+    it = waiter->StillWaiting ? it + 1 : waits.erase(it);
   }
 }
 
