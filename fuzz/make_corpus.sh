@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Makes the seed corpus of every fuzz target in DIR (default build-fuzz/seeds):
+# Writes the starting inputs of every fuzz target to DIR (default build-fuzz/seeds):
 # small FFmpeg movies and MXF files, the same with their media data cut so
 # that mutations land on the tables, and hand-made inputs for the targets
 # that take structures FFmpeg does not write. Runs once: an existing DIR is

@@ -125,7 +125,7 @@ for name in names:
         write("avcintra", stem + "_prefixed", bytes([0]) + prefixed)
 
 # Descriptive metadata sets: the fuzz target declares every known property
-# label under the dynamic tag 0x8000 + the property's number.
+# label under the dynamic tag 0x8000 + the property's index in our table.
 TAG = {"SeriesTitle": 31, "ProgrammeTitle": 32, "EpisodeTitleNumber": 33, "ShimName": 34, "ShimVersion": 35,
        "AudioTrackLayout": 36, "PrimaryAudioLanguage": 37, "ClosedCaptionsPresent": 38, "ClosedCaptionsType": 39,
        "ClosedCaptionsLanguage": 40, "ProductionNumber": 41, "Synopsis": 42, "Originator": 43, "CopyrightYear": 44,

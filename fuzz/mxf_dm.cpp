@@ -1,7 +1,7 @@
 // MXF descriptive metadata framework sets: InitFromBuffer of each framework
 // on a set value, with the static tags, a primer that declares every known
-// property label (dynamic tag 0x8000 + the property's number, which the seed
-// corpus uses), and primer bytes from the input on top.
+// property label (dynamic tag 0x8000 + the property's index in our table, which the
+// starting inputs use), and primer bytes from the input on top.
 //
 // Input: byte 0 picks the framework and the start timecode's system, bytes
 // 1-2 the length of the input's primer value, then that value, then the set value.
