@@ -29,8 +29,10 @@
 // A track's samples are those every one of its tables describes, and sync
 // samples are found by searching the sync table, so that no call costs more
 // than the file's real tables, whatever counts a damaged file claims. One
-// long-GOP delivery holds at most kMaxDeliverySamples samples; the rest of a
-// longer group (only a damaged file has one) is passed over.
+// long-GOP delivery holds at most kMaxDeliverySamples samples (over a minute
+// at 60 frames/s, beyond any real group); the rest of a longer group (only a
+// damaged file has one) is passed over. A group too large for the caller's
+// buffer is only measured, without touching the file.
 //
 // Positioning lands on a sync sample and reports its decode time; for
 // long-GOP material with reordered frames the first one decodes before 0,
@@ -107,7 +109,7 @@ class CQTDataReader : public CQTAtomStreamReader {
   virtual bool IsProgressive();
 
   // Track queries.
-  static const unsigned int kMaxDeliverySamples = 1u << 16;
+  static const unsigned int kMaxDeliverySamples = 1u << 12;
 
   int GetTrackCnt(OXLDataReader::DataType type) const;
   std::shared_ptr<CQTMediaTrack> GetMediaTrack(uint32_t trackId) const;

@@ -95,11 +95,11 @@ int CQTDataReader::ReadChunkData(unsigned char* buffer, unsigned int size, unsig
   const unsigned long windowEnd = m_qwBufferFileOffset + m_dwBufferDataSize;
   const bool inWindow = offset >= m_qwBufferFileOffset && offset < windowEnd;
   const bool ahead = offset >= windowEnd && offset - windowEnd < m_dwBufferSize;
-  if (!IsAtDirectReadEnd(offset) && SetFileIndex(offset) != 0) return 1;
   if (uint64_t(filled) + sampleSize > size) {
     filled = uint64_t(filled) + sampleSize > UINT32_MAX ? UINT32_MAX : filled + sampleSize;
     return 0;
   }
+  if (!IsAtDirectReadEnd(offset) && SetFileIndex(offset) != 0) return 1;
   const bool jump = !inWindow && !ahead;
   // Read-ahead starts small after a jump and doubles while reading goes on.
   m_dwReadAhead = jump ? kDirectReadSize : std::min(m_dwBufferSize, std::max(m_dwReadAhead, kDirectReadSize));
