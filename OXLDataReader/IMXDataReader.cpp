@@ -170,9 +170,10 @@ bool CIMXDataReader::FollowGrowth() {
   return whole > known;
 }
 
-bool CIMXDataReader::BufferEditUnit() {
+bool CIMXDataReader::BufferEditUnit(bool justOne) {
   if (m_dwAvailableBytes >= m_EditByteCount) return true;
-  if (LoadData() == 0 && m_dwAvailableBytes >= m_EditByteCount) return true;
+  const int loaded = justOne ? LoadData(m_EditByteCount - m_dwAvailableBytes) : LoadData();
+  if (loaded == 0 && m_dwAvailableBytes >= m_EditByteCount) return true;
   // A short read at the end of a file leaves the stream at its end; a seek
   // lets a file that has grown since be read on.
   (void)ReloadAt(CurrentFileOffset());

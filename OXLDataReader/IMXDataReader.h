@@ -57,8 +57,8 @@ class CIMXDataReader : public CMXFDataReader {
   bool FollowGrowth();
   // At least one edit unit buffered at the cursor, loading (and, when a
   // plain load cannot, seeking to the cursor and loading) as needed; false
-  // when the file holds less.
-  bool BufferEditUnit();
+  // when the file holds less. `justOne` loads no more than that edit unit.
+  bool BufferEditUnit(bool justOne = false);
   // Empties the window and loads it from `offset` (a real seek, which also
   // lets a file that has grown be read on). The result of SetFileIndex or
   // LoadData.

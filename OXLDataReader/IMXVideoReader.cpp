@@ -202,7 +202,9 @@ int CIMXVideoReader::GoToFieldOffset(unsigned int field, unsigned int* reached) 
       (void)FollowGrowth();
       if (static_cast<int64_t>(frame) > m_Duration) return 100;
     }
-    if (SetFileIndex(m_qwEssenceStart + frame * m_EditByteCount) != 0) return 1;
+    const uint64_t target = m_qwEssenceStart + frame * m_EditByteCount;
+    m_bAfterJump = !InWindow(target);
+    if (SetFileIndex(target) != 0) return 1;
     if (reached) *reached = static_cast<unsigned int>(frame * (m_FieldsPerFrame == 2 ? 2 : 1));
     return 0;
   } catch (const std::exception&) {
@@ -212,11 +214,13 @@ int CIMXVideoReader::GoToFieldOffset(unsigned int field, unsigned int* reached) 
 
 int CIMXVideoReader::GoToDataStart() {
   StopReadAhead();
+  m_bAfterJump = true;
   return CIMXDataReader::GoToDataStart();
 }
 
 int CIMXVideoReader::GoToDataEnd() {
   StopReadAhead();
+  m_bAfterJump = true;
   return CIMXDataReader::GoToDataEnd();
 }
 

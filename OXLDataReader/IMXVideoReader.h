@@ -101,4 +101,5 @@ class CIMXVideoReader : public CIMXDataReader, private CVideoPreloader {
   bool m_bPreloaderRunning = false;
   bool m_bReadAheadPending = false;  // a pass was requested and not yet taken or dropped
   uint64_t m_qwReadAheadOffset = 0;  // file offset of the pass's first byte
+  bool m_bAfterJump = false;  // the cursor was moved outside the window: load small
 };

@@ -35,8 +35,13 @@ bool CIMXVideoReader::RefillForward() {
     unsigned long back = WindowEnd();
     if (!taken) (void)COXLDataReader::m_pFileReader->SetFilePointer(back);
   }
-  if (!BufferEditUnit()) return false;
-  RequestReadAhead();
+  // Right after a jump only the edit unit asked for is read: a host that
+  // seeks and takes one frame pays for that frame, not for a window and a
+  // read-ahead pass the next jump would drop. Reading on loads as before.
+  const bool justOne = m_bAfterJump;
+  m_bAfterJump = false;
+  if (!BufferEditUnit(justOne)) return false;
+  if (!justOne) RequestReadAhead();
   return true;
 }
 
