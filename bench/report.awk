@@ -86,16 +86,18 @@ END {
     row(L, "Open: peak resident memory of the whole process (MiB)", "open_peak"); notarget()
     row(L, "Open: MB read from the file", "open_read_mb"); notarget()
     row(L, "Open: read calls", "open_read_calls"); notarget()
+    # The long files (those with open targets) must beat libavformat by a margin; the short ProRes file match it.
+    long = openTarget[L] != ""
     row(L, "Forward: frames per second", "fwd_fps")
-    target("OXL ≥ libavformat", ratio(L, "fwd_fps", "oxl", "avformat"), 1, 0, L, "fwd_fps")
+    target("OXL ≥ " (long ? "1.5" : "1.0") " × libavformat", ratio(L, "fwd_fps", "oxl", "avformat"), long ? 1.5 : 1, 0, L, "fwd_fps")
     row(L, "Forward: video MB per second", "fwd_mbps"); notarget()
     printf "| Forward: share of plain `read()` of the same bytes (%s MB/s) | %s | %s | |", fmt(median(v[L, "fwd_mbps", "read"])), fmt(ratio(L, "fwd_mbps", "oxl", "read")), fmt(ratio(L, "fwd_mbps", "avformat", "read"))
-    target("OXL ≥ 0.80", ratio(L, "fwd_mbps", "oxl", "read"), 0.8, 0, L, "fwd_read")
+    target("OXL ≥ 0.90", ratio(L, "fwd_mbps", "oxl", "read"), 0.9, 0, L, "fwd_read")
     row(L, "Backward: µs per frame (libavformat: a seek per group)", "bwd_us"); notarget()
     printf "| Backward frame cost / forward frame cost | %s | %s | |", fmt(ratio(L, "bwd_us", "oxl", "oxl", "fwd_us")), fmt(ratio(L, "bwd_us", "avformat", "avformat", "fwd_us"))
-    target("OXL ≤ 2", ratio(L, "bwd_us", "oxl", "oxl", "fwd_us"), 2, 1, L, "bwd")
+    target("OXL ≤ 1.5", ratio(L, "bwd_us", "oxl", "oxl", "fwd_us"), 1.5, 1, L, "bwd")
     row(L, sprintf("Seek: µs per random landing + read (%d landings)", info["seeks"]), "seek_us")
-    target("OXL ≤ libavformat", ratio(L, "seek_us", "oxl", "avformat"), 1, 1, L, "seek_us")
+    target("OXL ≤ " (long ? "0.5" : "1.0") " × libavformat", ratio(L, "seek_us", "oxl", "avformat"), long ? 0.5 : 1, 1, L, "seek_us")
     printf "\nSame bytes delivered by both readers: forward %s, backward %s, seek %s. Seek landings on the same frame: %d of %d.\n\n", same(L, "forward"), same(L, "backward"), same(L, "seek"), agree[L], landings[L]
   }
   printf "### Targets at a glance\n\n| Target |"
@@ -104,7 +106,7 @@ END {
   for (i = 1; i <= nfiles; i++) printf "---|"
   printf "\n"
   split("open_ms|open_mem|fwd_fps|fwd_read|bwd|seek_us", keys, "|")
-  split("Open time ≤ 0.5 × libavformat (one-hour files; fragmented: ≤ 0.05 ×)|Open memory ≤ 0.25 × libavformat (one-hour and fragmented files)|Forward frames/s ≥ libavformat|Forward ≥ 0.80 × plain read()|Backward frame ≤ 2 × forward frame|Random seek ≤ libavformat", names, "|")
+  split("Open time ≤ 0.5 × libavformat (one-hour files; fragmented: ≤ 0.05 ×)|Open memory ≤ 0.25 × libavformat (one-hour and fragmented files)|Forward frames/s ≥ 1.5 × libavformat (long files; ProRes: ≥ 1.0 ×)|Forward ≥ 0.90 × plain read()|Backward frame ≤ 1.5 × forward frame|Random seek ≤ 0.5 × libavformat (long files; ProRes: ≤ 1.0 ×)", names, "|")
   for (k = 1; k <= 6; k++) {
     printf "| %s |", names[k]
     for (i = 1; i <= nfiles; i++) printf " %s |", ((files[i], keys[k]) in summary) ? summary[files[i], keys[k]] : "—"
