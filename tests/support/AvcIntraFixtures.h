@@ -20,16 +20,11 @@ struct AvcIntraCase {
   bool sony;         // x264's XAVC-Intra flavour
 };
 
-// The ffmpeg steps that make a short movie (or, for a ".h264" name, one
-// frame of elementary stream) of the case.
-std::vector<std::string> AvcIntraSteps(const AvcIntraCase& c, int frames = 2);
-
-// The case's movie (or frame), made on first use; throws std::runtime_error
-// when this FFmpeg has no libx264.
+// The case's short movie (or, for a ".h264" name, frames of elementary
+// stream), made on first use; throws std::runtime_error without libx264.
 const MediaFixture& AvcIntraFixture(const AvcIntraCase& c, int frames = 2);
 
 std::string ReadFileBytes(const std::string& path);
-void WriteFileBytes(const std::string& path, const std::string& bytes);
 
 // Each packet's bytes, as ffprobe located them in the file.
 std::vector<std::string> PacketBytes(const MediaFixture& fixture);
@@ -50,8 +45,7 @@ void WriteMovieWithFormatCode(const MediaFixture& movie, const std::string& tag,
 // `input` being the input options and file ("-f h264 -i x.h264").
 std::vector<std::string> DecodedFrameMd5s(const std::string& input);
 
-// DecodedFrameMd5s of a cached movie, kept beside it in the cache (decoding
-// costs more than the tests that compare with it).
+// DecodedFrameMd5s of a cached movie, kept beside it in the cache.
 std::vector<std::string> MovieFrameMd5s(const MediaFixture& movie);
 
 }  // namespace oxltest

@@ -14,15 +14,10 @@ struct CommandResult {
   std::string errors;  // standard error
 };
 
-// Runs `command` through the shell.
-CommandResult RunCommand(const std::string& command);
-// The argument quoted for the shell.
+CommandResult RunCommand(const std::string& command);  // through the shell
 std::string ShellQuote(const std::string& argument);
-
-// ffmpeg and ffprobe can both be run.
-bool HasFFmpegTools();
-// This ffmpeg has the encoder `name` (e.g. "libx264", "prores_ks").
-bool HasEncoder(const std::string& name);
+bool HasFFmpegTools();                    // ffmpeg and ffprobe can both be run
+bool HasEncoder(const std::string& name);  // e.g. "libx264", "prores_ks"
 
 // Runs "ffmpeg -y -nostdin -v error <arguments> <output>"; throws
 // std::runtime_error carrying ffmpeg's messages when it fails.
@@ -64,9 +59,9 @@ struct ProbeResult {
 };
 
 // Every stream and packet of `path`; with `withDataHash`, each packet with
-// the MD5 of its bytes. Throws std::runtime_error when ffprobe fails.
+// the MD5 of its bytes. Throws std::runtime_error when ffprobe fails. The
+// same in two steps for callers that keep ffprobe's text.
 ProbeResult ProbeFile(const std::string& path, bool withDataHash = false);
-// The same in two steps, for callers that keep ffprobe's text.
 std::string ProbeFileText(const std::string& path, bool withDataHash = false);
 ProbeResult ParseProbeOutput(const std::string& text);
 

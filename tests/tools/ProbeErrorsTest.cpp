@@ -26,81 +26,54 @@ void ExpectOneLineFailure(const CommandResult& r, int status, const std::string&
   EXPECT_NE(r.errors.find(reason), std::string::npos) << r.errors;
 }
 
-// A short intra-frame movie; with faststart its movie atom comes first.
-std::string MakeMovie(const TempDir& dir, const std::string& name, bool movieAtomFirst) {
-  const std::string path = dir.file(name);
-  MakeMediaFixture(std::string("-f lavfi -i testsrc=size=64x48:rate=25:duration=0.4 -c:v mjpeg") +
-                       (movieAtomFirst ? " -movflags +faststart" : ""), path);
-  return path;
-}
-
-TEST(ProbeErrors, FilesThatCannotBeOpenedOrRecognised) {
+TEST(ProbeErrors, UnopenableUnrecognisedAndTruncatedFiles) {
   TempDir dir;
-  ExpectOneLineFailure(RunProbe("", dir.path()), kCannotOpen, dir.path());
   ExpectOneLineFailure(RunProbe("--samples", dir.file("absent.mov")), kCannotOpen, dir.file("absent.mov"));
-  const std::string empty = dir.write("empty.mov", "");
-  ExpectOneLineFailure(RunProbe("", empty), kNotRecognised, empty);
   const std::string text = dir.write("notes.mov", "This is not a movie.\nJust some text.\n");
   ExpectOneLineFailure(RunProbe("--read", text), kNotRecognised, text);
-  const std::string head = dir.write("head.mov", ReadWholeFile(MakeMovie(dir, "end.mov", false)).substr(0, 3000));
-  ExpectOneLineFailure(RunProbe("", head), kNotRecognised, head);
   ExpectOneLineFailure(RunProbe("", dir.write("b.mxf", std::string(3000, 'x'))), kNotRecognised, "",
                        "no header partition");
-}
-
-TEST(ProbeErrors, TruncatedSampleDataFailsInEveryMode) {
-  TempDir dir;
-  const std::string full = ReadWholeFile(MakeMovie(dir, "front.mov", true));
-  const std::string path = dir.write("cut.mov", full.substr(0, full.size() * 2 / 3));
-  for (const char* options : {"", "--samples --md5", "--read", "--read --reverse", "--extract /dev/null"})
-    ExpectOneLineFailure(RunProbe(options, path), kReadFailure, path);
   ExpectOneLineFailure(RunProbe("", dir.write("c.mxf", ProbeTestAs11File().substr(0, 700))), kReadFailure, "",
                        "truncated");
-}
-
-TEST(ProbeErrors, GarbageAfterTheFileTypeNeverCrashes) {
-  TempDir dir;
-  std::string bytes = ReadWholeFile(MakeMovie(dir, "base.mov", true));
+  ExpectOneLineFailure(RunProbe("--samples", dir.write("a.mxf", ProbeTestAs11File())), kNoReader, "",
+                       "the IMX reader cannot read its frames");
+  if (!HasEncoder("mjpeg")) return;
+  const std::string movie = dir.file("front.mov");
+  MakeMediaFixture("-f lavfi -i testsrc=size=64x48:rate=25:duration=0.4 -c:v mjpeg -movflags +faststart", movie);
+  const std::string full = ReadWholeFile(movie);
+  const std::string cut = dir.write("cut.mov", full.substr(0, full.size() * 2 / 3));
+  for (const char* options : {"", "--samples --md5", "--read", "--read --reverse", "--extract /dev/null"})
+    ExpectOneLineFailure(RunProbe(options, cut), kReadFailure, cut);
+  // Garbage after the file type: any failure is one line, never a signal.
+  std::string bytes = full;
   for (size_t i = 40; i < bytes.size(); i += 7) bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
-  const std::string path = dir.write("scrambled.mov", bytes);
+  const std::string scrambled = dir.write("scrambled.mov", bytes);
   for (const char* options : {"", "--samples --md5", "--read --md5", "--read --reverse"}) {
-    const CommandResult r = RunProbe(options, path);
+    const CommandResult r = RunProbe(options, scrambled);
     EXPECT_GE(r.exitCode, 0) << options << ": killed by a signal";
     EXPECT_LE(r.exitCode, kReadFailure) << options << ": " << r.errors;
-    if (r.exitCode != 0) {
-      EXPECT_EQ(r.errors.find('\n'), r.errors.size() - 1) << options << ": " << r.errors;
-    }
+    EXPECT_TRUE(r.exitCode == 0 || r.errors.find('\n') == r.errors.size() - 1) << options << ": " << r.errors;
   }
 }
 
-TEST(ProbeErrors, BadCommandLinesAreUsageErrors) {
+TEST(ProbeErrors, BadCommandLinesAndExtractTargets) {
   const std::string sample = ShellQuote(BundledSample());
-  for (const std::string& arguments : std::vector<std::string>{"", "--bogus x.mov", "a.mov b.mov", "--md5 x.mov", "--samples --read x.mov", "--seek ten --read x.mov",
-        "--seek 1 x.mov", "--read --extract - x.mov", "--extract", "--follow 1 " + sample,
-        "--samples --follow 1 " + sample, "--read --reverse --follow 1 " + sample, "--read --follow -1 " + sample,
-        "--read --follow soon " + sample})
+  for (const std::string& arguments : std::vector<std::string>{"", "--bogus x.mov", "a.mov b.mov", "--md5 x.mov",
+        "--samples --read x.mov", "--seek ten --read x.mov", "--seek 1 x.mov", "--read --extract - x.mov", "--extract",
+        "--samples --follow 1 " + sample, "--read --reverse --follow 1 " + sample, "--read --follow -1 " + sample})
     ExpectOneLineFailure(RunProbe(arguments), kUsage, "");
   const CommandResult help = RunProbe("--help");
   EXPECT_EQ(help.exitCode, 0);
   for (const char* option : {"--json", "--samples", "--read", "--extract", "--audio", "--reverse", "--seek", "--md5", "--follow"})
     EXPECT_NE(help.output.find(option), std::string::npos) << option;
-}
-
-TEST(ProbeErrors, ExtractTargets) {
   TempDir dir;
   const std::string out = dir.file("no-such-folder/frames.bin");
   ExpectOneLineFailure(RunProbe("--extract " + ShellQuote(out), BundledSample()), kCannotWrite, out);
   const std::string path = dir.write("copy.mov", ReadWholeFile(BundledSample()));
   ExpectOneLineFailure(RunProbe("--extract " + ShellQuote(path), path), kUsage, path);
   EXPECT_TRUE(ReadWholeFile(path) == ReadWholeFile(BundledSample()));
-}
-
-TEST(ProbeErrors, MxfWithoutAReader) {
-  TempDir dir;
-  ExpectOneLineFailure(RunProbe("--samples", dir.write("a.mxf", ProbeTestAs11File())), kNoReader, "",
-                       "the IMX reader cannot read its frames");
-  if (!HasFFmpegTools()) return;
-  ExpectOneLineFailure(RunProbe("--read --audio", D10Fixture().path), kNoReader, "", "no reader delivers MXF audio");
+  if (HasFFmpegTools())
+    ExpectOneLineFailure(RunProbe("--read --audio", D10Fixture().path), kNoReader, "", "no reader delivers MXF audio");
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 #pragma once
 // Runs the built oxlprobe and reads its output, for the tool tests.
+#include <gtest/gtest.h>
+
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include "support/FFmpegTools.h"
 
@@ -13,28 +13,18 @@ namespace oxltest {
 
 // oxlprobe with `options` on `path` (quoted here).
 CommandResult RunProbe(const std::string& options, const std::string& path = "");
-
 // One JSON value per non-empty line of `output`.
 std::vector<nlohmann::json> JsonLines(const std::string& output);
-
 // The JSON lines oxlprobe prints for `options` on `path`, expecting success.
 std::vector<nlohmann::json> ProbeLines(const std::string& options, const std::string& path);
-
 // The --json summary of `path`.
 nlohmann::json ProbeSummary(const std::string& path);
-
 // Seconds of a time in a stream's time base.
 double InSeconds(int64_t time, const ProbeStream& stream);
-
 // The bundled sample clip of the repository.
 std::string BundledSample();
-
 // Each line's "md5" is `md5Of(first + step * i)` ("MD5:" form) and its "index" is i.
 void ExpectMd5s(const std::vector<nlohmann::json>& lines, size_t first, int step,
                 const std::function<std::string(size_t)>& md5Of);
-
-// Starts `write` on a thread, runs oxlprobe with `options` on `path`, then joins.
-CommandResult ProbeWhileWriting(const std::string& options, const std::string& path,
-                                const std::function<void()>& write);
 
 }  // namespace oxltest

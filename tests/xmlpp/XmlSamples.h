@@ -39,24 +39,13 @@ inline const char* const kNrtMeta = R"(<?xml version="1.0" encoding="UTF-8"?>
 
 inline const char* const kXhtml = R"(<?xml version="1.0" encoding="UTF-8"?>
 <!DOCTYPE html PUBLIC "-//W3C//DTD XHTML 1.0 Strict//EN" "http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd">
-<html xmlns="http://www.w3.org/1999/xhtml" xml:lang="en" lang="en">
-  <head>
-    <meta http-equiv="Content-Type" content="text/html; charset=UTF-8" />
-    <title>Clip report</title>
-  </head>
-  <body class="report">
-    <h1 id="top">Clip <em>C0001</em> report</h1>
+<html xmlns="http://www.w3.org/1999/xhtml" xml:lang="en">
+  <head><title>Clip report</title></head>
+  <body>
+    <h1>Clip <em>C0001</em> report</h1>
     <p class="intro">Recorded on <b>2015-06-12</b> &amp; checked &#169; 2015.</p>
-    <ul id="clips">
-      <li class="clip">C0001</li>
-      <li class="clip selected">C0002</li>
-      <li class="clip">C0003</li>
-    </ul>
-    <table>
-      <tr><th>Track</th><th>Codec</th></tr>
-      <tr><td>V1</td><td>AVC</td></tr>
-      <tr><td>A1</td><td>LPCM</td></tr>
-    </table>
+    <ul><li class="clip">C0001</li><li class="clip selected">C0002</li><li class="clip">C0003</li></ul>
+    <table><tr><th>Track</th><th>Codec</th></tr><tr><td>V1</td><td>AVC</td></tr><tr><td>A1</td><td>LPCM</td></tr></table>
     <p><a href="index.html?a=1&amp;b=2">Back</a></p>
   </body>
 </html>
