@@ -12,9 +12,7 @@ class AnsweringReader : public COXLDataReader {
   int inOutResult = 0, videoInfoCalls = 0;
   bool videoInfoResult = true;
   int GetInOut(unsigned int* in, unsigned int* out, unsigned int* system) override {
-    *in = 100;
-    *out = 350;
-    *system = 4;
+    *in = 100, *out = 350, *system = 4;
     return inOutResult;
   }
   bool GetVideoInfo(OXLDataReader::VIDEO_INFO& info) override {
@@ -33,38 +31,35 @@ struct BaseContext : IContextReader {
 
 }  // namespace
 
-TEST(ContextReader, TimecodeFromTheReader) {
+// Timecode from the reader (12 when it fails, 4 without one, 11 and zeroes
+// from the base); video info asked once then cached, but a refusal is not;
+// the reader is detached, not deleted, when the context goes.
+TEST(ContextReader, TimecodeAndCachedVideoInfoFromTheReader) {
   auto reader = std::make_shared<AnsweringReader>();
-  DataReaderContextReader context(reader);
   unsigned int in = 0, out = 0;
   OxlTbx::VideoSystem system = OxlTbx::VS_Invalid;
-  EXPECT_EQ(context.GetType(), 1);
-  EXPECT_EQ(context.GetTC(in, out, system), 0);
-  EXPECT_EQ(in, 100u);
-  EXPECT_EQ(out, 350u);
-  EXPECT_EQ(system, OxlTbx::VS_NTSCDrop);
-  reader->inOutResult = -1;
-  EXPECT_EQ(context.GetTC(in, out, system), 12);
+  OXLDataReader::VIDEO_INFO info{};
+  {
+    DataReaderContextReader context(reader);
+    EXPECT_EQ(context.GetType(), 1);
+    EXPECT_EQ(context.GetTC(in, out, system), 0);
+    EXPECT_EQ(in + out, 450u);
+    EXPECT_EQ(system, OxlTbx::VS_NTSCDrop);
+    reader->inOutResult = -1;
+    EXPECT_EQ(context.GetTC(in, out, system), 12);
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(context.GetVideoInfo(info));
+    EXPECT_EQ(info.Width, 720u);
+    EXPECT_EQ(reader->videoInfoCalls, 1);
+    auto refusing = std::make_shared<AnsweringReader>();
+    refusing->videoInfoResult = false;
+    DataReaderContextReader refused(refusing);
+    for (int i = 0; i < 2; ++i) EXPECT_FALSE(refused.GetVideoInfo(info));
+    EXPECT_EQ(refusing->videoInfoCalls, 2);
+  }
   EXPECT_EQ(DataReaderContextReader(nullptr).GetTC(in, out, system), 4);
-  EXPECT_EQ(BaseContext().GetTC(in, out, system), 11);  // the base answers 11 with zeroes
+  EXPECT_EQ(BaseContext().GetTC(in, out, system), 11);
   EXPECT_EQ(in + out, 0u);
   EXPECT_EQ(system, OxlTbx::VS_Invalid);
-}
-
-TEST(ContextReader, VideoInfoIsAskedOnceThenCachedButARefusalIsNot) {
-  auto reader = std::make_shared<AnsweringReader>();
-  DataReaderContextReader context(reader);
-  OXLDataReader::VIDEO_INFO info{};
-  ASSERT_TRUE(context.GetVideoInfo(info));
-  ASSERT_TRUE(context.GetVideoInfo(info));
-  EXPECT_EQ(info.Width, 720u);
-  EXPECT_EQ(reader->videoInfoCalls, 1);
-  auto refusing = std::make_shared<AnsweringReader>();
-  refusing->videoInfoResult = false;
-  DataReaderContextReader second(refusing);
-  EXPECT_FALSE(second.GetVideoInfo(info));
-  EXPECT_FALSE(second.GetVideoInfo(info));
-  EXPECT_EQ(refusing->videoInfoCalls, 2);
   SimpleFileReader file;
   ASSERT_EQ(reader->UseFileReader(&file), 0);
   { DataReaderContextReader owner(reader); }

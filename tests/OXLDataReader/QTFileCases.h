@@ -27,19 +27,17 @@ struct QtFileCase {
   bool mayBeUnsupported = false;      // a failing recipe skips (an encoder option this build may lack)
   int describedHeight = 0;            // lines of the sample description when not ffprobe's coded height
   std::string container = "mov";
-  // Samples in movie fragments: their times are the fragments' own and the
-  // random-access table starts fragments at their presentation times, so
-  // the time and in/out models of plain movies do not apply.
+  // Samples in movie fragments: their times are the fragments' own, so the
+  // time and in/out models of plain movies do not apply.
   bool fragmented = false;
 };
 
 void PrintTo(const QtFileCase& c, std::ostream* os);
 const std::vector<QtFileCase>& AllCases();
+std::vector<QtFileCase> CasesWhere(bool (*wanted)(const QtFileCase&));
 // The case's file, made on first use; null (a failure unless the case may be
 // unsupported by this FFmpeg) when FFmpeg cannot make it.
 const oxltest::MediaFixture* CaseFixture(const QtFileCase& c);
-std::vector<QtFileCase> CasesWithAudio();
-std::vector<QtFileCase> MovieHeaderCases();  // not fragmented
 std::string CaseName(const testing::TestParamInfo<QtFileCase>& info);
 
 struct Delivery {
@@ -78,12 +76,12 @@ OxlTbx::VideoSystem VideoSystemOf(const oxltest::ProbeStream& stream);
 unsigned int FieldsPerFrame(const oxltest::ProbeStream& stream);  // 2 at 25 and 29.97, else 1
 
 std::string PacketBytes(const oxltest::MediaFixture& fixture, const oxltest::ProbePacket& packet);
-// Intra video: one delivery per packet; long GOP: one per key packet, up to the next.
-std::vector<ExpectedDelivery> ExpectedVideoDeliveries(const oxltest::MediaFixture& fixture, bool longGop);
-// The deliveries that start at a key packet: what reading backwards and
-// positioning land on (QuickTime RLE writes delta frames between them).
-std::vector<ExpectedDelivery> SyncDeliveries(const oxltest::MediaFixture& fixture,
-                                             const std::vector<ExpectedDelivery>& deliveries);
+// Intra video: one delivery per packet; long GOP: one per key packet, up to
+// the next. With `syncOnly`, only those that start at a key packet: what
+// reading backwards and positioning land on (QuickTime RLE writes delta
+// frames between them).
+std::vector<ExpectedDelivery> ExpectedVideoDeliveries(const oxltest::MediaFixture& fixture, bool longGop,
+                                                      bool syncOnly = false);
 // MPEG-2 I pictures of an open GOP with leading B pictures (ISO/IEC 13818-2):
 // partial sync samples. Other codecs have none.
 std::vector<bool> PartialSyncPackets(const oxltest::MediaFixture& fixture);

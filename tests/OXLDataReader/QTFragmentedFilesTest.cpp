@@ -5,12 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <utility>
-#include <vector>
 
 #include "OXLDataReader/OXL_QuickTime/QTUtils.h"
-#include "OXLDataReader/QTDatareader.h"
 #include "OXLFileAccess/SimpleFileReader.h"
 #include "QTFileCases.h"
 #include "support/ByteBuilder.h"
@@ -24,19 +20,6 @@ using namespace qtfiles;
 
 namespace {
 
-const char* kPicture = "-f lavfi -i testsrc=size=64x48:rate=25 -t 1.5 -c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p ";
-// Frames of some kilobytes, so that fragments lie beyond the first window the reader loads.
-const char* kLargerPicture =
-    "-f lavfi -i testsrc2=size=320x240:rate=25 -t 1.5 -c:v libx264 -crf 5 -bf 2 -g 12 -pix_fmt yuv420p ";
-
-const MediaFixture& Fragmented(const std::string& name, const std::string& flags) {
-  return GetMediaFixture(name, {kPicture + flags});
-}
-const MediaFixture& WithTable() { return Fragmented("frag_table.mp4", "-movflags frag_keyframe+empty_moov"); }
-const MediaFixture& WithoutTable() {
-  return Fragmented("frag_scan.mp4", "-movflags frag_keyframe+empty_moov+skip_trailer");
-}
-
 uint32_t Get32(const std::string& bytes, size_t at) { return QTUtils::Read32(Data(bytes) + at); }
 void Put32(std::string& bytes, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) bytes[at + i] = char(v >> (24 - 8 * i));
@@ -45,12 +28,8 @@ void Put32(std::string& bytes, size_t at, uint32_t v) {
 // Offset and size of every top-level atom of `type`.
 std::vector<std::pair<size_t, uint32_t>> TopLevel(const std::string& bytes, const char* type) {
   std::vector<std::pair<size_t, uint32_t>> found;
-  for (size_t at = 0; at + 8 <= bytes.size();) {
-    const uint32_t size = Get32(bytes, at);
-    if (size < 8) break;
-    if (bytes.compare(at + 4, 4, type) == 0) found.emplace_back(at, size);
-    at += size;
-  }
+  for (size_t at = 0; at + 8 <= bytes.size() && Get32(bytes, at) >= 8; at += Get32(bytes, at))
+    if (bytes.compare(at + 4, 4, type) == 0) found.emplace_back(at, Get32(bytes, at));
   return found;
 }
 
@@ -73,81 +52,83 @@ class FragmentedMovieTest : public testing::Test {
  protected:
   void SetUp() override {
     if (!HasFFmpegTools() || !HasEncoder("libx264")) GTEST_SKIP() << "no ffmpeg with libx264";
+    for (const auto& c : AllCases()) {
+      if (c.name == "h264_25_frag_mfra") withTable = CaseFixture(c);
+      if (c.name == "h264_25_frag_scan_base_moof") withoutTable = CaseFixture(c);
+    }
+    ASSERT_TRUE(withTable && withoutTable);
+    listed = ReadFileBytes(withTable->path, 0, 1 << 24);
+    mfra = TopLevel(listed, "mfra").at(0).first;
+    tfra = listed.find("tfra", mfra) - 4;
   }
-  std::string Write(const std::string& name, const std::string& bytes) { return dir.write(name, bytes); }
-  // Every video delivery from the start, of the movie at `path`.
-  std::vector<Delivery> ReadAll(const std::string& path, int* openResult = nullptr) {
+  // Every video delivery from the start, of the movie `bytes`.
+  std::vector<Delivery> ReadAll(const std::string& bytes, int* openResult = nullptr) {
     CQTDataReader reader(OXLDataReader::Video_Data, "fragments");
-    const int opened = reader.Open(path.c_str(), false);
+    const int opened = reader.Open(dir.write("movie.mp4", bytes).c_str(), false);
     if (openResult) *openResult = opened;
-    if (opened != 0) return {};
-    return ReadForward(reader, 100000);
+    return opened == 0 ? ReadForward(reader, 100000) : std::vector<Delivery>{};
   }
-  // The movie at `path` delivers what the intact movie with a table does.
-  void ExpectWholeMovie(const std::string& path) {
+  // The movie delivers what the intact movie with a table does.
+  void ExpectWholeMovie(const std::string& bytes) {
     int opened = -1;
-    const auto read = ReadAll(path, &opened);
+    const auto read = ReadAll(bytes, &opened);
     EXPECT_EQ(opened, 0);
-    const auto whole = ReadAll(WithTable().path);
+    const auto whole = ReadAll(listed);
     ASSERT_EQ(read.size(), whole.size());
     for (size_t i = 0; i < read.size(); ++i) EXPECT_EQ(read[i].bytes, whole[i].bytes) << i;
   }
   bool Logged(const std::string& text) const {
-    for (const LogLine& line : log.lines())
-      if (line.text.find(text) != std::string::npos) return true;
-    return false;
+    return std::any_of(log.lines().begin(), log.lines().end(), [&](auto& l) { return l.text.find(text) != std::string::npos; });
   }
 
+  const MediaFixture *withTable = nullptr, *withoutTable = nullptr;
+  std::string listed;
+  size_t mfra = 0, tfra = 0;
   TempDir dir;
   CapturingLogger log;
 };
 
 }  // namespace
 
+// Frames of some kilobytes, so that fragments lie beyond the first window the reader loads.
 TEST_F(FragmentedMovieTest, WithATableOpeningReadsNoFragment) {
-  const MediaFixture& withTable = GetMediaFixture("frag_table_large.mp4", {kLargerPicture + std::string("-movflags frag_keyframe+empty_moov")});
-  const MediaFixture& withoutTable = GetMediaFixture(
-      "frag_scan_large.mp4", {kLargerPicture + std::string("-movflags frag_keyframe+empty_moov+skip_trailer")});
-  const auto moofs = TopLevel(ReadFileBytes(withTable.path, 0, 1 << 24), "moof");
-  ASSERT_GE(moofs.size(), 3u);
-  ASSERT_GT(moofs[1].first, 8192u) << "the later fragments must lie beyond the reader's first window";
-  for (const MediaFixture* movie : {&withTable, &withoutTable}) {
+  const std::string picture = "-f lavfi -i testsrc2=size=320x240:rate=25 -t 1.5 -c:v libx264 -crf 5 -bf 2 -g 12 "
+                              "-pix_fmt yuv420p -movflags frag_keyframe+empty_moov";
+  const MediaFixture& large = GetMediaFixture("frag_table_large.mp4", {picture});
+  const MediaFixture& largeScan = GetMediaFixture("frag_scan_large.mp4", {picture + "+skip_trailer"});
+  for (const MediaFixture* movie : {&large, &largeScan}) {
+    const auto moofs = TopLevel(ReadFileBytes(movie->path, 0, 1 << 24), "moof");
+    ASSERT_GE(moofs.size(), 3u);
+    ASSERT_GT(moofs[1].first, 8192u) << "the later fragments must lie beyond the reader's first window";
     auto* file = new RecordingReader();
     ASSERT_EQ(file->OpenFile(movie->path.c_str(), 0), 0);
     CQTDataReader reader(OXLDataReader::Video_Data, "lazy");
     ASSERT_EQ(reader.Open(file, false), 0);
-    const std::string own = ReadFileBytes(movie->path, 0, 1 << 24);
     size_t touched = 0;
-    const auto ownMoofs = TopLevel(own, "moof");
-    for (size_t i = 1; i < ownMoofs.size(); ++i)
-      touched += file->Touched(ownMoofs[i].first, ownMoofs[i].first + ownMoofs[i].second) ? 1 : 0;
-    if (movie == &withTable)
-      EXPECT_EQ(touched, 0u) << "the table lists the fragments; each is read when first needed";
-    else
-      EXPECT_EQ(touched, ownMoofs.size() - 1) << "without a table every fragment is scanned";
+    for (size_t i = 1; i < moofs.size(); ++i) touched += file->Touched(moofs[i].first, moofs[i].first + moofs[i].second);
+    // The table lists the fragments, each read when first needed; without one every fragment is scanned.
+    EXPECT_EQ(touched, movie == &large ? 0u : moofs.size() - 1);
   }
 }
 
 // A time lands on the sync sample of the fragment that decodes it, and the
 // next delivery is that fragment's group, whichever way fragments are found.
 TEST_F(FragmentedMovieTest, TimesLandOnTheSyncSampleOfTheirFragment) {
-  for (const MediaFixture* movie : {&WithTable(), &WithoutTable()}) {
-    const auto expected = SyncDeliveries(*movie, ExpectedVideoDeliveries(*movie, true));
+  for (const MediaFixture* movie : {withTable, withoutTable}) {
+    const auto expected = ExpectedVideoDeliveries(*movie, true, true);
     const auto& packets = movie->probe.Packets("v:0");
-    const auto& stream = movie->probe.Stream("v:0");
     CQTDataReader reader(OXLDataReader::Video_Data, "seek");
     ASSERT_EQ(reader.Open(movie->path.c_str(), false), 0);
-    for (size_t g = 0; g < expected.size(); ++g) {
-      const double start = Seconds(packets[expected[g].first].dts.value_or(0), stream);
-      const double frames = double(expected[g].count);
-      for (double into : {0.0, 0.3 / 25, (frames - 0.7) / 25}) {
+    for (const auto& group : expected) {
+      const double start = Seconds(packets[group.first].dts.value_or(0), movie->probe.Stream("v:0"));
+      for (double into : {0.0, 0.3 / 25, (group.count - 0.7) / 25}) {
         double t = start + into;
         SCOPED_TRACE(movie->path + " at " + std::to_string(t));
         ASSERT_EQ(reader.GoToTimeOffset(t), 0);
         EXPECT_NEAR(t, start, 1e-6);
         const auto next = ReadForward(reader, 0);
         ASSERT_EQ(next.size(), 1u);
-        EXPECT_EQ(next[0].bytes, expected[g].bytes);
+        EXPECT_EQ(next[0].bytes, group.bytes);
       }
     }
     double end = 1e6;
@@ -158,11 +139,11 @@ TEST_F(FragmentedMovieTest, TimesLandOnTheSyncSampleOfTheirFragment) {
   }
 }
 
+// Damaged tables: the scan takes over and logs why. A table of version-1
+// entries (4-byte fragment, run and sample numbers: 28 bytes in place of
+// FFmpeg's 19) is read like FFmpeg's.
 TEST_F(FragmentedMovieTest, DamagedRandomAccessTablesLeaveTheScanInCharge) {
-  const std::string original = ReadFileBytes(WithTable().path, 0, 1 << 24);
-  ExpectWholeMovie(WithoutTable().path);  // table and scan deliver the same frames
-  const size_t mfra = TopLevel(original, "mfra").at(0).first;
-  const size_t tfra = original.find("tfra", mfra) - 4;
+  ExpectWholeMovie(ReadFileBytes(withoutTable->path, 0, 1 << 24));  // table and scan deliver the same frames
   struct Damage {
     const char* name;
     size_t at;
@@ -170,87 +151,61 @@ TEST_F(FragmentedMovieTest, DamagedRandomAccessTablesLeaveTheScanInCharge) {
     const char* logged;
   };
   const Damage damages[] = {
-      {"mfro past the start", original.size() - 4, uint32_t(original.size() + 100), "The file is too small ("},
-      {"mfro not at an mfra", original.size() - 4, uint32_t(original.size() - mfra + 8),
+      {"mfro past the start", listed.size() - 4, uint32_t(listed.size() + 100), "The file is too small ("},
+      {"mfro not at an mfra", listed.size() - 4, uint32_t(listed.size() - mfra + 8),
        "No MovieFragmentRandomAccessBox found"},
-      {"tfra size against its count", tfra + 20, Get32(original, tfra + 20) + 1, "invalid tfra atom"},
-      {"no mfro", original.size() - 12, 0x6D667278u /* "mfrx" */, "No MovieFragmentRandomAccessOffsetBox found"},
+      {"tfra size against its count", tfra + 20, Get32(listed, tfra + 20) + 1, "invalid tfra atom"},
+      {"no mfro", listed.size() - 12, 0x6D667278u /* "mfrx" */, "No MovieFragmentRandomAccessOffsetBox found"},
   };
   for (const Damage& d : damages) {
     SCOPED_TRACE(d.name);
-    std::string bytes = original;
+    std::string bytes = listed;
     Put32(bytes, d.at, d.value);
-    ExpectWholeMovie(Write("damaged.mp4", bytes));
+    ExpectWholeMovie(bytes);
     EXPECT_TRUE(Logged(d.logged));
   }
-}
-
-// A table of 4-byte fragment, run and sample numbers: 28-byte version-1
-// entries in place of FFmpeg's 19-byte ones.
-TEST_F(FragmentedMovieTest, RandomAccessEntriesOfEveryWidth) {
-  const std::string original = ReadFileBytes(WithTable().path, 0, 1 << 24);
-  const size_t mfra = TopLevel(original, "mfra").at(0).first;
-  const size_t tfra = original.find("tfra", mfra) - 4;
-  const uint32_t count = Get32(original, tfra + 20);
+  const uint32_t count = Get32(listed, tfra + 20);
   ByteBuilder entries;
-  for (uint32_t i = 0; i < count; ++i) {
-    const size_t entry = tfra + 24 + 19 * i;
-    entries.bytes(original.substr(entry, 16)).u32(i + 1).u32(1).u32(1);
-  }
-  const std::string newTfra =
-      FullAtom("tfra", 1, 0, ByteBuilder().u32(Get32(original, tfra + 12)).u32(0x3F).u32(count).bytes(entries));
-  ASSERT_EQ(newTfra.size(), 24 + 28 * count);
-  const std::string mfro = FullAtom("mfro", 0, 0, ByteBuilder().u32(uint32_t(8 + newTfra.size() + 16)));
-  ExpectWholeMovie(Write("wide.mp4", original.substr(0, mfra) + Atom("mfra", newTfra + mfro)));
-  EXPECT_FALSE(Logged("invalid tfra atom"));
+  for (uint32_t i = 0; i < count; ++i) entries.bytes(listed.substr(tfra + 24 + 19 * i, 16)).u32(i + 1).u32(1).u32(1);
+  const std::string wide =
+      FullAtom("tfra", 1, 0, ByteBuilder().u32(Get32(listed, tfra + 12)).u32(0x3F).u32(count).bytes(entries));
+  const std::string mfro = FullAtom("mfro", 0, 0, ByteBuilder().u32(uint32_t(8 + wide.size() + 16)));
+  const size_t logged = log.lines().size();
+  ExpectWholeMovie(listed.substr(0, mfra) + Atom("mfra", wide + mfro));
+  for (size_t i = logged; i < log.lines().size(); ++i) EXPECT_EQ(log.lines()[i].text.find("tfra"), std::string::npos);
 }
 
 TEST_F(FragmentedMovieTest, DamagedFragmentsEndTheReadingWithACode) {
-  const std::string scanned = ReadFileBytes(WithoutTable().path, 0, 1 << 24);
-  const std::string listed = ReadFileBytes(WithTable().path, 0, 1 << 24);
-  const auto whole = ReadAll(WithTable().path);
-  const auto firstGroupOnly = [&](const std::vector<Delivery>& read) {
-    return read.size() == 1 && read[0].bytes == whole[0].bytes;
+  const std::string scanned = ReadFileBytes(withoutTable->path, 0, 1 << 24);
+  const auto whole = ReadAll(listed);
+  const auto expectFirstGroupOnly = [&](const std::string& bytes, int open) {
+    int opened = -1;
+    const auto read = ReadAll(bytes, &opened);
+    EXPECT_EQ(opened, open);
+    EXPECT_TRUE(open != 0 || (read.size() == 1 && read[0].bytes == whole[0].bytes)) << read.size();
   };
   // Cut inside the second fragment: the scan stops before it, as it would
   // while the fragment is still being written.
   const auto moofs = TopLevel(scanned, "moof");
-  int opened = -1;
-  auto read = ReadAll(Write("cut.mp4", scanned.substr(0, moofs[1].first + moofs[1].second / 2)), &opened);
-  EXPECT_EQ(opened, 0);
-  EXPECT_TRUE(firstGroupOnly(read)) << read.size();
-
+  expectFirstGroupOnly(scanned.substr(0, moofs[1].first + moofs[1].second / 2), 0);
   // A run claiming more samples than its atom holds: the scan fails at open;
   // through the table, the fragment fails when it is first read.
-  for (const std::string* original : {&scanned, &listed}) {
+  for (const std::string* original : {&scanned, static_cast<const std::string*>(&listed)}) {
     std::string bytes = *original;
-    const size_t secondMoof = TopLevel(bytes, "moof")[1].first;
-    const size_t trun = bytes.find("trun", secondMoof) - 4;
-    Put32(bytes, trun + 12, 100000);
-    read = ReadAll(Write("trun.mp4", bytes), &opened);
-    if (original == &scanned) {
-      EXPECT_EQ(opened, 5);
-    } else {
-      EXPECT_EQ(opened, 0);
-      EXPECT_TRUE(firstGroupOnly(read)) << read.size();
-    }
+    Put32(bytes, bytes.find("trun", TopLevel(bytes, "moof")[1].first) - 4 + 12, 100000);
+    expectFirstGroupOnly(bytes, original == &scanned ? 5 : 0);
   }
-
   // A table entry pointing at the media data instead of a fragment.
   std::string bytes = listed;
-  const size_t mfra = TopLevel(bytes, "mfra").at(0).first;
-  const size_t tfra = bytes.find("tfra", mfra) - 4;
-  const size_t mdat = TopLevel(bytes, "mdat").at(0).first;
-  bytes.replace(tfra + 24 + 19 + 8, 8, std::string(4, '\0') + std::string("\0\0\0\0", 4));
-  Put32(bytes, tfra + 24 + 19 + 12, uint32_t(mdat + 20));
-  read = ReadAll(Write("noise.mp4", bytes), &opened);
-  EXPECT_EQ(opened, 0);
-  EXPECT_TRUE(firstGroupOnly(read)) << read.size();
+  bytes.replace(tfra + 24 + 19 + 8, 8, std::string(8, '\0'));
+  Put32(bytes, tfra + 24 + 19 + 12, uint32_t(TopLevel(bytes, "mdat").at(0).first + 20));
+  expectFirstGroupOnly(bytes, 0);
 }
 
 TEST_F(FragmentedMovieTest, ReferenceFragmentsOnlyForSingleTrackMovies) {
   const MediaFixture& twoTracks = GetMediaFixture(
-      "frag_av.mp4", {"-f lavfi -i sine " + std::string(kPicture) + "-c:a aac -movflags frag_keyframe+empty_moov"});
+      "frag_av.mp4", {"-f lavfi -i sine -f lavfi -i testsrc=size=64x48:rate=25 -t 1.5 -c:v libx264 -bf 2 -g 12 "
+                      "-pix_fmt yuv420p -c:a aac -movflags frag_keyframe+empty_moov"});
   CQTDataReader reader(OXLDataReader::Video_Data, "informer");
   ASSERT_EQ(reader.Open(twoTracks.path.c_str(), false), 0);
   CQTDataReader::MoofInfo info;

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 #include <cstring>
+#include <functional>
 
 #include "OXLDataReader/OXL_QuickTime/MoofTrackSubIndex.h"
 #include "OXLDataReader/OXL_QuickTime/ReferenceMoofTrackSubIndex.h"
@@ -68,20 +68,51 @@ class ReadRecorder : public SimpleFileReader {
   std::shared_ptr<unsigned int> largest = std::make_shared<unsigned int>(0);
 };
 
+// A whole file the reader opens: the open result, then (when it opens) every
+// delivery forwards and backwards within a bounded number of reads, then
+// what the finding was about.
+struct FileFinding {
+  const char* name;
+  const std::string& bytes;
+  OXLDataReader::DataType type;
+  int open;
+  std::function<void(CQTDataReader&)> check;
+};
+
 }  // namespace
 
-// Without video the in and out points are milliseconds; a start that far
-// does not fit 32 bits and saturates rather than overflowing the conversion.
-TEST(QTFuzzFindings, InOutOfAHugeStartSaturate) {
+TEST(QTFuzzFindings, WholeFilesOpenReadAndAnswer) {
+  const FileFinding findings[] = {
+      // Without video the in and out points are milliseconds; a start that
+      // far does not fit 32 bits and saturates rather than overflowing.
+      {"in and out of a huge start saturate", kHugeStartTimecode, OXLDataReader::Audio_Data, 0,
+       [](CQTDataReader& reader) {
+         unsigned int in = 0, out = 0, system = 0;
+         ASSERT_EQ(reader.GetInOut(&in, &out, &system), 0);
+         EXPECT_EQ(system, 0xFFFFFFFFu);
+         EXPECT_EQ(in, 0xFFFFFFFFu);
+         EXPECT_EQ(out, 0xFFFFFFFFu);
+       }},
+  };
   CapturingLogger log;
   TempDir dir;
-  CQTDataReader reader(OXLDataReader::Audio_Data, "fuzz-finding");
-  ASSERT_EQ(reader.Open(dir.write("start.mov", kHugeStartTimecode).c_str(), false), 0);
-  unsigned int in = 0, out = 0, system = 0;
-  ASSERT_EQ(reader.GetInOut(&in, &out, &system), 0);
-  EXPECT_EQ(system, 0xFFFFFFFFu);
-  EXPECT_EQ(in, 0xFFFFFFFFu);
-  EXPECT_EQ(out, 0xFFFFFFFFu);
+  std::vector<unsigned char> buffer(1 << 20);
+  for (const FileFinding& f : findings) {
+    SCOPED_TRACE(f.name);
+    CQTDataReader reader(f.type, "fuzz-finding");
+    ASSERT_EQ(reader.Open(dir.write("finding.mov", f.bytes).c_str(), false), f.open);
+    if (f.open != 0) continue;
+    for (bool forward : {true, false}) {
+      int result = 0, reads = 0;
+      unsigned int size = 0;
+      double time = 0;
+      for (unsigned char* data = buffer.data(); result == 0 && reads < 100000; ++reads, data = buffer.data())
+        result = forward ? reader.GetNextData(data, unsigned(buffer.size()), &size, &time)
+                         : reader.GetPrevData(data, unsigned(buffer.size()), &size, &time);
+      EXPECT_LT(reads, 100000) << "the reading ends";
+    }
+    f.check(reader);
+  }
 }
 
 // A fragment whose size passes the file's end fails before a buffer of that

@@ -20,33 +20,26 @@ const char kD10[] =
 
 const std::string kSmpteKey("\x06\x0e\x2b\x34\x01\x02\x01\x01\x0d\x01\x03\x01\x05\x01\x01\x00", 16);
 
-struct Read {
-  int result = 0;
-  unsigned int size = 0;
-  std::string bytes;
-};
-
-Read ReadNext(CQTIMXDataReader& reader, unsigned int bufferSize) {
-  std::vector<unsigned char> buffer(bufferSize ? bufferSize : 1);
+// The next read's result and, when it succeeded, its bytes.
+std::pair<int, std::string> ReadNext(CQTIMXDataReader& reader, unsigned int bufferSize = 4096) {
+  std::vector<unsigned char> buffer(bufferSize);
   unsigned char* data = buffer.data();
-  Read r;
+  unsigned int size = 0;
   double time = 0;
-  r.result = reader.GetNextData(data, bufferSize, &r.size, &time);
-  if (r.result == 0) r.bytes.assign(reinterpret_cast<const char*>(data), r.size);
-  return r;
+  const int result = reader.GetNextData(data, bufferSize, &size, &time);
+  return {result, result == 0 ? std::string(reinterpret_cast<const char*>(data), size) : std::to_string(size)};
 }
 
 std::vector<std::string> ReadAllMd5(const std::string& path) {
   CQTIMXDataReader reader("imx");
   EXPECT_EQ(reader.Open(path.c_str(), false), 0);
   std::vector<std::string> md5s;
-  for (int i = 0; i < 100; ++i) {
-    const Read r = ReadNext(reader, 1 << 20);
-    if (r.result != 0) {
-      EXPECT_EQ(r.result, 100);
+  for (auto r = ReadNext(reader, 1 << 20); md5s.size() < 100; r = ReadNext(reader, 1 << 20)) {
+    if (r.first != 0) {
+      EXPECT_EQ(r.first, 100);
       break;
     }
-    md5s.push_back(Md5Hash(r.bytes));
+    md5s.push_back(Md5Hash(r.second));
   }
   return md5s;
 }
@@ -64,19 +57,6 @@ TEST(QtImxFiles, PlainAndKlvWrappedSamplesDeliverThePictures) {
   EXPECT_EQ(ReadAllMd5(wrapped.path), expected);
 }
 
-// A movie with one video sample per entry of `samples`.
-std::string WriteMovie(const TempDir& dir, const std::vector<std::string>& samples) {
-  QtWriterTrack track;
-  std::string payload;
-  for (const auto& s : samples) {
-    track.offsets.push_back(payload.size());
-    track.sizes.push_back(static_cast<uint32_t>(s.size()));
-    payload += s;
-  }
-  track.stsd = VideoStsd("mx5p", 720, 608);
-  return dir.write("imx.mov", QtFile(payload, {track}, true));
-}
-
 std::string Pattern(size_t size, char seed) {
   std::string s(size, '\0');
   for (size_t i = 0; i < size; ++i) s[i] = static_cast<char>(seed + i * 7);
@@ -87,47 +67,34 @@ std::string Wrapped(const std::string& data, uint32_t length, size_t padding) {
   return ByteBuilder().bytes(kSmpteKey).u8(0x83).u24(length).bytes(data).zeros(padding).str();
 }
 
-class QtImxSamples : public testing::Test {
- protected:
-  void Open(const std::vector<std::string>& samples) { ASSERT_EQ(reader.Open(WriteMovie(dir, samples).c_str(), false), 0); }
-  TempDir dir;
-  CQTIMXDataReader reader{"imx"};
-};
-
-// A wrapped sample gives its value and skips the padding; a plain one, or one
-// too short even for the label, is delivered whole; a value running past its
-// sample, or a sample shorter than its key and length, is an error (100)
-// the cursor stays on until skipped.
-TEST_F(QtImxSamples, WrappedSamplesGiveTheirValueAndDamagedOnesCanBeSkipped) {
+// A wrapped sample gives its value and skips the padding, and a buffer one
+// byte short of the sample is refused with its size; a plain one, or one too short
+// even for the label, is delivered whole; a value running past its sample,
+// or a sample shorter than its key and length, is an error (100) the cursor
+// stays on until skipped.
+TEST(QtImxSamples, WrappedSamplesGiveTheirValueAndDamagedOnesCanBeSkipped) {
   const std::string data = Pattern(256, 1), plain = Pattern(300, 2), tiny("\x06\x0e", 2);
-  Open({Wrapped(data, 256, 100), plain, Wrapped(Pattern(30, 6), 31, 0), kSmpteKey.substr(0, 10), tiny});
-  EXPECT_EQ(ReadNext(reader, 4096).bytes, data);
-  EXPECT_EQ(ReadNext(reader, 4096).bytes, plain);
+  QtWriterTrack track;
+  std::string payload;
+  for (const auto& s : {Wrapped(data, 256, 100), plain, Wrapped(Pattern(30, 6), 31, 0), kSmpteKey.substr(0, 10), tiny}) {
+    track.offsets.push_back(payload.size());
+    track.sizes.push_back(static_cast<uint32_t>(s.size()));
+    payload += s;
+  }
+  track.stsd = VideoStsd("mx5p", 720, 608);
+  TempDir dir;
+  CQTIMXDataReader reader("imx");
+  ASSERT_EQ(reader.Open(dir.write("imx.mov", QtFile(payload, {track}, true)).c_str(), false), 0);
+  EXPECT_EQ(ReadNext(reader, 375), std::make_pair(101, std::string("376")));  // the whole sample must fit
+  EXPECT_EQ(ReadNext(reader).second, data);
+  EXPECT_EQ(ReadNext(reader).second, plain);
   for (int damaged = 0; damaged < 2; ++damaged) {
-    EXPECT_EQ(ReadNext(reader, 4096).result, 100);
-    EXPECT_EQ(ReadNext(reader, 4096).result, 100);
+    EXPECT_EQ(ReadNext(reader).first, 100);
+    EXPECT_EQ(ReadNext(reader).first, 100);
     ASSERT_EQ(reader.SkipNextData(), 0);
   }
-  EXPECT_EQ(ReadNext(reader, 4096).bytes, tiny);
-  EXPECT_EQ(ReadNext(reader, 4096).result, 100);
-}
-
-TEST_F(QtImxSamples, SampleOneByteLargerThanTheBufferStaysToBeReadAgain) {
-  const std::string first = Pattern(1001, 3);
-  Open({first, Pattern(10, 4)});
-  Read r = ReadNext(reader, 1000);
-  EXPECT_EQ(r.result, 101);
-  EXPECT_EQ(r.size, 1001u);
-  EXPECT_EQ(ReadNext(reader, 1001).bytes, first);
-}
-
-TEST_F(QtImxSamples, SampleBeyondTheFileEndGivesEndOfData) {
-  QtWriterTrack track;
-  track.offsets = {0};
-  track.sizes = {5000};  // the payload holds 100 bytes
-  track.stsd = VideoStsd("mx5p", 720, 608);
-  ASSERT_EQ(reader.Open(dir.write("cut.mov", QtFile(Pattern(100, 8), {track}, true)).c_str(), false), 0);
-  EXPECT_EQ(ReadNext(reader, 8192).result, 100);
+  EXPECT_EQ(ReadNext(reader).second, tiny);
+  EXPECT_EQ(ReadNext(reader).first, 100);
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
-// Movies whose samples lie in another file, and time-code tracks, built by
-// our own writer since FFmpeg makes neither.
+// Movies whose samples lie in another file, time-code tracks and version-1
+// headers, built by our own writer since FFmpeg makes none of them.
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "OXLDataReader/QTDatareader.h"
+#include "QTFileCases.h"
 #include "support/CapturingLogger.h"
 #include "support/QtMovieWriter.h"
 #include "support/TempDir.h"
@@ -25,7 +26,6 @@ class ReferenceMovieTest : public ::testing::Test {
     track.stsd = VideoStsd("apcn", 720, 576);
     dir.write("media.bin", media);
   }
-  std::string Frame(size_t i) const { return media.substr(track.offsets[i], track.sizes[i]); }
   std::string WriteMovie(const std::string& drefEntry) {
     track.drefEntry = drefEntry;
     return dir.write("ref.mov", QtFile("", {track}, false));
@@ -50,36 +50,22 @@ TEST_F(ReferenceMovieTest, EveryWayOfNamingTheFileReadsIt) {
     EXPECT_TRUE(reader.GetActiveTrack()->IsReference());
     EXPECT_EQ(reader.GetActiveTrack()->GetReferenceFileName(), L"media.bin");
     EXPECT_EQ(reader.GetActiveTrackFileSize(), media.size());
-    std::vector<unsigned char> buffer(1 << 16);
-    unsigned char* data = buffer.data();
-    unsigned int size = 0;
-    double time = 0;
-    for (size_t i = 0; i < track.sizes.size(); ++i) {
-      ASSERT_EQ(reader.GetNextData(data, static_cast<unsigned int>(buffer.size()), &size, &time), 0) << i;
-      EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size), Frame(i)) << "frame " << i;
-      EXPECT_NEAR(time, i * 0.04, 1e-9);
+    const auto forward = qtfiles::ReadForward(reader, 10);
+    ASSERT_EQ(forward.size(), track.sizes.size());
+    for (size_t i = 0; i < forward.size(); ++i) {
+      EXPECT_EQ(forward[i].bytes, media.substr(track.offsets[i], track.sizes[i])) << "frame " << i;
+      EXPECT_NEAR(forward[i].time, i * 0.04, 1e-9);
     }
-    EXPECT_EQ(reader.GetNextData(data, static_cast<unsigned int>(buffer.size()), &size, &time), 100);
-    for (size_t i = track.sizes.size(); i-- > 0;) {
-      ASSERT_EQ(reader.GetPrevData(data, static_cast<unsigned int>(buffer.size()), &size, &time), 0) << i;
-      EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size), Frame(i));
-    }
-    EXPECT_EQ(reader.GetPrevData(data, static_cast<unsigned int>(buffer.size()), &size, &time), 100);
+    const auto backward = qtfiles::ReadBackward(reader, 10);
+    ASSERT_EQ(backward.size(), track.sizes.size());
+    for (size_t i = 0; i < backward.size(); ++i) EXPECT_EQ(backward[i].bytes, forward[forward.size() - 1 - i].bytes);
   }
-}
-
-TEST_F(ReferenceMovieTest, SelfReferenceIsLocal) {
-  CQTDataReader reader(OXLDataReader::Video_Data, "ref");
-  ASSERT_EQ(reader.Open(WriteMovie(AliasDrefEntry("", "/x/media.bin", true)).c_str(), true), 0);
-  EXPECT_FALSE(reader.GetActiveTrack()->IsReference());
-  std::wstring name = L"unchanged";
-  EXPECT_FALSE(reader.IsReferenceTrack(OXLDataReader::Video_Data, 0, name));
 }
 
 // Unopened, the movie still names its reference and its size; a missing
 // file fails the opening (1), and a short alias falls back on its record's
-// name ("fixed.mov", which does not exist).
-TEST_F(ReferenceMovieTest, NamesWithoutOpeningAndMissingFiles) {
+// name ("fixed.mov", which does not exist). A self-reference is local.
+TEST_F(ReferenceMovieTest, NamesWithoutOpeningMissingFilesAndSelfReferences) {
   CQTDataReader reader(OXLDataReader::Video_Data, "ref");
   ASSERT_EQ(reader.Open(WriteMovie(UrlDrefEntry("media.bin")).c_str(), false), 0);
   std::wstring name;
@@ -93,25 +79,36 @@ TEST_F(ReferenceMovieTest, NamesWithoutOpeningAndMissingFiles) {
   std::string fallback;
   EXPECT_TRUE(alias.IsReferenceTrack(OXLDataReader::Video_Data, 0, fallback));
   EXPECT_EQ(fallback, "fixed.mov");
+  CQTDataReader self(OXLDataReader::Video_Data, "ref");
+  ASSERT_EQ(self.Open(WriteMovie(AliasDrefEntry("", "/x/media.bin", true)).c_str(), true), 0);
+  EXPECT_FALSE(self.GetActiveTrack()->IsReference());
+  name = L"unchanged";
+  EXPECT_FALSE(self.IsReferenceTrack(OXLDataReader::Video_Data, 0, name));
 }
 
 // A movie with one video frame and a local time-code sample holding frame
 // `frame`: the in point in fields and the video system, or no timecode for a
 // description too short (49 bytes, logged) or of an unsupported frame count.
+// Movie and media headers of version 1 (64-bit times) give the same time
+// scales as those of version 0.
 TEST(TimecodeTrack, LocalSampleGivesTheStart) {
   struct Case {
     uint8_t fps;
     bool drop;
     uint32_t size, timescale, duration, frame, in, system;
+    bool version1 = false;
   };
   const Case cases[] = {
       {25, false, 50, 25, 1, 0x19, 50, 3},
       {30, true, 50, 30000, 1001, 1800, 3600, 4},  // 00:01:00;02 at 29.97 drop frame
+      {30, true, 50, 30000, 1001, 1800, 3600, 4, true},
+      {25, false, 50, 90000, 3600, 0x19, 50, 3, true},
       {25, false, 49, 25, 1, 0x19, 0, 3},
       {29, false, 50, 25, 1, 0x19, 0, 3},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.fps) + " fps, " + std::to_string(c.size) + " bytes");
+    SCOPED_TRACE(std::to_string(c.fps) + " fps, " + std::to_string(c.size) + " bytes, version " +
+                 std::to_string(c.version1));
     TempDir dir;
     CapturingLogger log;
     std::string payload(100, 'v');
@@ -128,11 +125,13 @@ TEST(TimecodeTrack, LocalSampleGivesTheStart) {
     tc.offsets = {100};
     tc.stsd = TimecodeStsd(c.fps, c.drop, c.size);
     CQTDataReader reader(OXLDataReader::Video_Data, "tc");
-    ASSERT_EQ(reader.Open(dir.write("tc.mov", QtFile(payload, {video, tc}, true)).c_str(), false), 0);
+    ASSERT_EQ(reader.Open(dir.write("tc.mov", QtFile(payload, {video, tc}, true, c.version1)).c_str(), false), 0);
+    EXPECT_EQ(reader.GetMovieTimescale(), 600u);
     unsigned int in = 1, out = 0, system = 0;
     EXPECT_EQ(reader.GetInOut(&in, &out, &system), 0);
     EXPECT_EQ(in, c.in);
     EXPECT_EQ(system, c.system);
+    EXPECT_NEAR(reader.GetFieldDuration(), double(c.duration) / c.timescale / 2, 1e-7);
     bool reported = false;
     for (const auto& line : log.lines()) reported |= line.text.find("Invalid tmcd atom size") != std::string::npos;
     EXPECT_EQ(reported, c.size != 50);

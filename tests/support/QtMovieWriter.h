@@ -1,7 +1,7 @@
 #pragma once
 // Writes small QuickTime movies that FFmpeg cannot make: reference movies
 // whose samples lie in another file, time-code tracks with chosen values,
-// and movies with damaged tables. One sample per chunk.
+// version-1 headers, and movies with damaged tables. One sample per chunk.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,11 +18,8 @@ struct QtWriterTrack {
   std::string stsd;              // the whole "stsd" atom
   std::string drefEntry;         // one "dref" entry; empty: a self-reference "url "
   std::vector<uint32_t> syncSamples;  // 1-based; empty: no "stss", every sample is sync
-  uint16_t width = 0, height = 0;
+  uint16_t width = 0, height = 0;     // of the track header
 };
-
-// The "moov" atom of a movie with these tracks (movie time scale 600).
-std::string QtMovie(const std::vector<QtWriterTrack>& tracks);
 
 // A video "stsd" with one entry of `format` ("apcn") and the picture size.
 std::string VideoStsd(const char* format, uint16_t width, uint16_t height);
@@ -36,8 +33,10 @@ std::string TimecodeStsd(uint8_t framesPerSecond, bool dropFrame, uint32_t size 
 std::string AliasDrefEntry(const std::string& hfsPath, const std::string& posixPath, bool selfReference = false);
 std::string UrlDrefEntry(const std::string& fileName, bool selfReference = false);
 
-// "ftyp" + "mdat" holding `payload` + the movie; `offsets` of the tracks are
-// taken relative to the payload when `relativeToPayload` is set.
-std::string QtFile(const std::string& payload, std::vector<QtWriterTrack> tracks, bool relativeToPayload);
+// "ftyp" + "mdat" holding `payload` + the movie (time scale 600); `offsets`
+// of the tracks are taken relative to the payload when `relativeToPayload`
+// is set. With `version1`, movie and media headers carry 64-bit times.
+std::string QtFile(const std::string& payload, std::vector<QtWriterTrack> tracks, bool relativeToPayload,
+                   bool version1 = false);
 
 }  // namespace oxltest
