@@ -68,10 +68,22 @@ void CQTMediaTrack::SetTrackType(const signed char* type) {
   m_AudioInfo = AudioInfoMemo();
 }
 
+// Version 1 headers carry 64-bit times, which move the fields after them.
+bool CQTMediaTrack::ReadTrackHeader(const unsigned char* tkhd, uint32_t size, TrackHeader& header) {
+  const bool v1 = size > 8 && tkhd[8] == 1;
+  if (size < (v1 ? 104u : 92u)) return false;
+  header.id = Read32(tkhd + (v1 ? 28 : 20));
+  header.duration = v1 ? static_cast<int64_t>(Field64(tkhd, size, 36)) : Read32(tkhd + 28);
+  header.width = Read32(tkhd + (v1 ? 96 : 84)) >> 16;
+  header.height = Read32(tkhd + (v1 ? 100 : 88)) >> 16;
+  return true;
+}
+
 uint32_t CQTMediaTrack::GetTrackIdFromTrakAtom(const unsigned char* trak, unsigned long size) {
   uint32_t id = 0;
   QTReader::ForEachChildAtom(trak, size, [&](const unsigned char* child, uint32_t type, uint32_t childSize) {
-    if (type == AtomType("tkhd") && childSize >= 92) id = Read32(child + 20);
+    TrackHeader header;
+    if (type == AtomType("tkhd") && ReadTrackHeader(child, childSize, header)) id = header.id;
     return true;
   });
   return id;
@@ -80,11 +92,12 @@ uint32_t CQTMediaTrack::GetTrackIdFromTrakAtom(const unsigned char* trak, unsign
 int CQTMediaTrack::ReadTrackAtom(const unsigned char* trak, unsigned long size) {
   int mediaResult = kFailure;
   QTReader::ForEachChildAtom(trak, size, [&](const unsigned char* child, uint32_t type, uint32_t childSize) {
-    if (type == AtomType("tkhd") && childSize >= 92) {
-      m_dwTrackId = Read32(child + 20);
-      m_qwTrackHeaderDuration = Read32(child + 28);
-      m_dwWidth = Read32(child + 84) >> 16;
-      m_dwHeight = Read32(child + 88) >> 16;
+    TrackHeader header;
+    if (type == AtomType("tkhd") && ReadTrackHeader(child, childSize, header)) {
+      m_dwTrackId = header.id;
+      m_qwTrackHeaderDuration = header.duration;
+      m_dwWidth = header.width;
+      m_dwHeight = header.height;
       return true;
     }
     if (type == AtomType("edts")) return ReadTrackEdit(child, childSize) == 0;

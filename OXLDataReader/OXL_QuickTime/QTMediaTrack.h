@@ -26,7 +26,7 @@ class CQTMediaTrack {
   // track has no usable media or its handler is unknown. Sample-description
   // errors (QTUtils::unsuported_or_invalid) propagate.
   int ReadTrackAtom(const unsigned char* trak, unsigned long size);
-  // The ID in the last "tkhd" of at least 92 bytes, or 0.
+  // The ID in the last "tkhd" of at least 92 bytes (104 for version 1), or 0.
   static uint32_t GetTrackIdFromTrakAtom(const unsigned char* trak, unsigned long size);
 
   // Identity and type.
@@ -92,6 +92,13 @@ class CQTMediaTrack {
   uint32_t GetSampleCount() const { return m_dwSampleCount; }
 
  private:
+  struct TrackHeader {
+    uint32_t id = 0;
+    int64_t duration = 0;
+    uint32_t width = 0, height = 0;
+  };
+  // The fields of a "tkhd" of either version; false when it is too short.
+  static bool ReadTrackHeader(const unsigned char* tkhd, uint32_t size, TrackHeader& header);
   int ReadTrackEdit(const unsigned char* edts, uint32_t size);
   int ReadTrackMedia(const unsigned char* mdia, uint32_t size);
   int ReadMediaInfo(const unsigned char* minf, uint32_t size);

@@ -39,14 +39,15 @@ std::string Trak(const QtWriterTrack& t, bool version1) {
   const uint64_t mediaDuration = uint64_t(t.sampleDuration) * t.sizes.size();
   const uint64_t movieDuration = t.timescale ? mediaDuration * 600 / t.timescale : 0;
   ByteBuilder tkhd, mdhd, hdlr, dref;
-  tkhd.u32(0).u32(0).u32(t.trackId).u32(0).u32(static_cast<uint32_t>(movieDuration)).zeros(16);
+  if (version1) tkhd.u64(0).u64(0).u32(t.trackId).u32(0).u64(movieDuration).zeros(16);
+  else tkhd.u32(0).u32(0).u32(t.trackId).u32(0).u32(static_cast<uint32_t>(movieDuration)).zeros(16);
   tkhd.bytes(std::string(kMatrix, 36)).u32(uint32_t(t.width) << 16).u32(uint32_t(t.height) << 16);
   Times(mdhd, t.timescale, mediaDuration, version1).u16(0).u16(0);
   hdlr.fourcc("mhlr").fourcc(t.handler.c_str()).zeros(13);
   dref.u32(1).bytes(t.drefEntry.empty() ? FullAtom("url ", 0, 1, "") : t.drefEntry);
   const std::string minf = Atom("minf", Atom("dinf", FullAtom("dref", 0, 0, dref)) + Stbl(t));
   const std::string mdia = Atom("mdia", FullAtom("mdhd", version1, 0, mdhd) + FullAtom("hdlr", 0, 0, hdlr) + minf);
-  return Atom("trak", FullAtom("tkhd", 0, 0xF, tkhd) + mdia);
+  return Atom("trak", FullAtom("tkhd", version1, 0xF, tkhd) + mdia);
 }
 
 }  // namespace
@@ -89,7 +90,7 @@ std::string UrlDrefEntry(const std::string& fileName, bool selfReference) {
 }
 
 std::string QtFile(const std::string& payload, std::vector<QtWriterTrack> tracks, bool relativeToPayload,
-                   bool version1) {
+                   bool version1, const std::string& moovTail) {
   const std::string ftyp = Atom("ftyp", ByteBuilder().fourcc("qt  ").u32(0x200).fourcc("qt  "));
   uint64_t duration = 0;
   for (auto& t : tracks) {
@@ -102,7 +103,7 @@ std::string QtFile(const std::string& payload, std::vector<QtWriterTrack> tracks
   mvhd.zeros(24).u32(static_cast<uint32_t>(tracks.size() + 1));
   std::string moov = FullAtom("mvhd", version1, 0, mvhd);
   for (const auto& t : tracks) moov += Trak(t, version1);
-  return ftyp + Atom("mdat", payload) + Atom("moov", moov);
+  return ftyp + Atom("mdat", payload) + Atom("moov", moov + moovTail);
 }
 
 }  // namespace oxltest

@@ -35,8 +35,9 @@ std::string UrlDrefEntry(const std::string& fileName, bool selfReference = false
 
 // "ftyp" + "mdat" holding `payload` + the movie (time scale 600); `offsets`
 // of the tracks are taken relative to the payload when `relativeToPayload`
-// is set. With `version1`, movie and media headers carry 64-bit times.
+// is set. With `version1`, movie, track and media headers carry 64-bit times.
+// `moovTail` is appended inside the movie atom (an "mvex" for fragments).
 std::string QtFile(const std::string& payload, std::vector<QtWriterTrack> tracks, bool relativeToPayload,
-                   bool version1 = false);
+                   bool version1 = false, const std::string& moovTail = "");
 
 }  // namespace oxltest
