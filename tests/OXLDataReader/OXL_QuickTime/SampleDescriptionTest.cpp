@@ -58,7 +58,7 @@ const CAudioSampleDescription& Audio(const CStsdAtom& atom, size_t i = 0) {
   return dynamic_cast<const CAudioSampleDescription&>(*atom.m_Entries.at(i));
 }
 
-TEST(StsdEntries, OtherHandlerKeepsCommonPartAndNextEntryStartsAtDeclaredEnd) {
+TEST(StsdEntries, OtherHandlerKeepsCommonPartAndEntriesMustFitTheAtom) {
   EXPECT_TRUE(Parse(Stsd("", 0), "vide").m_Entries.empty());
   const std::string tmcd = Entry("tmcd", std::string(20, '\x55'));
   const std::string second = ByteBuilder().u32(16).fourcc("tmcd").zeros(6).u16(7).str();
@@ -66,75 +66,58 @@ TEST(StsdEntries, OtherHandlerKeepsCommonPartAndNextEntryStartsAtDeclaredEnd) {
   ASSERT_EQ(atom.m_Entries.size(), 2u);
   EXPECT_EQ(typeid(*atom.m_Entries[0]), typeid(CSampleDescription));
   EXPECT_EQ(atom.m_Entries[0]->m_dwSize, 36u);
-  EXPECT_EQ(atom.m_Entries[1]->m_wDataReferenceIndex, 7);
-}
-
-TEST(StsdEntries, EntriesBeyondTheAtomOrItsDeclaredSizeAreInvalid) {
+  EXPECT_EQ(atom.m_Entries[1]->m_wDataReferenceIndex, 7);  // the next entry starts at the declared end
   EXPECT_THROW(Parse(Stsd(Entry("tmcd", ""), 3), "tmcd"), QTUtils::unsuported_or_invalid);
   EXPECT_THROW(Parse(Stsd(Entry("tmcd", ""), 2) + Entry("tmcd", ""), "tmcd"), QTUtils::unsuported_or_invalid);
 }
 
-TEST(SoundDescriptionV0, FormatDecidesDepthEndiannessAndFrameSize) {
-  const CStsdAtom atom = Parse(Stsd(Entry("twos", SoundV0(0, 2, 16, 44100)) + Entry("sowt", SoundV0(0, 2, 16, 44100)) +
-                                    Entry("in24", SoundV0(0, 3, 16, 48000)), 3), "soun");
-  EXPECT_EQ(Audio(atom, 0).GetEndianness(), kAudioBigEndian);
-  EXPECT_EQ(Audio(atom, 1).GetEndianness(), kAudioLittleEndian);
-  EXPECT_EQ(Audio(atom, 0).GetBytesPerFrame(), 4u);
-  EXPECT_EQ(Audio(atom, 0).GetSampleRate(), 44100u);
-  const auto& in24 = Audio(atom, 2);
-  EXPECT_EQ(in24.GetEndianness(), kAudioBigEndian);
-  EXPECT_EQ(in24.GetBitsDepth(), 24u);
-  EXPECT_EQ(in24.GetBytesPerFrame(), 9u);
-  EXPECT_EQ(in24.GetNumberOfChannels(), 3u);
-}
-
-TEST(SoundDescriptionV1, WaveEndaOverridesTheFormatsByteOrder) {
+// Version 0: the format decides byte order, and "in24" its depth and frame
+// size. Version 1 prefers its own fields, and a "wave" atom's "enda" the
+// byte order. Version 2 reads everything from its extended fields.
+TEST(SoundDescriptions, EveryVersionGivesOrderDepthFrameChannelsAndRate) {
   const std::string noEnda = Atom("chan", "xx") + Atom("wave", Atom("frma", "twos") + std::string(8, '\0'));
-  const CStsdAtom atom = Parse(Stsd(Entry("twos", SoundV1(2, 16, 0, 0, 0, Wave(1))) +
-                                    Entry("sowt", SoundV1(2, 16, 0, 0, 0, Wave(0))) +
-                                    Entry("twos", SoundV1(2, 16, 0, 0, 0, noEnda)), 3), "soun");
-  EXPECT_EQ(Audio(atom, 0).GetEndianness(), kAudioLittleEndian);
-  EXPECT_EQ(Audio(atom, 1).GetEndianness(), kAudioBigEndian);
-  EXPECT_EQ(Audio(atom, 2).GetEndianness(), kAudioBigEndian);  // "wave" without "enda": the format's order
+  struct Row {
+    const char* format;
+    std::string body;
+    uint32_t endianness, bits, bytesPerFrame, channels, rate;
+  } rows[] = {
+      {"twos", SoundV0(0, 2, 16, 44100), kAudioBigEndian, 16, 4, 2, 44100},
+      {"sowt", SoundV0(0, 2, 16, 48000), kAudioLittleEndian, 16, 4, 2, 48000},
+      {"in24", SoundV0(0, 3, 16, 48000), kAudioBigEndian, 24, 9, 3, 48000},
+      {"twos", SoundV1(2, 16, 0, 0, 0, Wave(1)), kAudioLittleEndian, 16, 4, 2, 48000},
+      {"sowt", SoundV1(2, 16, 0, 0, 0, Wave(0)), kAudioBigEndian, 16, 4, 2, 48000},
+      {"twos", SoundV1(2, 16, 0, 0, 0, noEnda), kAudioBigEndian, 16, 4, 2, 48000},
+      {"in24", SoundV1(2, 16, 3, 6, 3), kAudioBigEndian, 24, 6, 2, 48000},
+      {"in24", SoundV1(2, 16, 0, 0, 4), kAudioBigEndian, 24, 8, 2, 48000},
+      {"in24", SoundV1(2, 16, 0, 0, 0), kAudioBigEndian, 24, 6, 2, 48000},
+      {"lpcm", SoundV2(96000.0, 6, 24, 2 | 4, 18), kAudioBigEndian, 24, 18, 6, 96000},
+  };
+  std::string entries;
+  for (const Row& r : rows) entries += Entry(r.format, r.body);
+  const CStsdAtom atom = Parse(Stsd(entries, std::size(rows)), "soun");
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const auto& d = Audio(atom, i);
+    EXPECT_EQ(std::vector<uint32_t>({d.GetEndianness(), d.GetBitsDepth(), d.GetBytesPerFrame(), d.GetNumberOfChannels(),
+                                     d.GetSampleRate()}),
+              std::vector<uint32_t>({rows[i].endianness, rows[i].bits, rows[i].bytesPerFrame, rows[i].channels, rows[i].rate}))
+        << "row " << i;
+  }
+  EXPECT_EQ(Audio(atom, 9).GetAudioCodec(), qel::audio_codec_pcm);
 }
 
-// Frame size and depth prefer the version-1 fields; without them the
-// version-0 rule for "in24".
-TEST(SoundDescriptionV1, FrameSizeAndDepthPreferTheVersion1Fields) {
-  const CStsdAtom atom = Parse(Stsd(Entry("in24", SoundV1(2, 16, 3, 6, 3)) + Entry("in24", SoundV1(2, 16, 0, 0, 3)) +
-                                    Entry("in24", SoundV1(2, 16, 0, 0, 0)), 3), "soun");
-  EXPECT_EQ(Audio(atom, 0).GetBytesPerFrame(), 6u);
-  EXPECT_EQ(Audio(atom, 0).GetBitsDepth(), 24u);
-  EXPECT_EQ(Audio(atom, 1).GetBytesPerFrame(), 6u);
-  EXPECT_EQ(Audio(atom, 2).GetBytesPerFrame(), 6u);
-  EXPECT_EQ(Audio(atom, 2).GetBitsDepth(), 24u);
-}
-
-TEST(SoundDescriptionV2, ReadsTheExtendedFields) {
-  const CStsdAtom atom = Parse(Stsd(Entry("lpcm", SoundV2(96000.0, 6, 24, 2 | 4, 18))), "soun");
-  const auto& d = Audio(atom);
-  EXPECT_EQ(d.GetSampleRate(), 96000u);
-  EXPECT_EQ(d.GetNumberOfChannels(), 6u);
-  EXPECT_EQ(d.GetBitsDepth(), 24u);
-  EXPECT_EQ(d.GetBytesPerFrame(), 18u);
-  EXPECT_EQ(d.GetEndianness(), kAudioBigEndian);
-  EXPECT_EQ(d.GetAudioCodec(), qel::audio_codec_pcm);
-}
-
-TEST(SoundDescriptionV2, ZeroDepthWrongPrefixOrUnknownVersion) {
+TEST(SoundDescriptions, ZeroDepthNegativeRateWrongPrefixOrUnknownVersion) {
   const CStsdAtom atom = Parse(Stsd(Entry("lpcm", SoundV2(48000.0, 2, 0, 0, 0))), "soun");
   EXPECT_EQ(Audio(atom).GetEndianness(), kAudioLittleEndian);
   EXPECT_THROW(Audio(atom).GetBitsDepth(), QTUtils::unsuported_or_invalid);
   EXPECT_THROW(Audio(atom).GetBytesPerFrame(), QTUtils::unsuported_or_invalid);
-  const CStsdAtom negativeRate = Parse(Stsd(Entry("lpcm", SoundV2(-1.0, 2, 16, 0, 4))), "soun");
-  EXPECT_FALSE(Audio(negativeRate).m_pDescriptor);
+  EXPECT_FALSE(Audio(Parse(Stsd(Entry("lpcm", SoundV2(-1.0, 2, 16, 0, 4))), "soun")).m_pDescriptor);
   std::string wrongPrefix = SoundV2(48000.0, 2, 16, 0, 4);
   wrongPrefix[9] = 2;  // channels of the prefix
   EXPECT_THROW(Parse(Stsd(Entry("lpcm", wrongPrefix)), "soun"), QTUtils::unsuported_or_invalid);
   EXPECT_THROW(Parse(Stsd(Entry("twos", SoundV0(3, 2, 16, 48000))), "soun"), QTUtils::unsuported_or_invalid);
 }
 
-TEST(AudioParameters, PcmFamilyWithLayoutFromChannelCount) {
+TEST(SoundDescriptions, PcmParametersWithLayoutFromChannelCount) {
   const CStsdAtom atom = Parse(Stsd(Entry("in24", SoundV0(0, 1, 16, 48000)) + Entry("twos", SoundV0(0, 2, 16, 44100)) +
                                     Entry("sowt", SoundV0(0, 6, 16, 48000)) + Entry("sowt", SoundV0(0, 0, 16, 48000)), 4),
                                "soun");
@@ -144,20 +127,17 @@ TEST(AudioParameters, PcmFamilyWithLayoutFromChannelCount) {
   EXPECT_EQ(mono->GetBytesPerSample(), 3);
   EXPECT_EQ(mono->GetBitsPerSample(), 24u);
   EXPECT_EQ(mono->GetSampleRate(), 48000u);
-  EXPECT_EQ(mono->GetChannelLayout(), 1u);
   EXPECT_TRUE(mono->IsInterleaved());
-  EXPECT_EQ(Audio(atom, 1).GetAudioParameters()->GetChannelLayout(), 3u);
+  for (auto [i, layout] : {std::pair(0, 1u), std::pair(1, 3u), std::pair(2, 2u)})
+    EXPECT_EQ(Audio(atom, i).GetAudioParameters()->GetChannelLayout(), layout) << i;
   EXPECT_EQ(Audio(atom, 1).GetAudioParameters()->GetBytesPerSample(), 2);
-  EXPECT_EQ(Audio(atom, 2).GetAudioParameters()->GetChannelLayout(), 2u);
   EXPECT_THROW(Audio(atom, 3).GetAudioParameters(), QTUtils::unsuported_or_invalid);
 }
 
 // Image description fields up to the colour table ID, then `extensions`.
-std::string Picture(uint16_t width, uint16_t height, const std::string& extensions, uint16_t colorTable = 0xFFFF,
-                    uint8_t nameLength = 5) {
+std::string Picture(uint16_t width, uint16_t height, const std::string& extensions, uint16_t colorTable = 0xFFFF) {
   std::string name(32, '\0');
-  name[0] = static_cast<char>(nameLength);
-  name.replace(1, 5, "Codec");
+  name.replace(0, 6, "\x05" "Codec");
   return ByteBuilder().u16(0).u16(0).fourcc("appl").u32(0).u32(512).u16(width).u16(height).u32(0x00480000)
       .u32(0x00480000).u32(0).u16(1).bytes(name).u16(24).u16(colorTable).bytes(extensions).str();
 }
@@ -179,59 +159,39 @@ std::string Bytes(const std::shared_ptr<const qel::IBuffer>& b) {
   return std::string(reinterpret_cast<const char*>(b->GetData()), b->GetSize());
 }
 
-TEST(VideoDescription, FixedFieldsAndExtensions) {
-  const std::string ext = Avcc(std::string("\x67\x64\x00", 3), "\x68\xEE", "\x68\x01\x02") + Fiel(2, 9) +
-                          Atom("pasp", ByteBuilder().u32(1).u32(1).str());
+// Two picture parameter sets; the later "fiel" replaces the earlier; a
+// "colr" claiming more than the entry holds is kept as it is.
+TEST(VideoDescription, FixedFieldsAndExtensionsUpToAZeroLength) {
+  const std::string sps("\x67\x64\x00", 3);
+  const std::string ext = Avcc(sps, "\x68\xEE", "\x68\x01\x02") + Fiel(2, 9) + Fiel(1, 3) +
+                          ByteBuilder().u32(1000).fourcc("colr").zeros(4).str();
   const CStsdAtom atom = Parse(Stsd(Entry("avc1", Picture(1920, 1080, ext))), "vide");
   const auto& v = Video(atom);
-  EXPECT_EQ(v.m_DataFormat, AtomType("avc1"));
-  EXPECT_EQ(v.m_wWidth, 1920);
-  EXPECT_EQ(v.m_wHeight, 1080);
-  EXPECT_EQ(v.m_dwSpatialQuality, 512u);
-  EXPECT_EQ(v.m_wDepth, 24);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(v.m_CompressorName) + 1, 5), "Codec");
+  EXPECT_EQ(std::vector<uint32_t>({v.m_DataFormat, v.m_wWidth, v.m_wHeight, v.m_dwSpatialQuality, v.m_wDepth}),
+            std::vector<uint32_t>({AtomType("avc1"), 1920, 1080, 512, 24}));
   EXPECT_EQ(v.m_dwExtensionCount, 3u);
   auto avcc = std::dynamic_pointer_cast<const VideoSampleDescriptionExtensionAvcc>(v.GetExtension(AtomType("avcC")));
   ASSERT_TRUE(avcc);
   EXPECT_EQ(avcc->GetNalLengthSize(), 4u);
   ASSERT_EQ(avcc->GetSequenceParameterSets().size(), 1u);
-  EXPECT_EQ(Bytes(avcc->GetSequenceParameterSets().front()), std::string("\x67\x64\x00", 3));
+  EXPECT_EQ(Bytes(avcc->GetSequenceParameterSets().front()), sps);
   ASSERT_EQ(avcc->GetPictureParameterSets().size(), 2u);
   EXPECT_EQ(Bytes(avcc->GetPictureParameterSets().back()), "\x68\x01\x02");
   auto fiel = std::dynamic_pointer_cast<const VideoSampleDescriptionExtensionFiel>(v.GetExtension(AtomType("fiel")));
   ASSERT_TRUE(fiel);
-  EXPECT_EQ(fiel->GetFieldCount(), 2);
-  EXPECT_EQ(fiel->GetFieldOrdering(), 9);
-  auto pasp = v.GetExtension(AtomType("pasp"));
-  ASSERT_TRUE(pasp);
-  EXPECT_EQ(pasp->GetLength(), 16u);
-  EXPECT_FALSE(v.GetExtension(AtomType("colr")));
-}
-
-TEST(VideoDescription, ExtensionListEndsAtAZeroLengthOrPastTheEntry) {
-  const CStsdAtom later = Parse(Stsd(Entry("apcn", Picture(720, 576, Fiel(2, 1) + Fiel(1, 0)))), "vide");
-  auto fiel = std::dynamic_pointer_cast<const VideoSampleDescriptionExtensionFiel>(Video(later).GetExtension(AtomType("fiel")));
-  ASSERT_TRUE(fiel);
-  EXPECT_EQ(fiel->GetFieldCount(), 1);  // the later of a type replaces the earlier
-  EXPECT_EQ(Video(later).m_dwExtensionCount, 1u);
+  EXPECT_EQ(std::make_pair(int(fiel->GetFieldCount()), int(fiel->GetFieldOrdering())), std::make_pair(1, 3));
+  EXPECT_EQ(v.GetExtension(AtomType("colr"))->GetLength(), 1000u);
+  EXPECT_FALSE(v.GetExtension(AtomType("pasp")));
   const CStsdAtom zero = Parse(Stsd(Entry("dvc ", Picture(720, 576, std::string(4, '\0') + Fiel(1, 0)))), "vide");
   EXPECT_EQ(Video(zero).m_dwExtensionCount, 0u);
-  const std::string ext = Fiel(1, 0) + ByteBuilder().u32(1000).fourcc("colr").zeros(4).str();
-  const CStsdAtom longer = Parse(Stsd(Entry("dvc ", Picture(720, 576, ext))), "vide");
-  EXPECT_EQ(Video(longer).m_dwExtensionCount, 2u);
-  EXPECT_EQ(Video(longer).GetExtension(AtomType("colr"))->GetLength(), 1000u);
-  EXPECT_THROW(Parse(Stsd(Entry("dvc ", Picture(720, 576, Fiel(1, 0) + std::string(2, '\0')))), "vide"), qel::QELRuntimeError);
 }
 
-TEST(VideoDescription, ColourTableOrNameLongerThanTheEntryIsInvalid) {
+TEST(VideoDescription, FieldsPassingTheEntryOrTheirAtomAreInvalid) {
+  EXPECT_THROW(Parse(Stsd(Entry("dvc ", Picture(720, 576, Fiel(1, 0) + std::string(2, '\0')))), "vide"),
+               qel::QELRuntimeError);
   EXPECT_THROW(Parse(Stsd(Entry("rle ", Picture(64, 64, "", 0))), "vide"), QTUtils::unsuported_or_invalid);
-  std::string picture = Picture(64, 64, "");
-  const size_t nameAt = 34;
-  const std::string shortEntry = Entry("rle ", picture.substr(0, nameAt) + "\x1F" + std::string(10, 'n'));
-  EXPECT_THROW(Parse(Stsd(shortEntry), "vide"), QTUtils::unsuported_or_invalid);
-}
-
-TEST(VideoDescription, AvccParameterSetPassingItsAtomIsInvalid) {
+  const std::string nameTooLong = Entry("rle ", Picture(64, 64, "").substr(0, 34) + "\x1F" + std::string(10, 'n'));
+  EXPECT_THROW(Parse(Stsd(nameTooLong), "vide"), QTUtils::unsuported_or_invalid);
   std::string avcc = Avcc(std::string("\x67\x64\x00", 3), "\x68", "\x68");
   avcc[3] = static_cast<char>(avcc.size() - 2);  // declared length cuts the last picture set
   EXPECT_THROW(Parse(Stsd(Entry("avc1", Picture(64, 64, avcc))), "vide"), QTUtils::unsuported_or_invalid);
@@ -239,37 +199,12 @@ TEST(VideoDescription, AvccParameterSetPassingItsAtomIsInvalid) {
 
 // An "esds" for "mp4v": ES descriptor (tag 3), decoder configuration (tag 4),
 // decoder-specific information (tag 5).
-std::string Esds(uint8_t esTag, const std::string& info, const std::string& lengthOfInfo) {
+std::string Esds(uint8_t esTag, const std::string& info, const std::string& lengthOfInfo, uint8_t configTag = 4) {
   ByteBuilder b;
   b.u8(esTag).u8(0x80).u8(0x80).u8(0x80).u8(32).u16(1).u8(0);
-  b.u8(4).u8(0x20).u8(0x20).u8(0x11).u24(0x001234).u32(5000000).u32(4000000);
+  b.u8(configTag).u8(0x20).u8(0x20).u8(0x11).u24(0x001234).u32(5000000).u32(4000000);
   b.u8(5).bytes(lengthOfInfo).bytes(info);
   return FullAtom("esds", 0, 0, b.str());
-}
-
-TEST(Mp4vDescription, ReadsTheElementaryStreamDescriptor) {
-  const std::string info("\x00\x00\x01\xB0\x01", 5);
-  const CStsdAtom atom = Parse(Stsd(Entry("mp4v", Picture(352, 288, Esds(3, info, "\x05")))), "vide");
-  const auto& d = dynamic_cast<const CMP4VSampleDescription&>(*atom.m_Entries.at(0));
-  EXPECT_EQ(d.m_wWidth, 352);
-  EXPECT_EQ(d.m_dwEsdsType, AtomType("esds"));
-  EXPECT_EQ(d.m_EsDescriptorTag, 3);
-  EXPECT_EQ(d.m_dwEsDescriptorLength, 32u);
-  EXPECT_EQ(d.m_wEsId, 1);
-  EXPECT_EQ(d.m_DecoderConfigTag, 4);
-  EXPECT_EQ(d.m_ObjectTypeIndication, 0x20);
-  EXPECT_EQ(d.m_dwMaxBitRate, 5000000u);
-  EXPECT_EQ(d.m_dwAvgBitRate, 4000000u);
-  EXPECT_EQ(d.m_DecoderSpecificInfoTag, 5);
-  EXPECT_EQ(std::string(d.m_DecoderSpecificInfo.begin(), d.m_DecoderSpecificInfo.end()), info);
-}
-
-TEST(Mp4vDescription, WrongTagsOrInfoPastTheAtomAreInvalid) {
-  EXPECT_THROW(Parse(Stsd(Entry("mp4v", Picture(352, 288, Esds(4, "ab", "\x02")))), "vide"), QTUtils::unsuported_or_invalid);
-  std::string esds = Esds(3, "ab", "\x02");
-  esds[esds.size() - 14 - 3 - 2] = 6;  // the decoder configuration tag
-  EXPECT_THROW(Parse(Stsd(Entry("mp4v", Picture(352, 288, esds))), "vide"), QTUtils::unsuported_or_invalid);
-  EXPECT_THROW(Parse(Stsd(Entry("mp4v", Picture(352, 288, Esds(3, "ab", "\x09")))), "vide"), QTUtils::unsuported_or_invalid);
 }
 
 uint32_t ExpandableLength(const std::string& bytes) {
@@ -280,11 +215,20 @@ uint32_t ExpandableLength(const std::string& bytes) {
   return length;
 }
 
-TEST(ExpandableLength, SevenBitsPerByteUpToFourBytes) {
-  EXPECT_EQ(ExpandableLength("\x81\x10"), 144u);
-  EXPECT_EQ(ExpandableLength("\x7F"), 127u);
-  EXPECT_EQ(ExpandableLength("\xFF\xFF\xFF\x7F"), 0x0FFFFFFFu);
-  EXPECT_EQ(ExpandableLength(""), 0u);
+TEST(Mp4vDescription, ElementaryStreamDescriptorAndItsLengths) {
+  const std::string info("\x00\x00\x01\xB0\x01", 5);
+  const CStsdAtom atom = Parse(Stsd(Entry("mp4v", Picture(352, 288, Esds(3, info, "\x05")))), "vide");
+  const auto& d = dynamic_cast<const CMP4VSampleDescription&>(*atom.m_Entries.at(0));
+  EXPECT_EQ(std::vector<uint32_t>({d.m_wWidth, d.m_dwEsdsType, d.m_EsDescriptorTag, d.m_dwEsDescriptorLength, d.m_wEsId,
+                                   d.m_DecoderConfigTag, d.m_ObjectTypeIndication, d.m_dwMaxBitRate, d.m_dwAvgBitRate,
+                                   d.m_DecoderSpecificInfoTag}),
+            std::vector<uint32_t>({352, AtomType("esds"), 3, 32, 1, 4, 0x20, 5000000, 4000000, 5}));
+  EXPECT_EQ(std::string(d.m_DecoderSpecificInfo.begin(), d.m_DecoderSpecificInfo.end()), info);
+  for (const std::string& esds : {Esds(4, "ab", "\x02"), Esds(3, "ab", "\x02", 6), Esds(3, "ab", "\x09")})
+    EXPECT_THROW(Parse(Stsd(Entry("mp4v", Picture(352, 288, esds))), "vide"), QTUtils::unsuported_or_invalid);
+  // Seven bits a byte, at most four bytes.
+  const std::pair<std::string, uint32_t> lengths[] = {{"\x81\x10", 144}, {"\x7F", 127}, {"\xFF\xFF\xFF\x7F", 0x0FFFFFFF}, {"", 0}};
+  for (const auto& [bytes, length] : lengths) EXPECT_EQ(ExpandableLength(bytes), length) << bytes.size();
   EXPECT_THROW(ExpandableLength("\x80\x80\x80\x80\x01"), QTUtils::unsuported_or_invalid);
   EXPECT_THROW(ExpandableLength("\x81"), QTUtils::unsuported_or_invalid);
 }
