@@ -1,8 +1,8 @@
-// The track index: time lookup across a chain of sub-indexes, lazily chained
-// start times, durations, cursors at the chain's ends and across it, and
-// cursors re-anchored after a new movie header. Known starts, the last
-// complete sample and cursors following fragments appended or still being
-// written are checked on fragmented and growing files.
+// The track index: time lookup across a chain of sub-indexes whose start
+// times are chained lazily, and cursors re-anchored after a new movie
+// header. Known starts, durations, cursors crossing fragments both ways, the
+// last complete sample and cursors following fragments appended or still
+// being written are checked on fragmented and growing files.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -125,6 +125,11 @@ TEST(TrackIndexTimeLookup, SlightlyNegativeTimeStartsAnUntimedChainAtZero) {
   ASSERT_TRUE(cursor);
   EXPECT_EQ(first->GetStartTimestamp().GetTimeNumber(), 0);
   EXPECT_EQ(Where(cursor), std::make_pair(uint64_t(0), int64_t(0)));
+  auto second = Fake(2, 10);
+  index.AppendTrackSubIndex(second);
+  index.UpdateTimeNumber(1);
+  EXPECT_EQ(second->GetStartTimestamp().GetTimeNumber(), 30);
+  EXPECT_EQ(ErrorText([&] { index.UpdateTimeNumber(2); }), "[Invalid trackSubIndexNb]");
 }
 
 TEST(TrackIndexTimeLookup, FragmentsWithoutStartAreChainedUpToTheOneHoldingTheTime) {
@@ -144,52 +149,6 @@ TEST(TrackIndexTimeLookup, FragmentsWithoutStartAreChainedUpToTheOneHoldingTheTi
   EXPECT_EQ(f1->m_Asked + f2->m_Asked + f3->m_Asked, askedBefore + 1);
   EXPECT_FALSE(index.FindSampleIndex(5.0));
   EXPECT_TRUE(f4->IsKnownTimestamp());
-}
-
-TEST(TrackIndexDurations, StartsChainedFromTheDurations) {
-  CTrackIndex empty;
-  EXPECT_EQ(empty.GetDuration(), qel::MediaTime(qel::EditRate(1, 1), 0));
-  EXPECT_EQ(ErrorText([&] { empty.GetTrackMediaTimeOffset(); }), "[Need at least one index entry] [ object is empty ]");
-  CTrackIndex index;
-  index.AppendTrackSubIndex(Moov(10));
-  auto f1 = Fake(5, 10), f2 = Fake(3, 20);
-  index.AppendTrackSubIndex(f1);
-  index.AppendTrackSubIndex(f2);
-  EXPECT_EQ(index.GetDuration(), qel::MediaTime(kRate, 100 + 50 + 60));
-  EXPECT_EQ(f2->GetStartTimestamp().GetTimeNumber(), 150);
-  EXPECT_EQ(index.GetMediaContentDuration(), qel::MediaTime(kRate, 150 + 59));
-  EXPECT_EQ(index.GetTrackMediaTimeOffset().GetTimeNumber(), 0);
-  EXPECT_EQ(ErrorText([&] { index.UpdateTimeNumber(3); }), "[Invalid trackSubIndexNb]");
-  CTrackIndex untimed;  // an untimed first sub-index starts at zero
-  auto f0 = Fake(2, 10), f3 = Fake(2, 10);
-  untimed.AppendTrackSubIndex(f0);
-  untimed.AppendTrackSubIndex(f3);
-  untimed.UpdateTimeNumber(1);
-  EXPECT_EQ(f0->GetStartTimestamp().GetTimeNumber(), 0);
-  EXPECT_EQ(f3->GetStartTimestamp().GetTimeNumber(), 20);
-}
-
-// Prev from a fragment's first sample lands on the previous one's last.
-TEST(TrackIndexCursor, WalksAcrossSubIndexesBothWaysToTheChainsEnds) {
-  CTrackIndex index;
-  index.AppendTrackSubIndex(Moov(3));
-  index.AppendTrackSubIndex(Fake(2, 10));
-  index.AppendTrackSubIndex(Fake(2, 10));
-  EXPECT_EQ(Where(index.FindSampleIndex(0.3)), std::make_pair(uint64_t(1), int64_t(30)));
-  auto cursor = index.FindSampleIndex(0.0);
-  std::vector<std::pair<uint64_t, int64_t>> seen;
-  for (; !cursor->IsAfterLastIndex(); cursor->Next()) seen.push_back(Where(cursor));
-  EXPECT_EQ(seen, (std::vector<std::pair<uint64_t, int64_t>>{{0, 0}, {0, 10}, {0, 20}, {1, 30}, {1, 40}, {2, 50}, {2, 60}}));
-  EXPECT_TRUE(cursor->IsOutOfBounds());
-  for (size_t i = seen.size(); i-- > 0;) {
-    cursor->Prev();
-    ASSERT_EQ(Where(cursor), seen[i]);
-    ASSERT_EQ(cursor->IsFirstIndex(), i == 0);
-    ASSERT_FALSE(cursor->IsBeforeFirstIndex());
-  }
-  cursor->Prev();
-  EXPECT_TRUE(cursor->IsBeforeFirstIndex());
-  EXPECT_TRUE(cursor->IsOutOfBounds());
 }
 
 TEST(TrackIndexNewMovieHeader, ClearsTheChainAndCursorsReanchorByTime) {
