@@ -14,27 +14,19 @@ using namespace oxltest;
 
 namespace {
 
-using Seen = std::vector<std::pair<std::string, uint32_t>>;
-
-Seen Children(const std::string& container) {
-  Seen seen;
-  const ExactBuffer b(container);
-  QTReader::ForEachChildAtom(b.data(), b.size(), [&](const unsigned char*, uint32_t type, uint32_t size) {
-    seen.emplace_back(QTReader::AtomTypeToString(type), size);
-    return true;
-  });
-  return seen;
-}
-
+// Children of an in-memory container up to the first whose size is below
+// a header's or passes the container; a tail shorter than a header is left.
 TEST(InMemoryAtomWalk, VisitsChildrenInOrderUpToABadOne) {
-  const std::string c = Atom("stbl", Atom("stsd", "abcd") + Atom("stts", "") + Atom("stsz", "0123456789") + "xyz");
-  EXPECT_EQ(Children(c), (Seen{{"stsd", 12}, {"stts", 8}, {"stsz", 18}}));  // a tail shorter than a header is left
-  const std::string oversized = ByteBuilder().u32(100).fourcc("stts").zeros(4).str();
-  EXPECT_EQ(Children(Atom("stbl", Atom("stsd", "") + oversized)), (Seen{{"stsd", 8}}));
-  for (uint32_t bad : {0u, 1u, 7u})
-    EXPECT_TRUE(Children(Atom("stbl", ByteBuilder().u32(bad).fourcc("free").str() + Atom("stsd", ""))).empty()) << bad;
+  for (uint32_t bad : {1u, 7u, 100u}) {
+    const ExactBuffer b(Atom("stbl", Atom("stsd", "abcd") + ByteBuilder().u32(bad).fourcc("free").zeros(4).str() + "xyz"));
+    std::vector<std::pair<uint32_t, uint32_t>> seen;
+    QTReader::ForEachChildAtom(b.data(), b.size(), [&](const unsigned char*, uint32_t type, uint32_t size) {
+      seen.emplace_back(type, size);
+      return true;
+    });
+    EXPECT_EQ(seen, (std::vector<std::pair<uint32_t, uint32_t>>{{QTReader::AtomType("stsd"), 12}})) << bad;
+  }
   const ExactBuffer header(ByteBuilder().u32(12).fourcc("avcC").str());
-  EXPECT_EQ(QTReader::GetTypeFromAtomBuffer(header.data(), 8), QTReader::AtomType("avcC"));
   EXPECT_EQ(QTReader::GetLengthFromAtomBuffer(header.data(), 4), 12u);
   EXPECT_THROW(QTReader::GetLengthFromAtomBuffer(header.data(), 3), qel::QELRuntimeError);
   EXPECT_THROW(QTReader::GetTypeFromAtomBuffer(header.data(), 7), qel::QELRuntimeError);

@@ -77,14 +77,9 @@ TEST(FragmentRecords, OptionalHeaderFieldsDecodeTimeWidthsAndFlagWords) {
   EXPECT_FALSE(h.IsBaseDataOffsetPresent() || h.GetDefaultSampleSize().IsSet());
   EXPECT_EQ(std::make_pair(h.GetDefaultSampleDuration().GetValue(), h.GetDefaultSampleFlags().GetValue()),
             std::make_pair(1000u, 0x00010000u));
-  const TrackFragmentHeader b = Tfhd(0x000011, ByteBuilder().u64(0x123456789ull).u32(512).str());
-  EXPECT_EQ(std::make_pair(b.GetBaseDataOffset(), uint64_t(b.GetDefaultSampleSize().GetValue())),
-            std::make_pair(uint64_t(0x123456789), uint64_t(512)));
-  EXPECT_FALSE(b.GetDefaultSampleDuration().IsSet());
-
-  for (auto [version, value, time] : {std::tuple(1, std::string(ByteBuilder().u64(0x100000010ull)), 0x100000010ull),
-                                      std::tuple(0, std::string(ByteBuilder().u32(0xFFFFFFFF)), 0xFFFFFFFFull),
-                                      std::tuple(3, std::string(ByteBuilder().u64(5)), 5ull)}) {
+  // The low bit of the version decides the width of the decode time.
+  for (auto [version, value, time] : {std::tuple(0, std::string(ByteBuilder().u32(0xFFFFFFFF)), 0xFFFFFFFFull),
+                                      std::tuple(3, std::string(ByteBuilder().u64(0x100000005ull)), 0x100000005ull)}) {
     const ExactBuffer tfdt(FullAtom("tfdt", uint8_t(version), 0, value));
     EXPECT_EQ(TrackFragmentBaseMediaDecodeTime::ParseTfdt(Chars(tfdt), tfdt.size()), time) << version;
   }
@@ -101,24 +96,20 @@ TEST(FragmentRecords, OptionalHeaderFieldsDecodeTimeWidthsAndFlagWords) {
 
 TEST(FragmentRecords, RunFieldsAtTheirPlaceAndDataOffsetsInAnyOrder) {
   const TrackFragmentRun run = Trun(0x000F05, 4, RunOfFour());
-  EXPECT_EQ(run.GetSampleCount(), 4u);
-  EXPECT_EQ(run.GetDataOffset(), -256);
-  EXPECT_EQ(run.GetSampleSize(3), 4000u);
-  EXPECT_EQ(run.GetSampleDuration(2), 102u);
-  EXPECT_EQ(run.GetSampleFlags(2).sample_depends_on, 2u);
-  EXPECT_EQ(static_cast<int32_t>(run.GetSampleCompositionTimeOffset(3)), -10);
+  EXPECT_EQ(std::make_pair(run.GetSampleCount(), run.GetDataOffset()), std::make_pair(4u, -256));
+  EXPECT_EQ(std::vector<uint32_t>({run.GetSampleDuration(2), run.GetSampleSize(3), run.GetSampleFlags(2).sample_depends_on,
+                                   run.GetSampleCompositionTimeOffset(3), run.GetSampleSize(4)}),
+            std::vector<uint32_t>({102, 4000, 2, 0xFFFFFFF6, 0}));  // the last past the run
   EXPECT_EQ(run.GetDuration(), 100u + 101 + 102 + 103);
-  EXPECT_EQ(run.GetSampleSize(4), 0u);  // past the run
   for (uint32_t i : {0u, 3u, 1u, 2u, 3u, 0u}) {
     int64_t expected = -256;
     for (uint32_t k = 0; k < i; ++k) expected += 1000 * (k + 1);
     EXPECT_EQ(run.GetSampleDataOffset(i, 77), expected) << i;
   }
   const TrackFragmentRun firstFlags = Trun(0x000805, 1, ByteBuilder().u32(0).u32(0x02000000).u32(5).str());
-  EXPECT_TRUE(firstFlags.IsSetSampleFlags(0));
-  EXPECT_FALSE(firstFlags.IsSetSampleFlags(1));
-  EXPECT_EQ(firstFlags.GetSampleFlags(0).sample_depends_on, 2u);
-  EXPECT_EQ(firstFlags.GetSampleCompositionTimeOffset(0), 5u);
+  EXPECT_TRUE(firstFlags.IsSetSampleFlags(0) && !firstFlags.IsSetSampleFlags(1));
+  EXPECT_EQ(std::make_pair(firstFlags.GetSampleFlags(0).sample_depends_on, firstFlags.GetSampleCompositionTimeOffset(0)),
+            std::make_pair(2u, 5u));
   const TrackFragmentRun unsized = Trun(0x000001, 8, ByteBuilder().u32(40).str(), 512);  // default sizes and durations
   EXPECT_EQ(std::make_pair(unsized.GetSampleDataOffset(5, 1000), unsized.GetDuration()),
             std::make_pair(int64_t(40 + 5000), uint64_t(8 * 512)));
@@ -132,26 +123,27 @@ TEST(FragmentRecords, SampleValuesFallBackFromRunToHeaderToTrack) {
   const TrackFragmentHeader none = Tfhd(0, "");
   const TrackFragmentHeader header = Tfhd(0x000038, ByteBuilder().u32(512).u32(200).u32(0x02000000).str());
   const TrackFragmentRun sized = Trun(0x000200, 3, ByteBuilder().u32(10).u32(0).u32(30).str());
-  EXPECT_EQ(GetOneSampleSize(trex, none, sized, 0), 10u);
-  EXPECT_EQ(GetOneSampleSize(trex, none, sized, 1), 300u);  // a size of 0 counts as absent
-  EXPECT_EQ(GetOneSampleSize(trex, header, sized, 1), 200u);
-  EXPECT_EQ(GetOneSampleSize(trex, header, sized, 3), 200u);  // past the run
+  // A size of 0 counts as absent; the fourth is past the run.
+  EXPECT_EQ(std::vector<unsigned>({GetOneSampleSize(trex, none, sized, 0), GetOneSampleSize(trex, none, sized, 1),
+                                   GetOneSampleSize(trex, header, sized, 1), GetOneSampleSize(trex, header, sized, 3)}),
+            std::vector<unsigned>({10, 300, 200, 200}));
   EXPECT_EQ(GetWholeSamplesSize(trex, header, sized), 10u + 200 + 30);
   EXPECT_EQ(GetWholeSamplesSize(trex, none, Trun(0, 5, "")), 5u * 300);
   EXPECT_EQ(GetWholeSamplesSize(trex, header, Trun(0, 0, "")), 0u);
   EXPECT_EQ(GetWholeSamplesSize(MediaTrackExtends(1, 0, 0x80000000, 0), none, Trun(0, 3, "")), 0x80000000u);  // 32 bits
 
   const TrackFragmentRun firstFlagsOnly = Trun(0x000004, 2, ByteBuilder().u32(0x00000000).str());
-  EXPECT_EQ(GetOneSampleFlags(trex, none, firstFlagsOnly, 0).sample_is_non_sync_sample, 0u);
-  EXPECT_EQ(GetOneSampleFlags(trex, none, firstFlagsOnly, 1).sample_is_non_sync_sample, 1u);
-  EXPECT_EQ(GetOneSampleFlags(trex, header, firstFlagsOnly, 1).sample_depends_on, 2u);
   const TrackFragmentRun flagged = Trun(0x000400, 1, ByteBuilder().u32(0x03000000).str());
-  EXPECT_EQ(GetOneSampleFlags(trex, none, flagged, 1).sample_depends_on, 1u);  // past the run
-  EXPECT_EQ(GetOneSampleDuration(trex, none, firstFlagsOnly, 1), 1000u);
-  EXPECT_EQ(GetOneSampleDuration(trex, header, firstFlagsOnly, 1), 512u);
+  EXPECT_EQ(std::vector<unsigned>({GetOneSampleFlags(trex, none, firstFlagsOnly, 0).sample_is_non_sync_sample,
+                                   GetOneSampleFlags(trex, none, firstFlagsOnly, 1).sample_is_non_sync_sample,
+                                   GetOneSampleFlags(trex, header, firstFlagsOnly, 1).sample_depends_on,
+                                   GetOneSampleFlags(trex, none, flagged, 1).sample_depends_on}),  // past the run
+            std::vector<unsigned>({0, 1, 2, 1}));
   const TrackFragmentRun timed = Trun(0x000100, 2, ByteBuilder().u32(7).u32(9).str());
-  EXPECT_EQ(GetOneSampleDuration(trex, header, timed, 1), 9u);
-  EXPECT_EQ(GetOneSampleDuration(trex, header, timed, 2), 512u);  // past the run
+  EXPECT_EQ(std::vector<unsigned>({GetOneSampleDuration(trex, none, firstFlagsOnly, 1),
+                                   GetOneSampleDuration(trex, header, firstFlagsOnly, 1),
+                                   GetOneSampleDuration(trex, header, timed, 1), GetOneSampleDuration(trex, header, timed, 2)}),
+            std::vector<unsigned>({1000, 512, 9, 512}));  // the last past the run
 }
 
 }  // namespace
