@@ -1,16 +1,16 @@
 // The MXF reader on files FFmpeg makes: OP1a with DV, D-10/IMX, AVC-Intra,
 // MPEG-2 long GOP and DNxHD essence, the D-10 and OP-Atom muxers, timecodes
-// at 25, 29.97 (drop and non-drop) and 50 frames per second. Timing is compared
-// with ffprobe, partitions with a walk of the file's KLVs.
+// at 25, 29.97 (drop and non-drop) and 50 frames per second. Timing and the
+// picture are compared with ffprobe, partitions with a walk of the file's KLVs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 
 #include "OXLDataReader/MXFDataReader.h"
 #include "support/FFmpegTools.h"
+#include "support/GrowingFile.h"
 #include "support/ImxFixtures.h"
 #include "support/MxfWriter.h"
 
@@ -40,29 +40,22 @@ std::vector<ImxCase> Cases() {
   return cases;
 }
 
-class MxfFileTest : public ::testing::TestWithParam<ImxCase> {
+class MxfFileTest : public oxltest::ImxCaseTest {
  protected:
   void SetUp() override {
-    if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
-    const ImxCase& c = GetParam();
-    if (c.needsX264 && !oxltest::FindMediaFixture(c.name, {c.args}) && !oxltest::HasEncoder("libx264"))
-      GTEST_SKIP() << "ffmpeg has no libx264";
-    fixture = &oxltest::GetMediaFixture(c.name, {c.args});
-    video = fixture->probe.Stream("v:0");
-    frames = static_cast<long>(fixture->probe.Packets("v:0").size());
+    ImxCaseTest::SetUp();
+    if (IsSkipped()) return;
     unsigned long num = 0, den = 1;
-    std::sscanf(video.frameRate.c_str(), "%lu/%lu", &num, &den);
+    std::sscanf(fixture->probe.Stream("v:0").frameRate.c_str(), "%lu/%lu", &num, &den);
     rate = double(num) / den;
     ASSERT_EQ(reader.Open(fixture->path.c_str(), false), 0);
   }
-  const oxltest::MediaFixture* fixture = nullptr;
-  oxltest::ProbeStream video;
-  long frames = 0;
   double rate = 0;
   CMXFDataReader reader{OXLDataReader::Video_Data, 65536, "mxf-test"};
 };
 
 TEST_P(MxfFileTest, TimingAgreesWithFFprobe) {
+  const long frames = static_cast<long>(packets.size());
   EXPECT_DOUBLE_EQ(reader.GetEditRate(), std::floor(rate * 100) / 100);
   EXPECT_EQ(reader.GetDuration(), frames);
   const unsigned int fieldsPerFrame = rate > 40 ? 1 : 2;
@@ -99,7 +92,7 @@ TEST_P(MxfFileTest, TimingAgreesWithFFprobe) {
   EXPECT_EQ(reader.GetInOut(&in, &out, nullptr), 1);
 }
 
-TEST_P(MxfFileTest, PackagesAndPartitionsAreThoseOfTheFile) {
+TEST_P(MxfFileTest, PackagesPartitionsAndPictureAreThoseOfTheFile) {
   int picture = 0, sound = 0, timecode = 0;
   for (const auto& track : reader.GetMaterialPackage().m_Tracks) {
     picture += track.m_Kind == Oxl_Mxf::Track_Picture;
@@ -113,8 +106,7 @@ TEST_P(MxfFileTest, PackagesAndPartitionsAreThoseOfTheFile) {
 
   std::vector<uint64_t> found;
   for (const auto& partition : reader.GetPartitions()) found.push_back(partition->m_KeyOffset);
-  std::ifstream in(fixture->path, std::ios::binary);
-  EXPECT_EQ(found, oxltest::mxf::PartitionPackOffsets({std::istreambuf_iterator<char>(in), {}}));
+  EXPECT_EQ(found, oxltest::mxf::PartitionPackOffsets(oxltest::ReadWholeFile(fixture->path)));
   ASSERT_FALSE(reader.GetPartitions().empty());
   EXPECT_EQ(reader.GetPartitions().front(), reader.GetHeaderPartition());
   EXPECT_EQ(reader.GetPartitions().back()->m_NextPartition, -1);
@@ -122,15 +114,14 @@ TEST_P(MxfFileTest, PackagesAndPartitionsAreThoseOfTheFile) {
   EXPECT_EQ(reader.GoToDataStart(), 0);
   EXPECT_EQ(reader.GetBufferFileOffset() + (reader.GetBufferDataSize() - reader.GetAvailableBytes()),
             reader.GetDataClips().front().start);
-}
 
-TEST_P(MxfFileTest, PictureDescriptorGivesTheVideoInformation) {
   std::string descriptor = reader.GetPictureDescriptor();
   ASSERT_FALSE(descriptor.empty());
   OXLDataReader::VIDEO_INFO info{};
   const bool known = reader.GetCDCIVideoInfo(reinterpret_cast<unsigned char*>(descriptor.data()),
                                              static_cast<unsigned int>(descriptor.size()), info);
-  // The descriptor's stored size; for H.264 it covers whole 16-line macroblocks.
+  // D-10 pictures carry the VBI lines FFmpeg padded on top; H.264 whole macroblocks.
+  const oxltest::ProbeStream& video = fixture->probe.Stream("v:0");
   const int stored = video.codecName == "h264" ? (video.height + 15) / 16 * 16 : video.height;
   EXPECT_EQ(info.Width, static_cast<uint32_t>(video.width));
   EXPECT_EQ(info.Height, static_cast<uint32_t>(stored));
@@ -146,10 +137,6 @@ TEST_P(MxfFileTest, PictureDescriptorGivesTheVideoInformation) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(FFmpeg, MxfFileTest, ::testing::ValuesIn(Cases()),
-                         [](const ::testing::TestParamInfo<ImxCase>& info) {
-                           const std::string name = info.param.name;
-                           return name.substr(0, name.find('.'));
-                         });
+INSTANTIATE_TEST_SUITE_P(FFmpeg, MxfFileTest, ::testing::ValuesIn(Cases()), oxltest::ImxCaseName);
 
 }  // namespace

@@ -1,7 +1,9 @@
 #pragma once
-// MXF files with constant-size edit units made by FFmpeg for the IMX reader
-// tests: D-10 (IMX 30/40/50), AVC-Intra and DV in OP1a, with and without
-// audio; and the frames a reader delivers, for comparing with ffprobe.
+// MXF files with constant-size edit units made by FFmpeg for the IMX and MXF
+// reader tests: D-10 (IMX 30/40/50), AVC-Intra and DV in OP1a, with and
+// without audio; and the frames a reader delivers, for comparing with ffprobe.
+#include <gtest/gtest.h>
+
 #include <ostream>
 #include <string>
 #include <vector>
@@ -21,6 +23,7 @@ struct ImxCase {
 
 // Test names show the case's file name.
 inline void PrintTo(const ImxCase& c, std::ostream* out) { *out << c.name; }
+std::string ImxCaseName(const ::testing::TestParamInfo<ImxCase>& info);
 
 // The file cases: D-10 PAL and NTSC, AVC-Intra 50 and 100, DV.
 const std::vector<ImxCase>& ImxCases();
@@ -31,6 +34,18 @@ std::string D10Args(int mbps, bool ntsc, bool audio, double seconds);
 
 // A D-10 50 PAL file with audio, 1.2 s (30 frames).
 const MediaFixture& D10Fixture();
+
+// ffprobe's video packets of the fixture as (MD5, seconds).
+std::vector<std::pair<std::string, double>> VideoPackets(const MediaFixture& fixture);
+
+// A test over the fixture of each case, skipped without FFmpeg (or libx264
+// where the case needs it).
+class ImxCaseTest : public ::testing::TestWithParam<ImxCase> {
+ protected:
+  void SetUp() override;
+  const MediaFixture* fixture = nullptr;
+  std::vector<std::pair<std::string, double>> packets;
+};
 
 struct DeliveredFrame {
   std::string bytes;
@@ -51,8 +66,5 @@ struct Recording {
   std::vector<std::pair<std::string, double>> packets;
 };
 Recording CutRecording(const MediaFixture& fixture);
-
-// ffprobe's video packets of the fixture as (MD5, seconds).
-std::vector<std::pair<std::string, double>> VideoPackets(const MediaFixture& fixture);
 
 }  // namespace oxltest
