@@ -2,10 +2,7 @@
 // XAVC-Intra classes from AVC-Intra) and the Avid DNxHD primer of OP-Atom.
 #include <gtest/gtest.h>
 
-#include "OXLDataReader/MxfDeepAnalyser.h"
 #include "OXLDataReader/OXLMediaIdentifier.h"
-#include "OXLFileAccess/SimpleFileReader.h"
-#include "OxlTbx/TextEncoding.h"
 #include "support/ImxFixtures.h"
 #include "support/MxfWriter.h"
 #include "support/TempDir.h"
@@ -58,28 +55,6 @@ TEST(MxfDeepAnalysis, AvidDnxPrimerMakesOpAtom) {
     bytes.resize(std::max<size_t>(bytes.size(), 2048), '\0');
     EXPECT_EQ(Identify(dir.write("dnx.mxf", bytes)).first, c.fileType) << &c - cases;
   }
-}
-
-// The analyser reads through the identifier's file reader and gives it back
-// at offset 0, still open; a file no reader takes keeps the labels' pair.
-TEST(MxfDeepAnalysis, TheFileReaderStaysTheCallersAtOffsetZero) {
-  if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
-  const auto analyser = CreateMxfDeepAnalyser(qel::OP1AAVCI_File, OXLDataReader::AVC_I_100);
-  SimpleFileReader file;
-  ASSERT_EQ(file.OpenFile(TextEncoding::Unicode::get8(oxltest::D10Fixture().path).c_str(), 0), 0);
-  const MxfAnalysisResult result = analyser->DoAnalyse(0, nullptr, 0, 0, nullptr, &file);
-  EXPECT_EQ(result, MxfAnalysisResult(qel::OP1AAVCI_File, OXLDataReader::IMX50_Video));
-  EXPECT_EQ(file.GetFilePointer(), 0u);
-  unsigned char key[4] = {};
-  unsigned int read = 0;
-  ASSERT_EQ(file.ReadFile(key, 4, &read), 0);
-  EXPECT_EQ(key[0], 0x06);
-
-  oxltest::TempDir dir;
-  SimpleFileReader junk;
-  ASSERT_EQ(junk.OpenFile(TextEncoding::Unicode::get8(dir.write("junk.mxf", std::string(4096, 'x'))).c_str(), 0), 0);
-  EXPECT_EQ(analyser->DoAnalyse(0, nullptr, 0, 0, nullptr, &junk),
-            MxfAnalysisResult(qel::OP1AAVCI_File, OXLDataReader::AVC_I_100));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The video preloader: passes at random places of a file through the local
-// file reader, file readers that fail or throw, and destruction, a new start
-// or a refused one with a pass pending.
+// file reader, a reader that throws, and destruction, a new start or a
+// refused one with a pass pending. (The IMX reader's read-ahead tests drive
+// it over a file that fails.)
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -25,21 +26,14 @@ class TestPreloader : public CVideoPreloader {
   bool Aligned() const { return reinterpret_cast<uintptr_t>(m_pBuffer) % 1024 == 0; }
 };
 
-// Fails (1) or throws on reads once `goodReads` reads have succeeded.
-class FailingFileReader : public SimpleFileReader {
+// Throws on reads while `throws`.
+class ThrowingFileReader : public SimpleFileReader {
  public:
-  FailingFileReader(int goodReads, bool throws) : m_GoodReads(goodReads), m_Throws(throws) {}
   int ReadFile(void* buffer, unsigned int count, unsigned int* read) override {
-    if (m_GoodReads-- > 0) return SimpleFileReader::ReadFile(buffer, count, read);
-    if (m_Throws) throw std::runtime_error("device gone");
-    *read = 0;
-    return 1;
+    if (throws) throw std::runtime_error("device gone");
+    return SimpleFileReader::ReadFile(buffer, count, read);
   }
-  void Heal() { m_GoodReads = 1 << 30; }
-
- private:
-  int m_GoodReads;
-  bool m_Throws;
+  bool throws = false;
 };
 
 class VideoPreloaderTest : public ::testing::Test {
@@ -51,19 +45,12 @@ class VideoPreloaderTest : public ::testing::Test {
     for (auto& b : content) b = static_cast<char>(random());
     path = dir.write("essence.bin", content);
   }
-  void Start(COXLFileReader& reader, unsigned int granularity, unsigned int bufferSize) {
-    ASSERT_EQ(reader.OpenFile(path.c_str(), 0), 0);
-    ASSERT_EQ(preloader.Initialize(granularity, &reader, bufferSize), 0);
-  }
   // One pass from `offset` with `loaded` bytes already in the buffer.
   void Pass(COXLFileReader& reader, unsigned long offset, unsigned int loaded) {
     ASSERT_EQ(reader.SetFilePointer(offset), 0);
     preloader.SetLoaded(loaded);
     ASSERT_TRUE(preloader.RequestPreload());
     ASSERT_TRUE(preloader.WaitPreloadThread());
-  }
-  bool LoadedIsFile(unsigned long offset) const {
-    return preloader.LoadedBytes() == content.substr(offset, preloader.Loaded());
   }
 
   oxltest::TempDir dir;
@@ -74,11 +61,13 @@ class VideoPreloaderTest : public ::testing::Test {
 }  // namespace
 
 // An empty buffer is filled, a partly loaded one gets whole granules after
-// what it holds; a finished pass is answered once.
+// what it holds; a finished pass is answered once; a throwing read leaves
+// the loaded count and the thread goes on.
 TEST_F(VideoPreloaderTest, ManyRequestsAtRandomPlacesDeliverTheFileBytes) {
-  SimpleFileReader reader;
+  ThrowingFileReader reader;
   const unsigned int bufferSize = 16384, granule = 1000;
-  Start(reader, granule, bufferSize);
+  ASSERT_EQ(reader.OpenFile(path.c_str(), 0), 0);
+  ASSERT_EQ(preloader.Initialize(granule, &reader, bufferSize), 0);
   EXPECT_TRUE(preloader.Aligned());
   EXPECT_FALSE(preloader.WaitPreloadThread());  // nothing pending: false at once, no pass
   std::mt19937 random(7);
@@ -86,12 +75,12 @@ TEST_F(VideoPreloaderTest, ManyRequestsAtRandomPlacesDeliverTheFileBytes) {
     const unsigned long offset = random() % content.size();
     const unsigned int loaded = random() % 3 == 0 ? random() % bufferSize : 0;
     const std::string head = preloader.LoadedBytes().substr(0, std::min(loaded, preloader.Loaded()));
+    reader.throws = cycle % 100 == 99;
     Pass(reader, offset, loaded);
     const unsigned int room = bufferSize - loaded;
     const unsigned int asked = loaded == 0 ? bufferSize : room - room % granule;
-    const unsigned int expected = std::min<unsigned long>(asked, content.size() - offset);
+    const unsigned int expected = reader.throws ? 0 : std::min<unsigned long>(asked, content.size() - offset);
     ASSERT_EQ(preloader.Loaded(), loaded + expected) << "cycle " << cycle;
-    EXPECT_EQ(reader.GetFilePointer(), offset + expected);
     const std::string bytes = preloader.LoadedBytes();
     ASSERT_TRUE(bytes.compare(0, head.size(), head) == 0) << "cycle " << cycle;
     ASSERT_TRUE(bytes.compare(loaded, expected, content, offset, expected) == 0) << "cycle " << cycle;
@@ -99,24 +88,7 @@ TEST_F(VideoPreloaderTest, ManyRequestsAtRandomPlacesDeliverTheFileBytes) {
   EXPECT_FALSE(preloader.WaitPreloadThread());
 }
 
-TEST_F(VideoPreloaderTest, FailedReadLeavesTheLoadedCountAndTheThreadGoesOn) {
-  for (const bool throws : {false, true}) {
-    SCOPED_TRACE(throws ? "throwing" : "failing");
-    FailingFileReader reader(1, throws);
-    Start(reader, 4096, 65536);
-    Pass(reader, 0, 0);
-    EXPECT_EQ(preloader.Loaded(), 65536u);
-    Pass(reader, 0, 5000);
-    EXPECT_EQ(preloader.Loaded(), 5000u);
-    reader.Heal();
-    Pass(reader, 7, 0);
-    EXPECT_EQ(preloader.Loaded(), 65536u);
-    EXPECT_TRUE(LoadedIsFile(7));
-    EXPECT_EQ(preloader.Close(), 0);
-  }
-}
-
-TEST_F(VideoPreloaderTest, DestructionOrANewStartWithAPassPending) {
+TEST_F(VideoPreloaderTest, DestructionANewStartOrARefusedOneWithAPassPending) {
   SimpleFileReader reader, second;
   ASSERT_EQ(reader.OpenFile(path.c_str(), 0), 0);
   for (int i = 0; i < 200; ++i) {
@@ -126,13 +98,15 @@ TEST_F(VideoPreloaderTest, DestructionOrANewStartWithAPassPending) {
       ASSERT_TRUE(other.RequestPreload());
     }
   }
-  Start(second, 4096, 65536);
+  ASSERT_EQ(second.OpenFile(path.c_str(), 0), 0);
+  ASSERT_EQ(preloader.Initialize(4096, &second, 65536), 0);
   ASSERT_TRUE(preloader.RequestPreload());  // left pending: the new start waits for it
   ASSERT_EQ(preloader.Initialize(512, &reader, 8192), 0);
   EXPECT_FALSE(preloader.WaitPreloadThread());
   Pass(reader, 100, 0);
   ASSERT_EQ(preloader.Loaded(), 8192u);
-  EXPECT_TRUE(LoadedIsFile(100));
+  EXPECT_EQ(preloader.LoadedBytes(), content.substr(100, 8192));
+  ASSERT_TRUE(preloader.RequestPreload());
   // A refused start leaves no thread (the old one gone too); closing is quiet.
   EXPECT_EQ(preloader.Initialize(512, nullptr, 8192), -1);
   EXPECT_TRUE(preloader.Stopped());

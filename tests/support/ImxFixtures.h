@@ -1,7 +1,6 @@
 #pragma once
-// MXF files with constant-size edit units made by FFmpeg for the IMX and MXF
-// reader tests: D-10 (IMX 30/40/50), AVC-Intra and DV in OP1a, with and
-// without audio; and the frames a reader delivers, for comparing with ffprobe.
+// MXF files of constant-size edit units FFmpeg makes for the IMX and MXF
+// reader tests, and the frames a reader delivers, to compare with ffprobe.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -21,7 +20,6 @@ struct ImxCase {
   double fieldsPerSecond = 50;  // the reader's field rate
 };
 
-// Test names show the case's file name.
 inline void PrintTo(const ImxCase& c, std::ostream* out) { *out << c.name; }
 std::string ImxCaseName(const ::testing::TestParamInfo<ImxCase>& info);
 
@@ -38,8 +36,7 @@ const MediaFixture& D10Fixture();
 // ffprobe's video packets of the fixture as (MD5, seconds).
 std::vector<std::pair<std::string, double>> VideoPackets(const MediaFixture& fixture);
 
-// A test over the fixture of each case, skipped without FFmpeg (or libx264
-// where the case needs it).
+// A test over each case's fixture, skipped without FFmpeg (or libx264).
 class ImxCaseTest : public ::testing::TestWithParam<ImxCase> {
  protected:
   void SetUp() override;
@@ -56,9 +53,8 @@ struct DeliveredFrame {
 // reader's position until it stops; `last` receives its final result.
 std::vector<DeliveredFrame> ReadAll(COXLDataReader& reader, unsigned int capacity, bool backwards, int* last = nullptr);
 
-// A finished file cut where a recorder writes it: the header (partition,
-// metadata, index) up to the essence, the edit units, the rest; with
-// ffprobe's video packets of the file.
+// A finished file cut where a recorder writes it (header up to the essence,
+// edit units, the rest), with ffprobe's video packets.
 struct Recording {
   std::string header;
   std::vector<std::string> units;

@@ -75,7 +75,6 @@ std::string MxfHeader(uint8_t op13, uint8_t op14, const std::vector<std::string>
 namespace {
 
 const std::string kPictureDef = Label("06.0e.2b.34.04.01.01.01.01.03.02.02.01.00.00.00");
-const std::string kDescriptiveDef = Label("06.0e.2b.34.04.01.01.01.01.03.02.01.10.00.00.00");
 const std::string kTimecodeDef = Label("06.0e.2b.34.04.01.01.01.01.03.02.01.01.00.00.00");
 
 std::string Track(int uid, int sequence, const FileLayout& layout) {
@@ -107,20 +106,11 @@ std::string Timecode(int uid, const FileLayout& layout) {
                                .item(0x1503, U8(layout.timecode.dropFrame)).str());
 }
 
-// A static track whose sequence holds one DM segment linking `framework`.
-std::string DescriptiveTrack(int uid, const std::string& framework) {
-  return Klv(SetKey(0x3A), LocalSet().item(0x3C0A, Uid(uid)).item(0x4801, U32(uid)).item(0x4803, Uid(uid + 1)).str()) +
-         Klv(SetKey(0x0F), Component(uid + 1, kDescriptiveDef, -1).item(0x1001, Batch({Uid(uid + 2)}, 16)).str()) +
-         Klv(SetKey(0x41), Component(uid + 2, kDescriptiveDef, -1).item(0x0601, U64(0)).item(0x6101, framework).str());
-}
-
 // A package (material when `material`, else file package) with a picture
 // track and, when asked, a timecode track; uids from `base` on.
 std::string Package(bool material, int base, const FileLayout& layout) {
   std::vector<std::string> tracks{Uid(base + 1)};
   if (layout.withTimecode) tracks.push_back(Uid(base + 4));
-  const size_t dmTracks = material ? layout.dmFrameworks.size() : 0;
-  for (size_t i = 0; i < dmTracks; ++i) tracks.push_back(Uid(base + 10 + 3 * static_cast<int>(i)));
   LocalSet package;
   package.item(0x3C0A, Uid(base)).item(0x4401, Umid(base)).item(0x4402, Utf16(material ? L"material" : L"file"));
   package.item(0x4403, Batch(tracks, 16));
@@ -132,7 +122,6 @@ std::string Package(bool material, int base, const FileLayout& layout) {
   if (layout.withTimecode)
     sets += Track(base + 4, base + 5, layout) + Sequence(base + 5, kTimecodeDef, layout.duration, base + 6) +
             Timecode(base + 6, layout);
-  for (size_t i = 0; i < dmTracks; ++i) sets += DescriptiveTrack(base + 10 + 3 * static_cast<int>(i), layout.dmFrameworks[i]);
   return sets;
 }
 

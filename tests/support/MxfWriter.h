@@ -69,7 +69,6 @@ struct FileLayout {
   std::vector<std::string> dmSchemes;  // DMSchemes of the preface
   std::vector<std::pair<uint16_t, std::string>> primer;  // dynamic tags
   std::vector<std::string> extraSets;  // KLVs appended to the header metadata
-  std::vector<std::string> dmFrameworks;  // UIDs of extraSets linked from static DM tracks
   std::string runIn;       // bytes before the header partition
   std::string indexItems;  // local items appended to the index segment
 };
