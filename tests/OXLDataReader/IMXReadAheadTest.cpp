@@ -1,15 +1,21 @@
 // The IMX video reader with its read-ahead thread: long runs of mixed reads
-// and moves deliver what a reader without read-ahead delivers, and closing,
-// destroying or a failing file in the middle of a pass end cleanly.
+// and moves deliver what a reader without read-ahead delivers; closing,
+// destroying or a failing file in the middle of a pass end cleanly; and a
+// D-10 file read while a writer appends its edit units, the footer last.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <random>
+#include <thread>
 #include <tuple>
 
 #include "OXLDataReader/IMXVideoReader.h"
 #include "OXLFileAccess/SimpleFileReader.h"
 #include "OxlTbx/TextEncoding.h"
+#include "support/GrowingFile.h"
 #include "support/ImxFixtures.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -31,18 +37,16 @@ std::tuple<int, std::string, double> Apply(CIMXVideoReader& reader, int operatio
 
 TEST(ImxReadAhead, MixedReadsAndMovesDeliverWhatAReaderWithoutReadAheadDelivers) {
   if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
-  const oxltest::MediaFixture& fixture = oxltest::D10Fixture();
-  const auto packets = oxltest::VideoPackets(fixture);
+  const auto packets = oxltest::VideoPackets(oxltest::D10Fixture());
   CIMXVideoReader ahead("ahead"), plain("plain");
   plain.SetReadAhead(false);
-  ASSERT_EQ(ahead.Open(fixture.path.c_str(), false), 0);
-  ASSERT_EQ(plain.Open(fixture.path.c_str(), false), 0);
+  ASSERT_EQ(ahead.Open(oxltest::D10Fixture().path.c_str(), false), 0);
+  ASSERT_EQ(plain.Open(oxltest::D10Fixture().path.c_str(), false), 0);
   std::mt19937 random(20261206);
-  const unsigned int fields = static_cast<unsigned int>(packets.size() * 2 + 4);
   int delivered = 0;
   for (int step = 0; step < 3000; ++step) {
     const int operation = static_cast<int>(random() % 10);
-    const unsigned int argument = random() % fields;
+    const unsigned int argument = random() % (packets.size() * 2 + 4);
     const auto a = Apply(ahead, operation, argument);
     ASSERT_EQ(a, Apply(plain, operation, argument)) << "step " << step << " operation " << operation;
     if (std::get<1>(a).empty()) continue;
@@ -55,26 +59,19 @@ TEST(ImxReadAhead, MixedReadsAndMovesDeliverWhatAReaderWithoutReadAheadDelivers)
   EXPECT_GT(delivered, 1000);
 }
 
+// Closing or destroying the reader after 0 to 11 frames, with a pass maybe under way.
 TEST(ImxReadAhead, CloseOrDestructionDuringAPassEndsCleanly) {
   if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
-  const std::string path = oxltest::D10Fixture().path;
   for (int i = 0; i < 50; ++i) {
     CIMXVideoReader reader("close");
-    ASSERT_EQ(reader.Open(path.c_str(), false), 0);
+    ASSERT_EQ(reader.Open(oxltest::D10Fixture().path.c_str(), false), 0);
     unsigned int size = 0;
-    for (int n = 0; n < i % 12; ++n) {
-      unsigned char* data = nullptr;  // the picture in the reader's window
-      ASSERT_EQ(reader.GetNextData(data, 0, &size, nullptr), 0);
-    }
+    unsigned char* data = nullptr;  // the picture in the reader's window
+    for (int n = 0; n < i % 12; ++n, data = nullptr) ASSERT_EQ(reader.GetNextData(data, 0, &size, nullptr), 0);
     if (i % 2) {
       EXPECT_EQ(reader.Close(), 0);
-      unsigned char* data = nullptr;
       EXPECT_EQ(reader.GetNextData(data, 0, &size, nullptr), -1);  // no file any more
     }
-  }
-  for (int i = 0; i < 20; ++i) {
-    CIMXVideoReader reader("destroy");
-    ASSERT_EQ(reader.Open(path.c_str(), false), 0);
   }
 }
 
@@ -84,26 +81,24 @@ class FailingFileReader : public SimpleFileReader {
   explicit FailingFileReader(unsigned long budget) : m_Budget(budget) {}
   int ReadFile(void* buffer, unsigned int count, unsigned int* read) override {
     if (m_Read >= m_Budget) {
-      if (read) *read = 0;
+      *read = 0;
       return 1;
     }
     const int result = SimpleFileReader::ReadFile(buffer, count, read);
-    if (read) m_Read += *read;
+    m_Read += *read;
     return result;
   }
 
  private:
-  unsigned long m_Budget;
-  unsigned long m_Read = 0;
+  unsigned long m_Budget, m_Read = 0;
 };
 
 TEST(ImxReadAhead, AFileThatFailsMidPassGivesCodesNotCrashes) {
   if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
-  const oxltest::MediaFixture& fixture = oxltest::D10Fixture();
-  const auto packets = oxltest::VideoPackets(fixture);
+  const auto packets = oxltest::VideoPackets(oxltest::D10Fixture());
   for (unsigned long budget : {3000000ul, 4500000ul, 6000000ul}) {
     auto* file = new FailingFileReader(budget);
-    ASSERT_EQ(file->OpenFile(TextEncoding::Unicode::get8(fixture.path).c_str(), 0), 0);
+    ASSERT_EQ(file->OpenFile(TextEncoding::Unicode::get8(oxltest::D10Fixture().path).c_str(), 0), 0);
     CIMXVideoReader reader("failing");
     ASSERT_EQ(reader.Open(file, false), 0);  // takes the file reader
     int last = 0;
@@ -112,6 +107,69 @@ TEST(ImxReadAhead, AFileThatFailsMidPassGivesCodesNotCrashes) {
     ASSERT_LT(frames.size(), packets.size());
     for (size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(oxltest::Md5Hash(frames[i].bytes), packets[i].first);
     EXPECT_EQ(reader.GoToDataStart(), 0);
+  }
+}
+
+unsigned int Fields(CIMXVideoReader& reader) {
+  unsigned int in = 0, out = 0, system = 0;
+  EXPECT_EQ(reader.GetInOut(&in, &out, &system), 0);
+  return out - in;
+}
+
+// A reader that keeps asking while a writer appends one edit unit at a
+// time: each frame comes exactly once and in order, in and out follow the
+// growth, moves past what is written give 100, and reading stops at the footer.
+TEST(ImxGrowingFile, EveryFrameOnceAndInOrderWhileTheWriterAppends) {
+  if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+  const oxltest::Recording recording = oxltest::CutRecording(oxltest::D10Fixture());
+  ASSERT_EQ(recording.units.size(), recording.packets.size());
+  oxltest::TempDir dir;
+  for (bool readAhead : {true, false}) {
+    oxltest::GrowingFile file(dir.file(readAhead ? "ahead.mxf" : "plain.mxf"),
+                              recording.header + recording.units[0] + recording.units[1]);
+    CIMXVideoReader reader("growing");
+    reader.SetReadAhead(readAhead);
+    ASSERT_EQ(reader.Open(file.path().c_str(), false), 0);
+    EXPECT_TRUE(reader.IsGrowing());
+    EXPECT_EQ(Fields(reader), 2u * 2);
+    EXPECT_EQ(reader.GoToFieldOffset(6, nullptr), 100);  // frame 3 is not there yet
+    ASSERT_EQ(reader.GoToDataEnd(), 0);
+    std::string buffer(recording.units[0].size(), '\0');
+    auto* data = reinterpret_cast<unsigned char*>(buffer.data());
+    unsigned int size = 0;
+    double time = 0;
+    ASSERT_EQ(reader.GetPrevData(data, buffer.size(), &size, &time), 0);
+    EXPECT_EQ(oxltest::Md5Hash(buffer.substr(0, size)), recording.packets[1].first);
+    EXPECT_DOUBLE_EQ(time, recording.packets[1].second);
+    ASSERT_EQ(reader.GoToDataStart(), 0);
+
+    std::atomic<bool> written{false};
+    std::thread writer([&] {
+      for (size_t i = 2; i < recording.units.size(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        file.Append(recording.units[i]);
+      }
+      file.Append(recording.footer);
+      written = true;
+    });
+    std::vector<std::string> seen;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+      const int result = reader.GetNextData(data, buffer.size(), &size, nullptr);
+      if (result == 0) {
+        seen.push_back(oxltest::Md5Hash(buffer.substr(0, size)));
+        continue;
+      }
+      ASSERT_EQ(result, 100);
+      if (written && !reader.IsGrowing()) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    writer.join();
+    ASSERT_EQ(seen.size(), recording.packets.size()) << "read-ahead " << readAhead;
+    for (size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], recording.packets[i].first) << "frame " << i;
+    EXPECT_FALSE(reader.IsGrowing());  // the footer is recognised
+    EXPECT_EQ(Fields(reader), recording.units.size() * 2);
+    EXPECT_EQ(reader.GoToFieldOffset(static_cast<unsigned int>(recording.units.size() * 2 + 2), nullptr), 1);
   }
 }
 

@@ -1,16 +1,18 @@
-// The MXF reader on files FFmpeg makes: OP1a with DV, D-10/IMX, AVC-Intra,
-// MPEG-2 long GOP and DNxHD essence, the D-10 and OP-Atom muxers, timecodes
-// at 25, 29.97 (drop and non-drop) and 50 frames per second. Timing is compared
-// with ffprobe, partitions with a walk of the file's KLVs.
+// The MXF and IMX readers on FFmpeg's files. The MXF reader (the IMX cases,
+// MPEG-2 long GOP, DNxHD OP-Atom, timecodes at 25, 29.97 drop and non-drop
+// and 50 fps): timing and picture compared with ffprobe, partitions with a
+// walk of the file's KLVs. The IMX reader: every frame forwards and backwards
+// is ffprobe's packet at its time; moves by field, time and skips; the ends.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 
+#include "OXLDataReader/IMXVideoReader.h"
 #include "OXLDataReader/MXFDataReader.h"
 #include "support/FFmpegTools.h"
+#include "support/GrowingFile.h"
 #include "support/ImxFixtures.h"
 #include "support/MxfWriter.h"
 
@@ -18,9 +20,7 @@ namespace {
 
 using oxltest::ImxCase;
 
-// The IMX reader's files (D-10, AVC-Intra, DV) and MPEG-2 long GOP, DNxHD
-// OP-Atom and D-10 essence in OP1a (which FFmpeg labels MPEG-2 422P intra:
-// no table row, type 0), with timecodes.
+// D-10 essence in OP1a is labelled MPEG-2 422P intra: no table row, type 0.
 std::vector<ImxCase> Cases() {
   std::vector<ImxCase> cases = oxltest::ImxCases();
   std::string op1a = oxltest::D10Args(50, false, false, 0.12);
@@ -40,29 +40,22 @@ std::vector<ImxCase> Cases() {
   return cases;
 }
 
-class MxfFileTest : public ::testing::TestWithParam<ImxCase> {
+class MxfFileTest : public oxltest::ImxCaseTest {
  protected:
   void SetUp() override {
-    if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
-    const ImxCase& c = GetParam();
-    if (c.needsX264 && !oxltest::FindMediaFixture(c.name, {c.args}) && !oxltest::HasEncoder("libx264"))
-      GTEST_SKIP() << "ffmpeg has no libx264";
-    fixture = &oxltest::GetMediaFixture(c.name, {c.args});
-    video = fixture->probe.Stream("v:0");
-    frames = static_cast<long>(fixture->probe.Packets("v:0").size());
+    ImxCaseTest::SetUp();
+    if (IsSkipped()) return;
     unsigned long num = 0, den = 1;
-    std::sscanf(video.frameRate.c_str(), "%lu/%lu", &num, &den);
+    std::sscanf(fixture->probe.Stream("v:0").frameRate.c_str(), "%lu/%lu", &num, &den);
     rate = double(num) / den;
     ASSERT_EQ(reader.Open(fixture->path.c_str(), false), 0);
   }
-  const oxltest::MediaFixture* fixture = nullptr;
-  oxltest::ProbeStream video;
-  long frames = 0;
   double rate = 0;
   CMXFDataReader reader{OXLDataReader::Video_Data, 65536, "mxf-test"};
 };
 
 TEST_P(MxfFileTest, TimingAgreesWithFFprobe) {
+  const long frames = static_cast<long>(packets.size());
   EXPECT_DOUBLE_EQ(reader.GetEditRate(), std::floor(rate * 100) / 100);
   EXPECT_EQ(reader.GetDuration(), frames);
   const unsigned int fieldsPerFrame = rate > 40 ? 1 : 2;
@@ -99,7 +92,7 @@ TEST_P(MxfFileTest, TimingAgreesWithFFprobe) {
   EXPECT_EQ(reader.GetInOut(&in, &out, nullptr), 1);
 }
 
-TEST_P(MxfFileTest, PackagesAndPartitionsAreThoseOfTheFile) {
+TEST_P(MxfFileTest, PackagesPartitionsAndPictureAreThoseOfTheFile) {
   int picture = 0, sound = 0, timecode = 0;
   for (const auto& track : reader.GetMaterialPackage().m_Tracks) {
     picture += track.m_Kind == Oxl_Mxf::Track_Picture;
@@ -113,24 +106,19 @@ TEST_P(MxfFileTest, PackagesAndPartitionsAreThoseOfTheFile) {
 
   std::vector<uint64_t> found;
   for (const auto& partition : reader.GetPartitions()) found.push_back(partition->m_KeyOffset);
-  std::ifstream in(fixture->path, std::ios::binary);
-  EXPECT_EQ(found, oxltest::mxf::PartitionPackOffsets({std::istreambuf_iterator<char>(in), {}}));
-  ASSERT_FALSE(reader.GetPartitions().empty());
-  EXPECT_EQ(reader.GetPartitions().front(), reader.GetHeaderPartition());
-  EXPECT_EQ(reader.GetPartitions().back()->m_NextPartition, -1);
+  EXPECT_EQ(found, oxltest::mxf::PartitionPackOffsets(oxltest::ReadWholeFile(fixture->path)));
   ASSERT_FALSE(reader.GetDataClips().empty());
   EXPECT_EQ(reader.GoToDataStart(), 0);
   EXPECT_EQ(reader.GetBufferFileOffset() + (reader.GetBufferDataSize() - reader.GetAvailableBytes()),
             reader.GetDataClips().front().start);
-}
 
-TEST_P(MxfFileTest, PictureDescriptorGivesTheVideoInformation) {
   std::string descriptor = reader.GetPictureDescriptor();
   ASSERT_FALSE(descriptor.empty());
   OXLDataReader::VIDEO_INFO info{};
   const bool known = reader.GetCDCIVideoInfo(reinterpret_cast<unsigned char*>(descriptor.data()),
                                              static_cast<unsigned int>(descriptor.size()), info);
-  // The descriptor's stored size; for H.264 it covers whole 16-line macroblocks.
+  // D-10 pictures carry the VBI lines FFmpeg padded on top; H.264 whole macroblocks.
+  const oxltest::ProbeStream& video = fixture->probe.Stream("v:0");
   const int stored = video.codecName == "h264" ? (video.height + 15) / 16 * 16 : video.height;
   EXPECT_EQ(info.Width, static_cast<uint32_t>(video.width));
   EXPECT_EQ(info.Height, static_cast<uint32_t>(stored));
@@ -146,10 +134,109 @@ TEST_P(MxfFileTest, PictureDescriptorGivesTheVideoInformation) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(FFmpeg, MxfFileTest, ::testing::ValuesIn(Cases()),
-                         [](const ::testing::TestParamInfo<ImxCase>& info) {
-                           const std::string name = info.param.name;
-                           return name.substr(0, name.find('.'));
-                         });
+INSTANTIATE_TEST_SUITE_P(FFmpeg, MxfFileTest, ::testing::ValuesIn(Cases()), oxltest::ImxCaseName);
+
+class ImxFileTest : public oxltest::ImxCaseTest {
+ protected:
+  void SetUp() override {
+    ImxCaseTest::SetUp();
+    if (IsSkipped()) return;
+    ASSERT_EQ(reader.Open(fixture->path.c_str(), false), 0);
+    ASSERT_EQ(reader.GetSampleInfos(nullptr, &editBytes, nullptr), 0);
+    framePeriod = 1 / reader.GetEditRate();
+  }
+  // The MD5 of the first frame ReadAll delivers from the reader's position.
+  std::string FirstMd5(bool backwards = false) {
+    const auto frames = oxltest::ReadAll(reader, editBytes, backwards);
+    return frames.empty() ? "" : oxltest::Md5Hash(frames.front().bytes);
+  }
+  void ExpectSameFrames(const std::vector<oxltest::DeliveredFrame>& frames,
+                        const std::vector<std::pair<std::string, double>>& expected) {
+    ASSERT_EQ(frames.size(), expected.size());
+    for (size_t i = 0; i < frames.size(); ++i) {
+      EXPECT_EQ(oxltest::Md5Hash(frames[i].bytes), expected[i].first) << "frame " << i;
+      EXPECT_NEAR(frames[i].time, expected[i].second, framePeriod / 2) << "frame " << i;
+    }
+  }
+
+  CIMXVideoReader reader{"imx-test"};
+  unsigned int editBytes = 0;
+  double framePeriod = 0.04;
+};
+
+TEST_P(ImxFileTest, EveryFrameIsFFprobesPacketForwardsAndBackwards) {
+  int last = 0;
+  ExpectSameFrames(oxltest::ReadAll(reader, editBytes, false, &last), packets);
+  EXPECT_EQ(last, 100);
+  EXPECT_EQ(reader.SkipNextData(), -1);  // nothing to skip past the end
+  EXPECT_EQ(reader.GetDuration(), static_cast<int64_t>(packets.size()));
+  EXPECT_FALSE(reader.IsGrowing());
+  ASSERT_EQ(reader.GoToDataEnd(), 0);
+  ExpectSameFrames(oxltest::ReadAll(reader, editBytes, true, &last), {packets.rbegin(), packets.rend()});
+  EXPECT_EQ(last, 100);  // GetPrevData at the first edit unit
+
+  // A caller buffer smaller than the picture: 101, and the position stays.
+  std::string buffer(editBytes, '\0');
+  auto* data = reinterpret_cast<unsigned char*>(buffer.data());
+  unsigned int size = 0;
+  EXPECT_EQ(reader.GetNextData(data, 16, &size, nullptr), 101);
+  ASSERT_EQ(reader.GetNextData(data, editBytes, &size, nullptr), 0);
+  EXPECT_EQ(oxltest::Md5Hash(buffer.substr(0, size)), packets.front().first);
+  // Without a caller buffer: the picture in the reader's window.
+  unsigned char* window = nullptr;
+  double time = -1;
+  ASSERT_EQ(reader.GetNextData(window, 0, &size, &time), 0);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(oxltest::Md5Hash(std::string(reinterpret_cast<char*>(window), size)), packets[1].first);
+  EXPECT_NEAR(time, packets[1].second, framePeriod / 2);
+
+  // The edit unit is the distance between two frames' packets in the file;
+  // in and out span every frame's fields.
+  unsigned int fieldRate = 0, bytes = 0, in = 0, out = 0, system = 0;
+  unsigned char aspect = 0xAA;
+  ASSERT_EQ(reader.GetSampleInfos(&fieldRate, &bytes, &aspect), 0);
+  EXPECT_EQ(fieldRate, static_cast<unsigned int>(std::lround(GetParam().fieldsPerSecond)));
+  const auto& probed = fixture->probe.Packets("v:0");
+  EXPECT_EQ(bytes, *probed[1].pos - *probed[0].pos);
+  const std::string args = GetParam().args;
+  if (args.find("-aspect") != std::string::npos) {
+    EXPECT_EQ(aspect, args.find("-aspect 16:9") != std::string::npos ? 3 : 2);
+  }
+  ASSERT_EQ(reader.GetInOut(&in, &out, &system), 0);
+  EXPECT_EQ(system, static_cast<unsigned int>(reader.GetVideoSystem()));
+  EXPECT_EQ(out - in, packets.size() * reader.GetFieldsPerFrame());
+}
+
+TEST_P(ImxFileTest, FieldTimeAndSkipMovesLandOnTheFrameAsked) {
+  const size_t frame = packets.size() / 2;
+  const unsigned int fieldsPerFrame = reader.GetFieldsPerFrame();
+  unsigned int reached = 0;
+  ASSERT_EQ(reader.GoToFieldOffset(static_cast<unsigned int>(frame * fieldsPerFrame + fieldsPerFrame - 1), &reached), 0);
+  EXPECT_EQ(reached, frame * fieldsPerFrame);
+  EXPECT_EQ(FirstMd5(), packets[frame].first);
+
+  // A time a little past a frame start moves to that frame and reports its
+  // time; backwards from there come the frames before it.
+  double seconds = frame * framePeriod + 0.3 * framePeriod;
+  ASSERT_EQ(reader.GoToTimeOffset(seconds), 0);
+  EXPECT_NEAR(seconds, packets[frame].second, 1e-9 + framePeriod / 2);
+  EXPECT_EQ(oxltest::ReadAll(reader, editBytes, true).size(), frame);
+
+  // Beyond the duration of a finished file; a negative time is the start.
+  EXPECT_EQ(reader.GoToFieldOffset(static_cast<unsigned int>((packets.size() + 1) * fieldsPerFrame), nullptr), 1);
+  double negative = -3;
+  ASSERT_EQ(reader.GoToTimeOffset(negative), 0);
+  EXPECT_EQ(negative, 0);
+
+  // Skips step one edit unit; none before the first.
+  ASSERT_EQ(reader.SkipNextData(), 0);
+  ASSERT_EQ(reader.SkipNextData(), 0);
+  ASSERT_EQ(reader.SkipPrevData(), 0);
+  EXPECT_EQ(FirstMd5(), packets[1].first);
+  ASSERT_EQ(reader.GoToDataStart(), 0);
+  EXPECT_EQ(reader.SkipPrevData(), -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(FFmpeg, ImxFileTest, ::testing::ValuesIn(oxltest::ImxCases()), oxltest::ImxCaseName);
 
 }  // namespace

@@ -25,26 +25,23 @@ FragmentedLayout SplitFragments(const std::string& bytes);
 // Every byte of the file at `path` (empty when it cannot be read).
 std::string ReadWholeFile(const std::string& path);
 
-// One entry of a track fragment random access table ("tfra"): the
-// presentation time of a fragment's first sync sample (media time scale)
-// and the offset of its "moof".
+// An entry of a track fragment random access table ("tfra"): a fragment's
+// first sync sample time (media time scale) and the offset of its "moof".
 struct TfraEntry {
   uint64_t time = 0;
   uint64_t moofOffset = 0;
 };
 
-// The entries of the first "tfra" of the "mfra" that closes `bytes`.
-// Throws std::runtime_error when there is none.
+// The entries of the first "tfra" of the "mfra" that closes `bytes`; throws
+// std::runtime_error when there is none.
 std::vector<TfraEntry> ReadTfraEntries(const std::string& bytes);
 
 class GrowingFile {
  public:
   // Creates `path` holding `initial`.
   GrowingFile(std::string path, const std::string& initial);
-
   // Appends `bytes`, flushed to the file at once.
   void Append(const std::string& bytes) const;
-
   const std::string& path() const { return m_Path; }
 
  private:

@@ -1,7 +1,5 @@
 #include "support/ImxFixtures.h"
 
-#include <gtest/gtest.h>
-
 #include <sstream>
 
 #include "OXLDataReader/IMXVideoReader.h"
@@ -61,6 +59,19 @@ const std::vector<ImxCase>& ImxCases() {
       {"dv50_pal.mxf", Dv(true, false), 5},
   };
   return cases;
+}
+
+std::string ImxCaseName(const ::testing::TestParamInfo<ImxCase>& info) {
+  const std::string name = info.param.name;
+  return name.substr(0, name.find('.'));
+}
+
+void ImxCaseTest::SetUp() {
+  if (!HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+  const ImxCase& c = GetParam();
+  if (c.needsX264 && !FindMediaFixture(c.name, {c.args}) && !HasEncoder("libx264")) GTEST_SKIP() << "no libx264";
+  fixture = &GetMediaFixture(c.name, {c.args});
+  packets = VideoPackets(*fixture);
 }
 
 const MediaFixture& D10Fixture() { return GetMediaFixture("imx50_pal_audio_1s.mxf", {D10Args(50, false, true, 1.2)}); }

@@ -1,7 +1,8 @@
 #pragma once
-// MXF files with constant-size edit units made by FFmpeg for the IMX reader
-// tests: D-10 (IMX 30/40/50), AVC-Intra and DV in OP1a, with and without
-// audio; and the frames a reader delivers, for comparing with ffprobe.
+// MXF files of constant-size edit units FFmpeg makes for the IMX and MXF
+// reader tests, and the frames a reader delivers, to compare with ffprobe.
+#include <gtest/gtest.h>
+
 #include <ostream>
 #include <string>
 #include <vector>
@@ -19,8 +20,8 @@ struct ImxCase {
   double fieldsPerSecond = 50;  // the reader's field rate
 };
 
-// Test names show the case's file name.
 inline void PrintTo(const ImxCase& c, std::ostream* out) { *out << c.name; }
+std::string ImxCaseName(const ::testing::TestParamInfo<ImxCase>& info);
 
 // The file cases: D-10 PAL and NTSC, AVC-Intra 50 and 100, DV.
 const std::vector<ImxCase>& ImxCases();
@@ -32,6 +33,17 @@ std::string D10Args(int mbps, bool ntsc, bool audio, double seconds);
 // A D-10 50 PAL file with audio, 1.2 s (30 frames).
 const MediaFixture& D10Fixture();
 
+// ffprobe's video packets of the fixture as (MD5, seconds).
+std::vector<std::pair<std::string, double>> VideoPackets(const MediaFixture& fixture);
+
+// A test over each case's fixture, skipped without FFmpeg (or libx264).
+class ImxCaseTest : public ::testing::TestWithParam<ImxCase> {
+ protected:
+  void SetUp() override;
+  const MediaFixture* fixture = nullptr;
+  std::vector<std::pair<std::string, double>> packets;
+};
+
 struct DeliveredFrame {
   std::string bytes;
   double time = 0;
@@ -41,9 +53,8 @@ struct DeliveredFrame {
 // reader's position until it stops; `last` receives its final result.
 std::vector<DeliveredFrame> ReadAll(COXLDataReader& reader, unsigned int capacity, bool backwards, int* last = nullptr);
 
-// A finished file cut where a recorder writes it: the header (partition,
-// metadata, index) up to the essence, the edit units, the rest; with
-// ffprobe's video packets of the file.
+// A finished file cut where a recorder writes it (header up to the essence,
+// edit units, the rest), with ffprobe's video packets.
 struct Recording {
   std::string header;
   std::vector<std::string> units;
@@ -51,8 +62,5 @@ struct Recording {
   std::vector<std::pair<std::string, double>> packets;
 };
 Recording CutRecording(const MediaFixture& fixture);
-
-// ffprobe's video packets of the fixture as (MD5, seconds).
-std::vector<std::pair<std::string, double>> VideoPackets(const MediaFixture& fixture);
 
 }  // namespace oxltest

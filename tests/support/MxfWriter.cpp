@@ -10,6 +10,12 @@ std::string Bytes(std::initializer_list<int> values) {
   return s;
 }
 
+std::string Label(const char* dotted) {
+  std::string bytes;
+  for (const char* p = dotted; *p; p += (p[2] ? 3 : 2)) bytes += char(std::stoi(std::string(p, 2), nullptr, 16));
+  return bytes;
+}
+
 std::string U8(uint8_t v) { return std::string(1, static_cast<char>(v)); }
 std::string U16(uint16_t v) { return U8(v >> 8) + U8(v & 0xFF); }
 std::string U32(uint32_t v) { return U16(v >> 16) + U16(v & 0xFFFF); }
@@ -36,32 +42,13 @@ std::string Batch(const std::vector<std::string>& items, uint32_t itemSize) {
 }
 
 std::string Uid(int n) { return Bytes({0xA0, 0xB1, 0xC2, 0xD3, 0, 0, 0, 0, 0, 0, 0, 0}) + U32(n); }
-std::string Umid(int n) {
-  return Bytes({0x06, 0x0A, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x05, 0x01, 0x01, 0x0D, 0x20, 0x13, 0, 0, 0}) + Uid(n);
-}
+std::string Umid(int n) { return Label("06.0a.2b.34.01.01.01.05.01.01.0d.20.13.00.00.00") + Uid(n); }
 
-std::string SetKey(uint8_t kind) {
-  return Bytes({0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0D, 0x01, 0x01, 0x01, 0x01, 0x01, kind, 0x00});
-}
+std::string SetKey(uint8_t kind) { return Label("06.0e.2b.34.02.53.01.01.0d.01.01.01.01.01") + U8(kind) + U8(0); }
 std::string PartitionKey(uint8_t kind, uint8_t status) {
-  return Bytes({0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01, 0x01, kind, status, 0x00});
+  return Label("06.0e.2b.34.02.05.01.01.0d.01.02.01.01") + U8(kind) + U8(status) + U8(0);
 }
-const std::string kPrimerKey =
-    Bytes({0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01, 0x01, 0x05, 0x01, 0x00});
-const std::string kRipKey =
-    Bytes({0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01, 0x01, 0x11, 0x01, 0x00});
-const std::string kIndexSegmentKey =
-    Bytes({0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01, 0x01, 0x10, 0x01, 0x00});
-const std::string kFillKey =
-    Bytes({0x06, 0x0E, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x02, 0x03, 0x01, 0x02, 0x10, 0x01, 0x00, 0x00, 0x00});
-const std::string kPictureDef =
-    Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x01, 0x03, 0x02, 0x02, 0x01, 0x00, 0x00, 0x00});
-const std::string kSoundDef =
-    Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x01, 0x03, 0x02, 0x02, 0x02, 0x00, 0x00, 0x00});
-const std::string kDescriptiveDef =
-    Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x01, 0x03, 0x02, 0x01, 0x10, 0x00, 0x00, 0x00});
-const std::string kTimecodeDef =
-    Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x01, 0x03, 0x02, 0x01, 0x01, 0x00, 0x00, 0x00});
+const std::string kFillKey = Label("06.0e.2b.34.01.01.01.02.03.01.02.10.01.00.00.00");
 
 LocalSet& LocalSet::item(uint16_t tag, const std::string& value) {
   m_Bytes += U16(tag) + U16(static_cast<uint16_t>(value.size())) + value;
@@ -71,13 +58,13 @@ LocalSet& LocalSet::item(uint16_t tag, const std::string& value) {
 std::string Primer(const std::vector<std::pair<uint16_t, std::string>>& entries) {
   std::vector<std::string> items;
   for (const auto& [tag, label] : entries) items.push_back(U16(tag) + label);
-  return Klv(kPrimerKey, Batch(items, 18));
+  return Klv(Label("06.0e.2b.34.02.05.01.01.0d.01.02.01.01.05.01.00"), Batch(items, 18));
 }
 
 std::string MxfHeader(uint8_t op13, uint8_t op14, const std::vector<std::string>& labels, size_t size,
                       uint32_t claimedCount) {
   std::string pack = U16(1) + U16(3) + U32(1) + U64(0) + U64(0) + U64(0) + U64(0) + U64(0) + U32(0) + U64(0) + U32(1);
-  pack += Bytes({0x06, 0x0e, 0x2b, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0d, 0x01, 0x02, 0x01, op13, op14, 0, 0});
+  pack += Label("06.0e.2b.34.04.01.01.01.0d.01.02.01") + U8(op13) + U8(op14) + U16(0);
   pack += U32(claimedCount ? claimedCount : uint32_t(labels.size())) + U32(16);
   for (const std::string& label : labels) pack += label;
   std::string bytes = PartitionKey(2, 4) + Bytes({0x83, 0, 0, int(pack.size())}) + pack;
@@ -85,47 +72,38 @@ std::string MxfHeader(uint8_t op13, uint8_t op14, const std::vector<std::string>
   return bytes;
 }
 
-std::string Label(const char* dotted) {
-  std::string bytes;
-  for (const char* p = dotted; *p; p += (p[2] ? 3 : 2)) bytes += char(std::stoi(std::string(p, 2), nullptr, 16));
-  return bytes;
-}
-
 namespace {
 
-const std::string kEssenceKey =
-    Bytes({0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02, 0x01, 0x01, 0x0D, 0x01, 0x03, 0x01, 0x05, 0x01, 0x01, 0x01});
+const std::string kPictureDef = Label("06.0e.2b.34.04.01.01.01.01.03.02.02.01.00.00.00");
+const std::string kTimecodeDef = Label("06.0e.2b.34.04.01.01.01.01.03.02.01.01.00.00.00");
 
 std::string Track(int uid, int sequence, const FileLayout& layout) {
   return Klv(SetKey(0x3B), LocalSet().item(0x3C0A, Uid(uid)).item(0x4801, U32(uid)).item(0x4803, Uid(sequence))
                                .item(0x4B01, Rational(layout.rateNum, layout.rateDen)).item(0x4B02, U64(0)).str());
 }
 
+// A component's common items; no duration item for a negative duration.
+LocalSet Component(int uid, const std::string& definition, int64_t duration) {
+  LocalSet set;
+  set.item(0x3C0A, Uid(uid)).item(0x0201, definition);
+  if (duration >= 0) set.item(0x0202, U64(duration));
+  return set;
+}
+
 std::string Sequence(int uid, const std::string& definition, int64_t duration, int component) {
-  return Klv(SetKey(0x0F), LocalSet().item(0x3C0A, Uid(uid)).item(0x0201, definition).item(0x0202, U64(duration))
-                               .item(0x1001, Batch({Uid(component)}, 16)).str());
+  return Klv(SetKey(0x0F), Component(uid, definition, duration).item(0x1001, Batch({Uid(component)}, 16)).str());
 }
 
 std::string SourceClip(int uid, int64_t duration, int package) {
-  return Klv(SetKey(0x11), LocalSet().item(0x3C0A, Uid(uid)).item(0x0201, kPictureDef).item(0x0202, U64(duration))
+  return Klv(SetKey(0x11), Component(uid, kPictureDef, duration)
                                .item(0x1101, package ? Umid(package) : std::string(32, '\0'))
                                .item(0x1102, U32(package ? 2 : 0)).item(0x1201, U64(0)).str());
 }
 
 std::string Timecode(int uid, const FileLayout& layout) {
-  return Klv(SetKey(0x14), LocalSet().item(0x3C0A, Uid(uid)).item(0x0201, kTimecodeDef)
-                               .item(0x0202, U64(layout.duration)).item(0x1501, U64(layout.timecode.startFrames))
+  return Klv(SetKey(0x14), Component(uid, kTimecodeDef, layout.duration).item(0x1501, U64(layout.timecode.startFrames))
                                .item(0x1502, U16(layout.timecode.roundedBase))
                                .item(0x1503, U8(layout.timecode.dropFrame)).str());
-}
-
-// A static track whose sequence holds one DM segment linking `framework`.
-std::string DescriptiveTrack(int uid, const std::string& framework) {
-  return Klv(SetKey(0x3A), LocalSet().item(0x3C0A, Uid(uid)).item(0x4801, U32(uid)).item(0x4803, Uid(uid + 1)).str()) +
-         Klv(SetKey(0x0F), LocalSet().item(0x3C0A, Uid(uid + 1)).item(0x0201, kDescriptiveDef)
-                               .item(0x1001, Batch({Uid(uid + 2)}, 16)).str()) +
-         Klv(SetKey(0x41), LocalSet().item(0x3C0A, Uid(uid + 2)).item(0x0201, kDescriptiveDef).item(0x0601, U64(0))
-                               .item(0x6101, framework).str());
 }
 
 // A package (material when `material`, else file package) with a picture
@@ -133,19 +111,17 @@ std::string DescriptiveTrack(int uid, const std::string& framework) {
 std::string Package(bool material, int base, const FileLayout& layout) {
   std::vector<std::string> tracks{Uid(base + 1)};
   if (layout.withTimecode) tracks.push_back(Uid(base + 4));
-  const size_t dmTracks = material ? layout.dmFrameworks.size() : 0;
-  for (size_t i = 0; i < dmTracks; ++i) tracks.push_back(Uid(base + 10 + 3 * static_cast<int>(i)));
   LocalSet package;
   package.item(0x3C0A, Uid(base)).item(0x4401, Umid(base)).item(0x4402, Utf16(material ? L"material" : L"file"));
   package.item(0x4403, Batch(tracks, 16));
   if (!material) package.item(0x4701, Uid(300));
+  const int64_t picture = layout.pictureDuration ? layout.duration : -1;
   std::string sets = Klv(SetKey(material ? 0x36 : 0x37), package.str());
-  sets += Track(base + 1, base + 2, layout) + Sequence(base + 2, kPictureDef, layout.duration, base + 3);
-  sets += SourceClip(base + 3, layout.duration, material ? 200 : 0);
+  sets += Track(base + 1, base + 2, layout) + Sequence(base + 2, kPictureDef, picture, base + 3);
+  sets += SourceClip(base + 3, picture, material ? 200 : 0);
   if (layout.withTimecode)
     sets += Track(base + 4, base + 5, layout) + Sequence(base + 5, kTimecodeDef, layout.duration, base + 6) +
             Timecode(base + 6, layout);
-  for (size_t i = 0; i < dmTracks; ++i) sets += DescriptiveTrack(base + 10 + 3 * static_cast<int>(i), layout.dmFrameworks[i]);
   return sets;
 }
 
@@ -160,12 +136,9 @@ std::string Descriptor(const FileLayout& layout) {
 
 std::string HeaderMetadata(const FileLayout& layout) {
   std::string sets = Primer(layout.primer);
-  std::vector<std::string> schemes = layout.dmSchemes;
   sets += Klv(SetKey(0x2F), LocalSet().item(0x3C0A, Uid(1)).item(0x3B02, std::string(8, '\0')).item(0x3B05, U16(259))
-                                .item(0x3B03, Uid(2))
-                                .item(0x3B09, Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0D, 0x01, 0x02,
-                                                     0x01, 0x01, 0x01, 0x09, 0x00})).item(0x3B0B, Batch(schemes, 16))
-                                .str());
+                                .item(0x3B03, Uid(2)).item(0x3B09, Label("06.0e.2b.34.04.01.01.01.0d.01.02.01.01.01.09.00"))
+                                .item(0x3B0B, Batch(layout.dmSchemes, 16)).str());
   sets += Klv(SetKey(0x18), LocalSet().item(0x3C0A, Uid(2)).item(0x1901, Batch({Uid(100), Uid(200)}, 16))
                                 .item(0x1902, Batch({Uid(3)}, 16)).str());
   sets += Klv(SetKey(0x23), LocalSet().item(0x3C0A, Uid(3)).item(0x2701, Umid(200)).item(0x3F06, U32(2))
@@ -176,37 +149,69 @@ std::string HeaderMetadata(const FileLayout& layout) {
 }
 
 struct PartitionFields {
-  uint8_t kind, status;
+  uint8_t kind;
   uint64_t self, previous, footer, headerBytes, indexBytes;
   uint32_t indexSid, bodySid;
 };
 
 std::string PartitionPack(const PartitionFields& f, const FileLayout& layout) {
-  const std::string op = Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01, 0x01,
-                                layout.packageComplexity, 0x09, 0x00});
-  const std::string container =
-      Bytes({0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0D, 0x01, 0x03, 0x01, 0x02, 0x01, 0x01, 0x01});
+  const std::string op = Label("06.0e.2b.34.04.01.01.01.0d.01.02.01.01") + U8(layout.packageComplexity) + U8(9) + U8(0);
+  const std::string container = Label("06.0e.2b.34.04.01.01.01.0d.01.03.01.02.01.01.01");
   const std::string value = U16(1) + U16(3) + U32(1) + U64(f.self) + U64(f.previous) + U64(f.footer) +
                             U64(f.headerBytes) + U64(f.indexBytes) + U32(f.indexSid) + U64(0) + U32(f.bodySid) +
                             op + Batch({container}, 16);
-  return Klv(PartitionKey(f.kind, f.status), value);
+  return Klv(PartitionKey(f.kind, 4), value);
 }
+
+uint32_t EditUnitBytes(const FileLayout& layout) { return layout.frameSize + 20 + uint32_t(layout.unitExtra.size()); }
 
 std::string IndexSegment(const FileLayout& layout) {
-  return Klv(kIndexSegmentKey, LocalSet().item(0x3C0A, Uid(400))
-                                   .item(0x3F0B, Rational(layout.rateNum, layout.rateDen)).item(0x3F0C, U64(0))
-                                   .item(0x3F0D, U64(layout.duration)).item(0x3F05, U32(layout.frameSize + 20))
-                                   .item(0x3F06, U32(2)).item(0x3F07, U32(1)).str() +
-                                   layout.indexItems);
+  return Klv(Label("06.0e.2b.34.02.53.01.01.0d.01.02.01.01.10.01.00"),
+             LocalSet().item(0x3C0A, Uid(400)).item(0x3F0B, Rational(layout.rateNum, layout.rateDen))
+                     .item(0x3F0C, U64(0)).item(0x3F0D, U64(layout.duration)).item(0x3F05, U32(EditUnitBytes(layout)))
+                     .item(0x3F06, U32(2)).item(0x3F07, U32(1)).str() + layout.indexItems);
 }
 
-// Calls visit(offset, key) for each top-level KLV of `bytes`.
-template <typename Visit>
-void WalkKlvs(const std::string& bytes, Visit visit) {
-  size_t p = 0;
-  while (p + 17 <= bytes.size()) {
+}  // namespace
+
+File BuildFile(const FileLayout& layout) {
+  File file;
+  const std::string header = HeaderMetadata(layout);
+  const std::string essenceKey = Label("06.0e.2b.34.01.02.01.01.0d.01.03.01.05.01.01.01");
+  std::string essence;
+  for (int64_t i = 0; i < layout.duration; ++i)
+    essence += Klv(essenceKey, std::string(layout.frameSize, char(i))) + layout.unitExtra;
+  const std::string index = layout.withIndex ? IndexSegment(layout) : std::string();
+
+  const uint64_t headerPackSize = PartitionPack({2, 0, 0, 0, 0, 0, 0, 0}, layout).size();
+  const uint64_t bodyOffset = headerPackSize + header.size();
+  const uint64_t bodyPackSize = PartitionPack({3, 0, 0, 0, 0, 0, 0, 1}, layout).size();
+  const uint64_t footerOffset = bodyOffset + bodyPackSize + essence.size();
+  const uint64_t footerField = layout.footerOffsetInHeader ? footerOffset : 0;
+  file.partitionOffsets = {0, bodyOffset, footerOffset};
+  file.headerMetadataStart = headerPackSize;
+  file.headerByteCount = header.size();
+  file.essenceStart = bodyOffset + bodyPackSize;
+
+  std::string body = PartitionPack({2, 0, 0, footerField, header.size(), 0, 0, 0}, layout) + header +
+                     PartitionPack({3, bodyOffset, 0, footerOffset, 0, 0, 0, 1}, layout) + essence +
+                     PartitionPack({4, footerOffset, bodyOffset, footerOffset, 0, index.size(), 2, 0}, layout) + index;
+  if (layout.withRip) {
+    std::string rip;
+    for (size_t i = 0; i < file.partitionOffsets.size(); ++i) rip += U32(i == 1 ? 1 : 0) + U64(file.partitionOffsets[i]);
+    rip += U32(static_cast<uint32_t>(16 + 4 + rip.size() + 4));
+    body += Klv(Label("06.0e.2b.34.02.05.01.01.0d.01.02.01.01.11.01.00"), rip);
+  }
+  for (uint64_t offset : KlvOffsets(body)) file.klvOffsets.push_back(layout.runIn.size() + offset);
+  file.bytes = layout.runIn + body;
+  return file;
+}
+
+std::vector<uint64_t> KlvOffsets(const std::string& bytes) {
+  std::vector<uint64_t> offsets;
+  for (size_t p = 0; p + 17 <= bytes.size();) {
+    offsets.push_back(p);
     const auto* k = reinterpret_cast<const unsigned char*>(bytes.data() + p);
-    visit(p, k);
     size_t lengthBytes = 1, length = k[16];
     if (length & 0x80) {
       lengthBytes += length & 0x7F;
@@ -215,58 +220,16 @@ void WalkKlvs(const std::string& bytes, Visit visit) {
     }
     p += 16 + lengthBytes + length;
   }
-}
-
-}  // namespace
-
-File BuildFile(const FileLayout& layout) {
-  File file;
-  const std::string header = HeaderMetadata(layout);
-  std::string essence;
-  for (int64_t i = 0; i < layout.duration; ++i) essence += Klv(kEssenceKey, std::string(layout.frameSize, char(i)));
-  const std::string index = layout.withIndex ? IndexSegment(layout) : std::string();
-
-  const uint64_t headerPackSize = PartitionPack({2, 4, 0, 0, 0, 0, 0, 0, 0}, layout).size();
-  const uint64_t bodyOffset = headerPackSize + header.size();
-  const uint64_t bodyPackSize = PartitionPack({3, 4, 0, 0, 0, 0, 0, 0, 1}, layout).size();
-  const uint64_t footerOffset = bodyOffset + bodyPackSize + essence.size();
-
-  const uint64_t footerField = layout.footerOffsetInHeader ? footerOffset : 0;
-  const std::string headerPack = PartitionPack({2, 4, 0, 0, footerField, header.size(), 0, 0, 0}, layout);
-  const std::string bodyPack = PartitionPack({3, 4, bodyOffset, 0, footerOffset, 0, 0, 0, 1}, layout);
-  const std::string footerPack =
-      PartitionPack({4, 4, footerOffset, bodyOffset, footerOffset, 0, index.size(), 2, 0}, layout);
-  file.partitionOffsets = {0, bodyOffset, footerOffset};
-  file.headerMetadataStart = headerPackSize;
-  file.headerByteCount = header.size();
-
-  const uint64_t runIn = layout.runIn.size();
-  std::string body = headerPack + header + bodyPack + essence + footerPack + index;
-  if (layout.withRip) {
-    std::string rip;
-    for (size_t i = 0; i < file.partitionOffsets.size(); ++i)
-      rip += U32(i == 1 ? 1 : 0) + U64(file.partitionOffsets[i]);
-    rip += U32(static_cast<uint32_t>(16 + 4 + rip.size() + 4));
-    body += Klv(kRipKey, rip);
-  }
-  for (uint64_t offset : KlvOffsets(body)) file.klvOffsets.push_back(runIn + offset);
-  file.bytes = layout.runIn + body;
-  return file;
-}
-
-std::vector<uint64_t> KlvOffsets(const std::string& bytes) {
-  std::vector<uint64_t> offsets;
-  WalkKlvs(bytes, [&](size_t offset, const unsigned char*) { offsets.push_back(offset); });
   return offsets;
 }
 
 std::vector<uint64_t> PartitionPackOffsets(const std::string& bytes) {
   std::vector<uint64_t> offsets;
-  WalkKlvs(bytes, [&](size_t offset, const unsigned char* k) {
-    const bool partition = k[0] == 0x06 && k[1] == 0x0E && k[4] == 0x02 && k[5] == 0x05 && k[8] == 0x0D &&
-                           k[10] == 0x02 && k[12] == 0x01 && k[13] >= 2 && k[13] <= 4;
-    if (partition) offsets.push_back(offset);
-  });
+  for (uint64_t offset : KlvOffsets(bytes)) {
+    const auto* k = reinterpret_cast<const unsigned char*>(bytes.data() + offset);
+    if (bytes.compare(offset, 13, Label("06.0e.2b.34.02.05.01.01.0d.01.02.01.01")) == 0 && k[13] >= 2 && k[13] <= 4)
+      offsets.push_back(offset);
+  }
   return offsets;
 }
 
