@@ -50,7 +50,8 @@ struct DeliveredFrame {
 };
 
 // Every frame GetNextData (or, backwards, GetPrevData) delivers from the
-// reader's position until it stops; `last` receives its final result.
+// reader's position until it stops, into a buffer of `capacity` bytes (0: the
+// pictures in the reader's window); `last` receives its final result.
 std::vector<DeliveredFrame> ReadAll(COXLDataReader& reader, unsigned int capacity, bool backwards, int* last = nullptr);
 
 // A finished file cut where a recorder writes it (header up to the essence,

@@ -48,7 +48,6 @@ std::string SetKey(uint8_t kind) { return Label("06.0e.2b.34.02.53.01.01.0d.01.0
 std::string PartitionKey(uint8_t kind, uint8_t status) {
   return Label("06.0e.2b.34.02.05.01.01.0d.01.02.01.01") + U8(kind) + U8(status) + U8(0);
 }
-const std::string kFillKey = Label("06.0e.2b.34.01.01.01.02.03.01.02.10.01.00.00.00");
 
 LocalSet& LocalSet::item(uint16_t tag, const std::string& value) {
   m_Bytes += U16(tag) + U16(static_cast<uint16_t>(value.size())) + value;
@@ -128,7 +127,7 @@ std::string Package(bool material, int base, const FileLayout& layout) {
 std::string Descriptor(const FileLayout& layout) {
   LocalSet set;
   set.item(0x3C0A, Uid(300)).item(0x3001, Rational(layout.rateNum, layout.rateDen)).item(0x3006, U32(201));
-  set.item(0x3203, U32(layout.width)).item(0x3202, U32(layout.height)).item(0x320C, U8(layout.frameLayout));
+  set.item(0x3203, U32(720)).item(0x3202, U32(288)).item(0x320C, U8(layout.frameLayout));
   set.item(0x320E, Rational(4, 3));
   if (!layout.pictureCoding.empty()) set.item(0x3201, layout.pictureCoding);
   return Klv(SetKey(0x28), set.str());
@@ -189,8 +188,6 @@ File BuildFile(const FileLayout& layout) {
   const uint64_t footerOffset = bodyOffset + bodyPackSize + essence.size();
   const uint64_t footerField = layout.footerOffsetInHeader ? footerOffset : 0;
   file.partitionOffsets = {0, bodyOffset, footerOffset};
-  file.headerMetadataStart = headerPackSize;
-  file.headerByteCount = header.size();
   file.essenceStart = bodyOffset + bodyPackSize;
 
   std::string body = PartitionPack({2, 0, 0, footerField, header.size(), 0, 0, 0}, layout) + header +
@@ -202,7 +199,6 @@ File BuildFile(const FileLayout& layout) {
     rip += U32(static_cast<uint32_t>(16 + 4 + rip.size() + 4));
     body += Klv(Label("06.0e.2b.34.02.05.01.01.0d.01.02.01.01.11.01.00"), rip);
   }
-  for (uint64_t offset : KlvOffsets(body)) file.klvOffsets.push_back(layout.runIn.size() + offset);
   file.bytes = layout.runIn + body;
   return file;
 }

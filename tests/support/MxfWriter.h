@@ -12,12 +12,10 @@ namespace oxltest::mxf {
 std::string Bytes(std::initializer_list<int> values);
 // "06.0e.2b.34..." as bytes.
 std::string Label(const char* dotted);
-std::string Ber(uint64_t length);
 std::string Klv(const std::string& key, const std::string& value);
 std::string Utf16(const std::wstring& text);
 std::string Batch(const std::vector<std::string>& items, uint32_t itemSize);
 std::string Uid(int n);   // 16 bytes, distinct for distinct n
-std::string Umid(int n);  // 32 bytes
 std::string U8(uint8_t v);
 std::string U16(uint16_t v);
 std::string U32(uint32_t v);
@@ -26,7 +24,6 @@ std::string Rational(uint32_t numerator, uint32_t denominator);
 
 // Header metadata set key 06 0E 2B 34 02 53 01 01 0D 01 01 01 01 01 <kind> 00.
 std::string SetKey(uint8_t kind);
-extern const std::string kFillKey;
 
 // A header partition pack of the operational pattern whose label bytes 13
 // and 14 are `op13`, `op14`, listing `labels` (or claiming `claimedCount`),
@@ -42,8 +39,6 @@ class LocalSet {
  private:
   std::string m_Bytes;
 };
-
-std::string Primer(const std::vector<std::pair<uint16_t, std::string>>& entries);
 
 struct TimecodeSpec {
   int64_t startFrames = 0;
@@ -63,7 +58,6 @@ struct FileLayout {
   bool withRip = true;
   bool footerOffsetInHeader = true;
   bool withIndex = true;
-  uint32_t width = 720, height = 288;  // stored height: one field
   uint8_t frameLayout = 1;
   std::string pictureCoding;          // picture essence coding label, empty: none
   std::vector<std::string> dmSchemes;  // DMSchemes of the preface
@@ -76,8 +70,6 @@ struct FileLayout {
 struct File {
   std::string bytes;
   std::vector<uint64_t> partitionOffsets;  // header, body, footer (without run-in)
-  std::vector<uint64_t> klvOffsets;        // every KLV start in the file
-  uint64_t headerMetadataStart = 0, headerByteCount = 0;
   uint64_t essenceStart = 0;  // the first edit unit (without run-in)
 };
 
