@@ -1,9 +1,10 @@
 // The IMX video reader with its read-ahead thread: long runs of mixed reads
 // and moves deliver what a reader without read-ahead delivers; closing,
-// destroying in the middle of a pass end cleanly; and a D-10 file read
-// while a writer appends its edit units, the footer last.
+// destroying or a failing file in the middle of a pass end cleanly; and a
+// D-10 file read while a writer appends its edit units, the footer last.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <random>
@@ -11,6 +12,8 @@
 #include <tuple>
 
 #include "OXLDataReader/IMXVideoReader.h"
+#include "OXLFileAccess/SimpleFileReader.h"
+#include "OxlTbx/TextEncoding.h"
 #include "support/GrowingFile.h"
 #include "support/ImxFixtures.h"
 #include "support/MxfWriter.h"
@@ -71,6 +74,38 @@ TEST(ImxReadAhead, CloseOrDestructionDuringAPassEndsCleanly) {
       EXPECT_EQ(reader.Close(), 0);
       EXPECT_EQ(reader.GetNextData(data, 0, &size, nullptr), -1);  // no file any more
     }
+  }
+}
+
+// Reads fail once `budget` bytes have been read.
+struct FailingFileReader : SimpleFileReader {
+  explicit FailingFileReader(unsigned long budget) : budget(budget) {}
+  int ReadFile(void* buffer, unsigned int count, unsigned int* read) override {
+    *read = 0;
+    if (budget == 0) return 1;
+    const int result = SimpleFileReader::ReadFile(buffer, count, read);
+    budget -= std::min<unsigned long>(budget, *read);
+    return result;
+  }
+  unsigned long budget;
+};
+
+// A read failing under the read-ahead: 100 after the frames before it, which
+// are the file's, and the reader can go back to the start.
+TEST(ImxReadAhead, AFileThatFailsMidPassGivesCodesNotCrashes) {
+  if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+  const auto packets = oxltest::VideoPackets(oxltest::D10Fixture());
+  for (unsigned long budget : {3000000ul, 4500000ul, 6000000ul}) {
+    auto* file = new FailingFileReader(budget);
+    ASSERT_EQ(file->OpenFile(TextEncoding::Unicode::get8(oxltest::D10Fixture().path).c_str(), 0), 0);
+    CIMXVideoReader reader("failing");
+    ASSERT_EQ(reader.Open(file, false), 0);  // takes the file reader
+    int last = 0;
+    const auto frames = oxltest::ReadAll(reader, 1 << 20, false, &last);
+    EXPECT_EQ(last, 100);
+    ASSERT_LT(frames.size(), packets.size());
+    for (size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(oxltest::Md5Hash(frames[i].bytes), packets[i].first);
+    EXPECT_EQ(reader.GoToDataStart(), 0);
   }
 }
 
