@@ -3,9 +3,7 @@
 if(TARGET oxlprobe)
   find_package(nlohmann_json 3.2 REQUIRED)
   file(GLOB tool_test_srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tools/*.cpp)
-  # The reader tests' table of FFmpeg-made movies serves the identity checks too.
-  add_executable(test_tools ${tool_test_srcs} ${CMAKE_CURRENT_SOURCE_DIR}/OXLDataReader/QTFileCases.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/SanitizerOptions.cpp)
+  add_executable(test_tools ${tool_test_srcs} ${CMAKE_CURRENT_SOURCE_DIR}/SanitizerOptions.cpp)
   target_link_libraries(test_tools PRIVATE oxl_test_support GTest::gtest_main nlohmann_json::nlohmann_json)
   target_compile_definitions(test_tools PRIVATE
     OXLPROBE_PATH="$<TARGET_FILE:oxlprobe>" OXL_SOURCE_ROOT="${CMAKE_SOURCE_DIR}")

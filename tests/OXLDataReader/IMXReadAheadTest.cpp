@@ -172,3 +172,44 @@ TEST(ImxGrowingFile, EveryFrameOnceAndInOrderWhileTheWriterAppends) {
 }
 
 }  // namespace
+
+namespace {
+
+// Counts the bytes read, by the caller's thread and the read-ahead's.
+class CountingFileReader : public SimpleFileReader {
+ public:
+  int ReadFile(void* buffer, unsigned int count, unsigned int* read) override {
+    const int result = SimpleFileReader::ReadFile(buffer, count, read);
+    if (read) bytes += *read;
+    return result;
+  }
+  std::atomic<unsigned long> bytes{0};
+};
+
+}  // namespace
+
+// A host that jumps about and takes one frame at each place reads that
+// frame's edit unit from the file, not a window and a read-ahead pass.
+TEST(ImxReadAhead, AJumpAndOneFrameReadOneEditUnit) {
+  if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+  const oxltest::MediaFixture& fixture = oxltest::D10Fixture();
+  const auto packets = oxltest::VideoPackets(fixture);
+  ASSERT_GT(packets.size(), 20u);
+  auto* file = new CountingFileReader;
+  ASSERT_EQ(file->OpenFile(TextEncoding::Unicode::get8(fixture.path).c_str(), 0), 0);
+  CIMXVideoReader reader("jumps");
+  ASSERT_EQ(reader.Open(file, false), 0);  // takes the file reader
+  unsigned int editBytes = 0;
+  ASSERT_EQ(reader.GetSampleInfos(nullptr, &editBytes, nullptr), 0);
+  std::string buffer(1 << 20, '\0');
+  const size_t last = packets.size() - 1;
+  for (size_t frame : {last, size_t(0), last / 2, size_t(3), last - 4}) {
+    const unsigned long before = file->bytes;
+    ASSERT_EQ(reader.GoToFieldOffset(static_cast<unsigned int>(frame * 2), nullptr), 0);
+    auto* data = reinterpret_cast<unsigned char*>(buffer.data());
+    unsigned int size = 0;
+    ASSERT_EQ(reader.GetNextData(data, buffer.size(), &size, nullptr), 0);
+    EXPECT_EQ(oxltest::Md5Hash(buffer.substr(0, size)), packets[frame].first) << "frame " << frame;
+    EXPECT_LE(file->bytes - before, editBytes) << "frame " << frame;
+  }
+}
