@@ -77,17 +77,19 @@ TEST(ImxReadAhead, CloseOrDestructionDuringAPassEndsCleanly) {
   }
 }
 
-// Reads fail once `budget` bytes have been read.
-struct FailingFileReader : SimpleFileReader {
-  explicit FailingFileReader(unsigned long budget) : budget(budget) {}
+// Counts the bytes read (by the caller's thread and the read-ahead's) and
+// fails reads once `budget` bytes have been read.
+struct CountingFileReader : SimpleFileReader {
+  explicit CountingFileReader(unsigned long budget = ~0UL) : budget(budget) {}
   int ReadFile(void* buffer, unsigned int count, unsigned int* read) override {
     *read = 0;
-    if (budget == 0) return 1;
+    if (bytes >= budget) return 1;
     const int result = SimpleFileReader::ReadFile(buffer, count, read);
-    budget -= std::min<unsigned long>(budget, *read);
+    bytes += *read;
     return result;
   }
-  unsigned long budget;
+  const unsigned long budget;
+  std::atomic<unsigned long> bytes{0};
 };
 
 // A read failing under the read-ahead: 100 after the frames before it, which
@@ -96,7 +98,7 @@ TEST(ImxReadAhead, AFileThatFailsMidPassGivesCodesNotCrashes) {
   if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
   const auto packets = oxltest::VideoPackets(oxltest::D10Fixture());
   for (unsigned long budget : {3000000ul, 4500000ul, 6000000ul}) {
-    auto* file = new FailingFileReader(budget);
+    auto* file = new CountingFileReader(budget);
     ASSERT_EQ(file->OpenFile(TextEncoding::Unicode::get8(oxltest::D10Fixture().path).c_str(), 0), 0);
     CIMXVideoReader reader("failing");
     ASSERT_EQ(reader.Open(file, false), 0);  // takes the file reader
@@ -171,23 +173,6 @@ TEST(ImxGrowingFile, EveryFrameOnceAndInOrderWhileTheWriterAppends) {
   }
 }
 
-}  // namespace
-
-namespace {
-
-// Counts the bytes read, by the caller's thread and the read-ahead's.
-class CountingFileReader : public SimpleFileReader {
- public:
-  int ReadFile(void* buffer, unsigned int count, unsigned int* read) override {
-    const int result = SimpleFileReader::ReadFile(buffer, count, read);
-    if (read) bytes += *read;
-    return result;
-  }
-  std::atomic<unsigned long> bytes{0};
-};
-
-}  // namespace
-
 // A host that jumps about and takes one frame at each place reads that
 // frame's edit unit from the file, not a window and a read-ahead pass.
 TEST(ImxReadAhead, AJumpAndOneFrameReadOneEditUnit) {
@@ -213,3 +198,5 @@ TEST(ImxReadAhead, AJumpAndOneFrameReadOneEditUnit) {
     EXPECT_LE(file->bytes - before, editBytes) << "frame " << frame;
   }
 }
+
+}  // namespace
