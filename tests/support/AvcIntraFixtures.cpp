@@ -1,11 +1,8 @@
 #include "support/AvcIntraFixtures.h"
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-
-#include <unistd.h>
 
 namespace oxltest {
 namespace {
@@ -98,11 +95,9 @@ std::string ToLengthPrefixed(const std::string& frame) {
 
 void WriteMovieWithoutParameterSets(const MediaFixture& movie, const std::string& path) {
   std::string file = ReadFileBytes(movie.path);
-  for (const auto& p : movie.probe.Packets("v:0")) {
-    if (!p.pos || *p.pos + p.size > file.size()) throw std::runtime_error("packet outside " + movie.path);
-    const std::string blank = BlankParameterSets(file.substr(*p.pos, p.size));
-    file.replace(*p.pos, p.size, blank);
-  }
+  const auto packets = PacketBytes(movie);
+  for (size_t i = 0; i < packets.size(); ++i)
+    file.replace(*movie.probe.Packets("v:0")[i].pos, packets[i].size(), BlankParameterSets(packets[i]));
   WriteFileBytes(path, file);
 }
 
@@ -131,19 +126,7 @@ std::vector<std::string> DecodedFrameMd5s(const std::string& input) {
 }
 
 std::vector<std::string> MovieFrameMd5s(const MediaFixture& movie) {
-  const std::string cache = movie.path + ".framemd5";
-  std::ifstream in(cache);
-  std::vector<std::string> md5s;
-  for (std::string line; std::getline(in, line);) md5s.push_back(line);
-  if (!md5s.empty()) return md5s;
-  md5s = DecodedFrameMd5s("-i " + ShellQuote(movie.path));
-  std::string text;
-  for (const auto& m : md5s) text += m + "\n";
-  // Written aside and renamed, so that a test running beside never reads half.
-  const std::string partial = cache + "." + std::to_string(::getpid());
-  WriteFileBytes(partial, text);
-  std::rename(partial.c_str(), cache.c_str());
-  return md5s;
+  return DecodedFrameMd5s("-i " + ShellQuote(movie.path));
 }
 
 }  // namespace oxltest

@@ -34,18 +34,14 @@ std::vector<std::string> PacketBytes(const MediaFixture& fixture);
 std::string BlankParameterSets(const std::string& annexBFrame);
 // The same frame with 4-byte lengths instead of start codes.
 std::string ToLengthPrefixed(const std::string& annexBFrame);
-// A copy of the movie, written to `path`, whose packets have no parameter sets.
+// Copies of the movie written to `path`: without parameter sets in its
+// packets, and with its video format code set to `tag`.
 void WriteMovieWithoutParameterSets(const MediaFixture& movie, const std::string& path);
-
-// Writes the movie to `path` with its video sample description's format
-// code set to `tag` (FFmpeg chooses its own code for some rates).
 void WriteMovieWithFormatCode(const MediaFixture& movie, const std::string& tag, const std::string& path);
 
-// The MD5 of every frame FFmpeg decodes ("ffmpeg <input> -f framemd5 -"),
-// `input` being the input options and file ("-f h264 -i x.h264").
+// The MD5 of every frame FFmpeg decodes from `input`, the input options and
+// file ("-f h264 -i x.h264"); MovieFrameMd5s those of a movie.
 std::vector<std::string> DecodedFrameMd5s(const std::string& input);
-
-// DecodedFrameMd5s of a cached movie, kept beside it in the cache.
 std::vector<std::string> MovieFrameMd5s(const MediaFixture& movie);
 
 }  // namespace oxltest
