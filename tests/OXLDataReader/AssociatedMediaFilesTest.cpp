@@ -34,14 +34,7 @@ QtWriterTrack ReferenceTrack(const std::string& handler, const std::string& file
   t.sizes = {100};
   t.offsets = {0};
   t.drefEntry = UrlDrefEntry(file);
-  if (handler == "vide") {
-    t.stsd = VideoStsd("apcn", 720, 576);
-    t.width = 720;
-    t.height = 576;
-  } else {
-    t.timescale = 48000;
-    t.stsd = SoundStsdAtom("twos", 2, 16, 48000);
-  }
+  t.stsd = handler == "vide" ? VideoStsd("apcn", 720, 576) : SoundStsdAtom("twos", 2, 16, 48000);
   return t;
 }
 

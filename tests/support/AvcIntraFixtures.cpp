@@ -4,6 +4,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "support/GrowingFile.h"
+
 namespace oxltest {
 namespace {
 
@@ -50,16 +52,8 @@ const MediaFixture& AvcIntraFixture(const AvcIntraCase& c, int frames) {
   return GetMediaFixture(c.name, steps);
 }
 
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 std::vector<std::string> PacketBytes(const MediaFixture& fixture) {
-  const std::string file = ReadFileBytes(fixture.path);
+  const std::string file = ReadWholeFile(fixture.path);
   std::vector<std::string> packets;
   for (const auto& p : fixture.probe.Packets("v:0")) {
     if (!p.pos || *p.pos + p.size > file.size()) throw std::runtime_error("packet outside " + fixture.path);
@@ -94,7 +88,7 @@ std::string ToLengthPrefixed(const std::string& frame) {
 }
 
 void WriteMovieWithoutParameterSets(const MediaFixture& movie, const std::string& path) {
-  std::string file = ReadFileBytes(movie.path);
+  std::string file = ReadWholeFile(movie.path);
   const auto packets = PacketBytes(movie);
   for (size_t i = 0; i < packets.size(); ++i)
     file.replace(*movie.probe.Packets("v:0")[i].pos, packets[i].size(), BlankParameterSets(packets[i]));
@@ -102,7 +96,7 @@ void WriteMovieWithoutParameterSets(const MediaFixture& movie, const std::string
 }
 
 void WriteMovieWithFormatCode(const MediaFixture& movie, const std::string& tag, const std::string& path) {
-  std::string file = ReadFileBytes(movie.path);
+  std::string file = ReadWholeFile(movie.path);
   const std::string old = movie.probe.Stream("v:0").codecTag;
   const size_t stsd = file.find("stsd");
   const size_t at = stsd == std::string::npos ? stsd : file.find(old, stsd);

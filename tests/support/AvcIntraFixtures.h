@@ -24,8 +24,6 @@ struct AvcIntraCase {
 // stream), made on first use; throws std::runtime_error without libx264.
 const MediaFixture& AvcIntraFixture(const AvcIntraCase& c, int frames = 2);
 
-std::string ReadFileBytes(const std::string& path);
-
 // Each packet's bytes, as ffprobe located them in the file.
 std::vector<std::string> PacketBytes(const MediaFixture& fixture);
 
