@@ -72,10 +72,9 @@ TEST(WavParts, UpToTheFirstMissingNumberPastNine) {
 TEST(AssociatedMediaFiles, ReferenceMovieListsItsMediaThenItself) {
   CapturingLogger quiet;
   TempDir dir;
-  const std::string movie = dir.write(
-      "ref.mov", QtFile("", {ReferenceTrack("vide", "pic_3D0.mov"), ReferenceTrack("soun", "a1.mov", 2),
-                             ReferenceTrack("soun", "a2.mov", 3)},
-                        false));
+  const std::vector<QtWriterTrack> tracks{ReferenceTrack("vide", "pic_3D0.mov"), ReferenceTrack("soun", "a1.mov", 2),
+                                          ReferenceTrack("soun", "a2.mov", 3)};
+  const std::string movie = dir.write("ref.mov", QtFile("", tracks, false));
   dir.write("pic_3D1.mov", "eye 1");  // the referenced picture's second eye comes along
   std::list<std::string> files{"kept"};
   EXPECT_EQ(GetAssociatedMediaFiles(movie.c_str(), files, 16), 0);
@@ -84,8 +83,7 @@ TEST(AssociatedMediaFiles, ReferenceMovieListsItsMediaThenItself) {
                                            dir.file("a2.mov"), dir.file("a1.mov"), movie}));
 }
 
-// Missing and empty files are listed as they are; no name is refused. (A
-// movie without references lists itself: the probe summary tests.)
+// Missing and empty files are listed as they are; no name is refused.
 TEST(AssociatedMediaFiles, MissingAndEmptyFilesAreListed) {
   CapturingLogger quiet;
   TempDir dir;
@@ -96,9 +94,8 @@ TEST(AssociatedMediaFiles, MissingAndEmptyFilesAreListed) {
   EXPECT_EQ(files, (Files{W(dir.file("gone.mov")), W(dir.file("empty.mov"))}));
 }
 
-// Playlists, manifests and OP-Atom MXF (file type 45 by identification: a
-// DNxHD label of row 14 in an OP-Atom header) are types this platform does
-// not list; the same label in OP1a (61, row 15) is listed alone.
+// Playlists, manifests and OP-Atom MXF (45: row 14's DNxHD label) are not
+// listed on this platform; the label in OP1a (61) is listed alone.
 TEST(AssociatedMediaFiles, PlaylistsManifestsAndOpAtomAreRefused) {
   CapturingLogger quiet;
   TempDir dir;

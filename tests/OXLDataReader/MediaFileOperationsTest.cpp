@@ -3,7 +3,6 @@
 // the tests work inside a temporary directory made the current one, where
 // "C:\clips\a.mov" is a file of that name.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <boost/filesystem.hpp>
 #include <set>
@@ -27,13 +26,10 @@ namespace {
 class MediaFileOperationsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char cwd[4096];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    previous = cwd;
-    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    fs::current_path(dir.path());
     fs::create_directory("dest");
   }
-  void TearDown() override { ASSERT_EQ(chdir(previous.c_str()), 0); }
+  void TearDown() override { fs::current_path(previous); }
 
   void Write(const std::string& name, const std::string& bytes) const { dir.write(name, bytes); }
   static std::set<std::string> Entries(const std::string& directory) {
@@ -54,7 +50,7 @@ class MediaFileOperationsTest : public ::testing::Test {
 
   CapturingLogger quiet;
   TempDir dir;
-  std::string previous, destination = dir.file("dest");
+  const std::string previous = fs::current_path().string(), destination = dir.file("dest");
 };
 
 std::wstring W(const std::string& utf8) { return TextEncoding::Unicode::get8(utf8); }
@@ -70,7 +66,6 @@ MediaFileRetry RecordingRetry(std::vector<unsigned int>& waits, std::function<vo
 
 }  // namespace
 
-// (A failed rename giving the names back is in the retry test below.)
 TEST_F(MediaFileOperationsTest, InvalidateRenamesExistingFilesOnly) {
   fs::create_directory("sub");
   Write("sub/a.wav", "a");
@@ -103,7 +98,7 @@ TEST_F(MediaFileOperationsTest, MoveTakesTheReferencedMediaAlong) {
 }
 
 // A copy leaves the clip and replaces old copies; a deletion removes the clip
-// or a directory. (A clip's second eye: the retry test.)
+// or a directory.
 TEST_F(MediaFileOperationsTest, CopyAndDelete) {
   WriteReferenceClip();
   Write("dest/media.mov", "old copy");

@@ -1,6 +1,6 @@
 // Sequence parameter sets written bit by bit with the fields x264 does not
-// use (High profile 8 bits, picture order count type 1, cropping). (NAL unit
-// splitting is driven by the AVC-Intra helper tests on x264's frames.)
+// use (High profile 8 bits, picture order count type 1, cropping); NAL units
+// with the forbidden bit (x264's frames drive the rest of the splitting).
 #include <gtest/gtest.h>
 
 #include "qelMuxerUtils/H264Bitstream.h"
@@ -49,8 +49,7 @@ class BitWriter {
 };
 
 // High profile 4:2:0 8 bits, 1920x1080 (68 rows cropped by 8 lines), picture
-// order count type 1, 30000/1001 frames per second. (Field layouts: x264's
-// interlaced AVC-Intra frames in the helper tests.)
+// order count type 1, 30000/1001 frames per second.
 std::string HighProfileSps() {
   BitWriter w;
   w.bits(8, 100).bits(8, 0).bits(8, 40).ue(0);        // profile, constraints, level, id
@@ -71,10 +70,9 @@ bool Parses(const std::string& nal, H264::SequenceParameterSet& parsed) {
   return H264::ParseSequenceParameterSet(sps.data(), sps.size(), parsed);
 }
 
-// Both frame layouts read; every cut before the timing fields end loses a
-// field; another unit type, or a value outside the standard's range
-// (log2_max_pic_order_cnt_lsb_minus4 13 > 12), is refused.
-TEST(H264SequenceParameterSet, ReadsHighProfileAndRefusesCutForeignOrOutOfRangeUnits) {
+// Every cut before the timing fields end, another unit type, or a value out of
+// range (log2_max_pic_order_cnt_lsb_minus4 13 > 12) is refused.
+TEST(H264Units, HighProfileSpsIsReadAndDamagedUnitsAreRefused) {
   H264::SequenceParameterSet parsed;
   ASSERT_TRUE(Parses(HighProfileSps(), parsed));
   EXPECT_EQ(parsed.chromaFormatIdc, 1u);
@@ -90,6 +88,13 @@ TEST(H264SequenceParameterSet, ReadsHighProfileAndRefusesCutForeignOrOutOfRangeU
   w.bits(8, 66).bits(8, 0).bits(8, 30).ue(0).ue(0).ue(0).ue(13);
   w.ue(1).bits(1, 0).ue(10).ue(10).bits(1, 1).bits(1, 1).bits(1, 0).bits(1, 0);
   EXPECT_FALSE(Parses(w.nal(0x67), parsed));
+  // NAL units with the forbidden bit, in either frame form.
+  H264::FrameForm form;
+  std::vector<H264::NalUnit> units;
+  const ExactBuffer prefixed(oxltest::ByteBuilder().u32(2).bytes("\xe5\x88").str());
+  EXPECT_FALSE(H264::SplitNalUnits(prefixed.data(), prefixed.size(), form, units));
+  const ExactBuffer annexB(std::string("\0\0\1\x65\x88\0\0\1\xe5\x88", 10));
+  EXPECT_FALSE(H264::SplitNalUnits(annexB.data(), annexB.size(), form, units));
 }
 
 }  // namespace

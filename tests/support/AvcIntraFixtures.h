@@ -1,7 +1,6 @@
 #pragma once
-// AVC-Intra material for the formatter tests: movies and single frames made
-// by x264 through FFmpeg, the same with their parameter sets blanked out, and
-// FFmpeg's decoded-frame checksums to compare formatted frames against.
+// AVC-Intra material made by x264 through FFmpeg, variants without parameter
+// sets, and FFmpeg's decoded-frame checksums to compare formatted frames with.
 #include <string>
 #include <vector>
 
@@ -27,10 +26,9 @@ const MediaFixture& AvcIntraFixture(const AvcIntraCase& c, int frames = 2);
 // Each packet's bytes, as ffprobe located them in the file.
 std::vector<std::string> PacketBytes(const MediaFixture& fixture);
 
-// The Annex B frame with every sequence and picture parameter set NAL unit
-// overwritten by a filler NAL unit of the same size.
+// The Annex B frame with its parameter sets overwritten by filler units of
+// the same size; the frame with 4-byte lengths instead of start codes.
 std::string BlankParameterSets(const std::string& annexBFrame);
-// The same frame with 4-byte lengths instead of start codes.
 std::string ToLengthPrefixed(const std::string& annexBFrame);
 // Copies of the movie written to `path`: without parameter sets in its
 // packets, and with its video format code set to `tag`.
