@@ -1,11 +1,10 @@
 #include "support/AvcIntraFixtures.h"
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
-#include <unistd.h>
+#include "support/GrowingFile.h"
 
 namespace oxltest {
 namespace {
@@ -53,16 +52,8 @@ const MediaFixture& AvcIntraFixture(const AvcIntraCase& c, int frames) {
   return GetMediaFixture(c.name, steps);
 }
 
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 std::vector<std::string> PacketBytes(const MediaFixture& fixture) {
-  const std::string file = ReadFileBytes(fixture.path);
+  const std::string file = ReadWholeFile(fixture.path);
   std::vector<std::string> packets;
   for (const auto& p : fixture.probe.Packets("v:0")) {
     if (!p.pos || *p.pos + p.size > file.size()) throw std::runtime_error("packet outside " + fixture.path);
@@ -97,17 +88,15 @@ std::string ToLengthPrefixed(const std::string& frame) {
 }
 
 void WriteMovieWithoutParameterSets(const MediaFixture& movie, const std::string& path) {
-  std::string file = ReadFileBytes(movie.path);
-  for (const auto& p : movie.probe.Packets("v:0")) {
-    if (!p.pos || *p.pos + p.size > file.size()) throw std::runtime_error("packet outside " + movie.path);
-    const std::string blank = BlankParameterSets(file.substr(*p.pos, p.size));
-    file.replace(*p.pos, p.size, blank);
-  }
+  std::string file = ReadWholeFile(movie.path);
+  const auto packets = PacketBytes(movie);
+  for (size_t i = 0; i < packets.size(); ++i)
+    file.replace(*movie.probe.Packets("v:0")[i].pos, packets[i].size(), BlankParameterSets(packets[i]));
   WriteFileBytes(path, file);
 }
 
 void WriteMovieWithFormatCode(const MediaFixture& movie, const std::string& tag, const std::string& path) {
-  std::string file = ReadFileBytes(movie.path);
+  std::string file = ReadWholeFile(movie.path);
   const std::string old = movie.probe.Stream("v:0").codecTag;
   const size_t stsd = file.find("stsd");
   const size_t at = stsd == std::string::npos ? stsd : file.find(old, stsd);
@@ -131,19 +120,7 @@ std::vector<std::string> DecodedFrameMd5s(const std::string& input) {
 }
 
 std::vector<std::string> MovieFrameMd5s(const MediaFixture& movie) {
-  const std::string cache = movie.path + ".framemd5";
-  std::ifstream in(cache);
-  std::vector<std::string> md5s;
-  for (std::string line; std::getline(in, line);) md5s.push_back(line);
-  if (!md5s.empty()) return md5s;
-  md5s = DecodedFrameMd5s("-i " + ShellQuote(movie.path));
-  std::string text;
-  for (const auto& m : md5s) text += m + "\n";
-  // Written aside and renamed, so that a test running beside never reads half.
-  const std::string partial = cache + "." + std::to_string(::getpid());
-  WriteFileBytes(partial, text);
-  std::rename(partial.c_str(), cache.c_str());
-  return md5s;
+  return DecodedFrameMd5s("-i " + ShellQuote(movie.path));
 }
 
 }  // namespace oxltest

@@ -1,7 +1,6 @@
 #pragma once
-// AVC-Intra material for the formatter tests: movies and single frames made
-// by x264 through FFmpeg, the same with their parameter sets blanked out, and
-// FFmpeg's decoded-frame checksums to compare formatted frames against.
+// AVC-Intra material made by x264 through FFmpeg, variants without parameter
+// sets, and FFmpeg's decoded-frame checksums to compare formatted frames with.
 #include <string>
 #include <vector>
 
@@ -24,28 +23,21 @@ struct AvcIntraCase {
 // stream), made on first use; throws std::runtime_error without libx264.
 const MediaFixture& AvcIntraFixture(const AvcIntraCase& c, int frames = 2);
 
-std::string ReadFileBytes(const std::string& path);
-
 // Each packet's bytes, as ffprobe located them in the file.
 std::vector<std::string> PacketBytes(const MediaFixture& fixture);
 
-// The Annex B frame with every sequence and picture parameter set NAL unit
-// overwritten by a filler NAL unit of the same size.
+// The Annex B frame with its parameter sets overwritten by filler units of
+// the same size; the frame with 4-byte lengths instead of start codes.
 std::string BlankParameterSets(const std::string& annexBFrame);
-// The same frame with 4-byte lengths instead of start codes.
 std::string ToLengthPrefixed(const std::string& annexBFrame);
-// A copy of the movie, written to `path`, whose packets have no parameter sets.
+// Copies of the movie written to `path`: without parameter sets in its
+// packets, and with its video format code set to `tag`.
 void WriteMovieWithoutParameterSets(const MediaFixture& movie, const std::string& path);
-
-// Writes the movie to `path` with its video sample description's format
-// code set to `tag` (FFmpeg chooses its own code for some rates).
 void WriteMovieWithFormatCode(const MediaFixture& movie, const std::string& tag, const std::string& path);
 
-// The MD5 of every frame FFmpeg decodes ("ffmpeg <input> -f framemd5 -"),
-// `input` being the input options and file ("-f h264 -i x.h264").
+// The MD5 of every frame FFmpeg decodes from `input`, the input options and
+// file ("-f h264 -i x.h264"); MovieFrameMd5s those of a movie.
 std::vector<std::string> DecodedFrameMd5s(const std::string& input);
-
-// DecodedFrameMd5s of a cached movie, kept beside it in the cache.
 std::vector<std::string> MovieFrameMd5s(const MediaFixture& movie);
 
 }  // namespace oxltest
