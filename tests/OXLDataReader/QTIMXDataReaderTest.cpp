@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "OXLDataReader/QTIMXDatareader.h"
+#include "QTFileCases.h"
 #include "support/ByteBuilder.h"
 #include "support/FFmpegTools.h"
 #include "support/MediaFixtureCache.h"
@@ -34,13 +35,7 @@ std::vector<std::string> ReadAllMd5(const std::string& path) {
   CQTIMXDataReader reader("imx");
   EXPECT_EQ(reader.Open(path.c_str(), false), 0);
   std::vector<std::string> md5s;
-  for (auto r = ReadNext(reader, 1 << 20); md5s.size() < 100; r = ReadNext(reader, 1 << 20)) {
-    if (r.first != 0) {
-      EXPECT_EQ(r.first, 100);
-      break;
-    }
-    md5s.push_back(Md5Hash(r.second));
-  }
+  for (const auto& d : qtfiles::ReadForward(reader, 100)) md5s.push_back(Md5Hash(d.bytes));
   return md5s;
 }
 
@@ -58,8 +53,8 @@ TEST(QtImxFiles, PlainAndKlvWrappedSamplesDeliverThePictures) {
 }
 
 std::string Pattern(size_t size, char seed) {
-  std::string s(size, '\0');
-  for (size_t i = 0; i < size; ++i) s[i] = static_cast<char>(seed + i * 7);
+  std::string s;
+  while (s.size() < size) s.push_back(static_cast<char>(seed + s.size() * 7));
   return s;
 }
 

@@ -62,30 +62,6 @@ TEST_F(ReferenceMovieTest, EveryWayOfNamingTheFileReadsIt) {
   }
 }
 
-// Unopened, the movie still names its reference and its size; a missing
-// file fails the opening (1), and a short alias falls back on its record's
-// name ("fixed.mov", which does not exist). A self-reference is local.
-TEST_F(ReferenceMovieTest, NamesWithoutOpeningMissingFilesAndSelfReferences) {
-  CQTDataReader reader(OXLDataReader::Video_Data, "ref");
-  ASSERT_EQ(reader.Open(WriteMovie(UrlDrefEntry("media.bin")).c_str(), false), 0);
-  std::wstring name;
-  EXPECT_TRUE(reader.IsReferenceTrack(OXLDataReader::Video_Data, 0, name));
-  EXPECT_EQ(name, L"media.bin");
-  EXPECT_EQ(reader.GetActiveTrackFileSize(), media.size());
-  CQTDataReader gone(OXLDataReader::Video_Data, "ref");
-  EXPECT_EQ(gone.Open(WriteMovie(UrlDrefEntry("gone.bin")).c_str(), true), 1);
-  CQTDataReader alias(OXLDataReader::Video_Data, "ref");
-  EXPECT_NE(alias.Open(WriteMovie(AliasDrefEntry("", "")).c_str(), true), 0);
-  std::string fallback;
-  EXPECT_TRUE(alias.IsReferenceTrack(OXLDataReader::Video_Data, 0, fallback));
-  EXPECT_EQ(fallback, "fixed.mov");
-  CQTDataReader self(OXLDataReader::Video_Data, "ref");
-  ASSERT_EQ(self.Open(WriteMovie(AliasDrefEntry("", "/x/media.bin", true)).c_str(), true), 0);
-  EXPECT_FALSE(self.GetActiveTrack()->IsReference());
-  name = L"unchanged";
-  EXPECT_FALSE(self.IsReferenceTrack(OXLDataReader::Video_Data, 0, name));
-}
-
 // A movie with one video frame and a local time-code sample holding frame
 // `frame`: the in point in fields and the video system, or no timecode for a
 // description too short (49 bytes, logged) or of an unsupported frame count.
