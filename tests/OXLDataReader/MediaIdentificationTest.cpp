@@ -64,7 +64,7 @@ TEST(QuickTimeIdentification, MoviesOfTheFileTable) {
   // 36, IMX (6, 7, 8) 30, MJPEG (1, 2) 26, graphics (25, 29) 59, H.264 (28) with brand "qt  " 62 and with
   // an MP4 brand 76, HDV family (13) 74, AVC-Intra (23, 31) 64.
   const std::map<std::string, unsigned int> expected = {
-      {"prores_proxy_25_twos", 42}, {"prores_lt_2997i_sowt", 42}, {"prores_422_50_in24", 42},
+      {"prores_proxy_25_twos", 42}, {"prores_lt_2997i_sowt", 42},
       {"prores_hq_5994_lpcm", 42},  {"dv25_pal_169", 25},         {"dv25_ntsc_43", 25},
       {"dvcpro50_pal", 25},         {"dvcprohd_1080i50", 33},     {"dvcprohd_720p50", 33},
       {"dnxhd_1080_25", 36},        {"dnxhd_1080_2997_high", 36}, {"imx50_25", 30},

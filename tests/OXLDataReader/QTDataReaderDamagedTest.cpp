@@ -25,21 +25,6 @@ namespace {
 
 const unsigned int kBufferSize = 4 << 20;
 
-const MediaFixture& Fixture(const std::string& name, const std::string& arguments) {
-  return GetMediaFixture(name, {arguments});
-}
-// 64 KiB+ intra frames (read straight into the caller's buffer), PCM sound.
-const MediaFixture& LargeFrameMovie() {
-  return Fixture("contain_mjpeg_large.mov", "-f lavfi -i testsrc2=size=1280x720:rate=25:duration=0.4 "
-                                            "-f lavfi -i sine=duration=0.4 -c:v mjpeg -q:v 1 -c:a pcm_s16le");
-}
-// Fragmented with an empty movie atom: every track has no sample in "moov".
-const MediaFixture& EmptyMoovMovie() {
-  return Fixture("contain_empty_moov.mp4", "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 "
-                                           "-f lavfi -i sine=duration=1 -c:v libx264 -g 10 -c:a aac "
-                                           "-movflags frag_keyframe+empty_moov");
-}
-
 // Offset of the first atom of `type` from `from` (its size field).
 size_t AtomAt(const std::string& bytes, const char* type, size_t from = 0) {
   const size_t found = bytes.find(type, from);
@@ -112,8 +97,15 @@ void CallEveryOperation(Host& host, const std::string& state) {
 TEST(ContainedFailures, EveryOperationFromEveryStateAnswersACode) {
   if (!HasFFmpegTools()) GTEST_SKIP() << "no ffmpeg";
   CapturingLogger log;
+  // 64 KiB+ intra frames (read straight into the caller's buffer) and PCM
+  // sound; fragmented with an empty movie atom, no track with a sample in "moov".
+  const MediaFixture* movies[] = {
+      &GetMediaFixture("contain_mjpeg_large.mov", {"-f lavfi -i testsrc2=size=1280x720:rate=25:duration=0.4 -f lavfi "
+                                                   "-i sine=duration=0.4 -c:v mjpeg -q:v 1 -c:a pcm_s16le"}),
+      &GetMediaFixture("contain_empty_moov.mp4", {"-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 -f lavfi -i "
+                                                  "sine=duration=1 -c:v libx264 -g 10 -c:a aac -movflags frag_keyframe+empty_moov"})};
   for (auto type : {OXLDataReader::Video_Data, OXLDataReader::Audio_Data})
-    for (const std::string& path : {LargeFrameMovie().path, EmptyMoovMovie().path})
+    for (const std::string& path : {movies[0]->path, movies[1]->path})
       for (const std::string state : {"fresh", "opened", "at end", "after a failed read", "after Close", "detached"}) {
         Host host(type);
         std::unique_ptr<COXLFileReader> detached;
@@ -139,9 +131,9 @@ class DamagedMovie : public testing::Test {
   void SetUp() override {
     if (!HasFFmpegTools()) GTEST_SKIP() << "no ffmpeg";
     // Ten small frames, the movie atom before the media data.
-    original = ReadFileBytes(Fixture("damaged_clip.mov", "-f lavfi -i testsrc=size=64x48:rate=25:duration=0.4 "
+    original = ReadFileBytes(GetMediaFixture("damaged_clip.mov", {"-f lavfi -i testsrc=size=64x48:rate=25:duration=0.4 "
                                      "-f lavfi -i sine=sample_rate=8000:duration=0.4 -c:v mjpeg -c:a pcm_s16be "
-                                     "-movflags +faststart").path, 0, 1 << 24);
+                                     "-movflags +faststart"}).path, 0, 1 << 24);
   }
   struct Outcome {
     int open = 0, frames = 0, last = 0;  // last: the result that ended the reading

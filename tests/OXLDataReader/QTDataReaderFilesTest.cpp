@@ -261,59 +261,67 @@ TEST_P(QtFileVideo, SystemCodecAndPictureFollowTheFile) {
 
 INSTANTIATE_TEST_SUITE_P(Movies, QtFileVideo, testing::ValuesIn(AllCases()), CaseName);
 
-// Every sound track in turn, read from a reader made for sound.
-class QtFileAudio : public QtFileTest {
- protected:
-  std::vector<const oxltest::ProbeStream*> AudioStreams() const {
-    std::vector<const oxltest::ProbeStream*> streams;
-    for (const auto& s : Fixture().probe.streams)
-      if (s.codecType == "audio") streams.push_back(&s);
-    return streams;
-  }
-  static bool IsAac(const oxltest::ProbeStream& stream) { return stream.codecTag == "mp4a"; }
-  std::string BytesOf(const std::vector<ProbePacket>& packets) const {
+class QtFileAudio : public QtFileTest {};
+
+// Every sound track in turn, read from a reader made for sound. PCM chunks
+// are delivered whole, each at the time of its first sample; AAC packets one
+// by one, from the first the edit list plays (after the encoder's priming
+// packet), reported 2112 samples earlier than they play. Backwards from the
+// end the same come in reverse, and for AAC the priming packet last. One
+// audio info per track: its rate, channels and codec (AAC 3, PCM 0);
+// channels are the sample description's: in an MP4 file the ISO template
+// value 2 whatever the stream holds.
+TEST_P(QtFileAudio, EveryAudioByteOnceInOrderBothWaysAndEveryTrackDescribed) {
+  std::vector<const ProbeStream*> streams;
+  for (const auto& s : Fixture().probe.streams)
+    if (s.codecType == "audio") streams.push_back(&s);
+  const auto bytesOf = [&](const std::vector<ProbePacket>& packets) {
     std::string bytes;
     for (const auto& p : packets) bytes += PacketBytes(Fixture(), p);
     return bytes;
-  }
-};
-
-// PCM chunks are delivered whole, each at the time of its first sample;
-// AAC packets one by one, from the first the edit list plays (after the
-// encoder's priming packet), reported 2112 samples earlier than they play.
-// Backwards from the end the same come in reverse, and for AAC the priming
-// packet last.
-TEST_P(QtFileAudio, EveryAudioByteOnceInOrderBothWays) {
-  const auto streams = AudioStreams();
+  };
+  std::vector<MediaTool::AudioStream<const char*>> infos;
+  std::vector<int> perTrack(8, -1);
+  const int total = OpenReader(OXLDataReader::Audio_Data)->GetAudioInfos(infos);
+  ASSERT_EQ(infos.size(), streams.size());
   for (size_t n = 0; n < streams.size(); ++n) {
     const auto& audio = *streams[n];
     SCOPED_TRACE("sound track " + std::to_string(n));
+    const bool aac = audio.codecTag == "mp4a";
+    const int channels = GetParam().container == "mp4" ? 2 : audio.channels;
+    EXPECT_EQ(infos[n].SampleRate, unsigned(audio.sampleRate));
+    EXPECT_EQ(infos[n].Channels, unsigned(channels));
+    EXPECT_EQ(infos[n].Codec, aac ? 3u : 0u);
     const auto& all = Fixture().probe.packets.at(size_t(audio.index));
     std::vector<ProbePacket> played;
     std::copy_if(all.begin(), all.end(), std::back_inserter(played), [](auto& p) { return p.pts.value_or(0) >= 0; });
     auto reader = OpenReader(OXLDataReader::Audio_Data);
+    EXPECT_EQ(reader->GetDataStreams(perTrack.data(), int(perTrack.size())), int(streams.size()));
+    EXPECT_EQ(perTrack[n], channels);
+    EXPECT_EQ(reader->GetDataStreams(nullptr, 0), perTrack[0]);
+    EXPECT_EQ(total, std::accumulate(perTrack.begin(), perTrack.begin() + streams.size(), 0));
     if (n > 0) {
       EXPECT_EQ(reader->SelectDataStream(int(n)), 0);
     }
     const auto forward = ReadForward(*reader, all.size() * 4 + 16);
-    EXPECT_EQ(Md5Hash(Joined(forward)), Md5Hash(BytesOf(played)));
-    if (IsAac(audio)) {
+    EXPECT_EQ(Md5Hash(Joined(forward)), Md5Hash(bytesOf(played)));
+    if (aac) {
       ASSERT_EQ(forward.size(), played.size());
     }
     const double bytesPerSecond = double(audio.sampleRate) * audio.channels * audio.bitsPerSample / 8;
     uint64_t before = 0;
     for (size_t i = 0; i < forward.size(); ++i) {
-      const double want = IsAac(audio) ? Seconds(played[i].pts.value_or(0), audio) - 2112.0 / audio.sampleRate
-                                       : before / bytesPerSecond;
+      const double want = aac ? Seconds(played[i].pts.value_or(0), audio) - 2112.0 / audio.sampleRate
+                              : before / bytesPerSecond;
       EXPECT_NEAR(forward[i].time, want, 1e-6) << "delivery " << i;
       before += forward[i].bytes.size();
     }
     ASSERT_EQ(reader->GoToDataEnd(), 0);
     auto backward = ReadBackward(*reader, all.size() * 4 + 16);
     std::reverse(backward.begin(), backward.end());
-    if (IsAac(audio)) {
+    if (aac) {
       ASSERT_FALSE(backward.empty());
-      EXPECT_EQ(backward.front().bytes, BytesOf({all.front()}));
+      EXPECT_EQ(backward.front().bytes, bytesOf({all.front()}));
       backward.erase(backward.begin());
     }
     ASSERT_EQ(backward.size(), forward.size());
@@ -322,29 +330,6 @@ TEST_P(QtFileAudio, EveryAudioByteOnceInOrderBothWays) {
       EXPECT_NEAR(backward[i].time, forward[i].time, 1e-9) << "delivery " << i;
     }
   }
-}
-
-// One entry per sound track: its rate, channels and codec (AAC 3, PCM 0).
-// Channels are the sample description's: in an MP4 file the ISO template
-// value 2 whatever the stream holds.
-TEST_P(QtFileAudio, AudioInfosDescribeEveryTrack) {
-  const auto streams = AudioStreams();
-  auto reader = OpenReader(OXLDataReader::Audio_Data);
-  std::vector<MediaTool::AudioStream<const char*>> infos;
-  std::vector<int> perTrack(8, -1);
-  const int total = reader->GetAudioInfos(infos);
-  ASSERT_EQ(infos.size(), streams.size());
-  EXPECT_EQ(reader->GetDataStreams(perTrack.data(), int(perTrack.size())), int(streams.size()));
-  for (size_t n = 0; n < streams.size(); ++n) {
-    SCOPED_TRACE("sound track " + std::to_string(n));
-    const int channels = GetParam().container == "mp4" ? 2 : streams[n]->channels;
-    EXPECT_EQ(infos[n].SampleRate, unsigned(streams[n]->sampleRate));
-    EXPECT_EQ(infos[n].Channels, unsigned(channels));
-    EXPECT_EQ(infos[n].Codec, IsAac(*streams[n]) ? 3u : 0u);
-    EXPECT_EQ(perTrack[n], channels);
-  }
-  EXPECT_EQ(reader->GetDataStreams(nullptr, 0), perTrack[0]);
-  EXPECT_EQ(total, std::accumulate(perTrack.begin(), perTrack.begin() + streams.size(), 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(Movies, QtFileAudio, testing::ValuesIn(CasesWhere([](auto& c) { return !c.audioTag.empty(); })), CaseName);

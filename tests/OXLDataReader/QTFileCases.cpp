@@ -40,9 +40,6 @@ std::vector<QtFileCase> MakeCases() {
       {"prores_lt_2997i_sowt", {"prores_ks", "pcm_s16le"},
        {Av("64x48", ntsc, true, Interlaced("tff") + "-t 0.2 -c:v prores_ks -profile:v 1 -c:a pcm_s16le -timecode '01:00:00;02'")},
        "apcs", ProResLT_Video, false, "sowt"},
-      {"prores_422_50_in24", {"prores_ks", "pcm_s24be"},
-       {Av("64x48", "50", true, "-t 0.16 -c:v prores_ks -profile:v 2 -c:a pcm_s24be -timecode 10:00:00:00")},
-       "apcn", ProRes_Video, false, "in24"},
       // 96 kHz sound needs a version-2 description, for which FFmpeg writes "lpcm".
       {"prores_hq_5994_lpcm", {"prores_ks", "pcm_s16le"},
        {Av("64x48", ntsc60, false, "-f lavfi -i sine=frequency=1000:sample_rate=96000 -t 0.15 -c:v prores_ks "

@@ -43,32 +43,6 @@ class ReadRecorder : public SimpleFileReader {
 
 }  // namespace
 
-// Without video the in and out points are milliseconds: a time-code start
-// of 2^28 frames does not fit 32 bits and saturates rather than overflowing.
-TEST(QTFuzzFindings, InAndOutOfAHugeStartSaturate) {
-  CapturingLogger log;
-  QtWriterTrack sound, tc;
-  sound.handler = "soun";
-  sound.timescale = 48000;
-  sound.sizes = {4800};
-  sound.offsets = {0};
-  sound.stsd = FullAtom("stsd", 0, 0, ByteBuilder().u32(1).u32(36).fourcc("twos").zeros(6).u16(1).zeros(8).u16(1)
-                                           .u16(16).zeros(4).u32(48000u << 16));
-  tc.trackId = 2;
-  tc.handler = "tmcd";
-  tc.sizes = {4};
-  tc.offsets = {4800};
-  tc.stsd = TimecodeStsd(25, false);
-  auto reader = qtfiles::OpenBytes(QtFile(std::string(4800, '\0') + FromHex("10000000"), {sound, tc}, true), nullptr,
-                                   OXLDataReader::Audio_Data);
-  EXPECT_EQ(qtfiles::ReadForward(*reader, 10).size(), 1u);
-  unsigned int in = 0, out = 0, system = 0;
-  ASSERT_EQ(reader->GetInOut(&in, &out, &system), 0);
-  EXPECT_EQ(system, 0xFFFFFFFFu);
-  EXPECT_EQ(in, 0xFFFFFFFFu);
-  EXPECT_EQ(out, 0xFFFFFFFFu);
-}
-
 // A fragment whose size passes the file's end fails before a buffer of that
 // size is allocated and read into: every question about the track retries it.
 TEST(QTFuzzFindings, FragmentLargerThanTheFileFailsBeforeItsBufferIsMade) {
