@@ -4,8 +4,11 @@
 // that FFmpeg decodes like the movie itself.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "OXLDataReader/AvcIntraFormaterDataReader.h"
 #include "OXLDataReader/QTDatareader.h"
+#include "QTFileCases.h"
 #include "support/AvcIntraFixtures.h"
 #include "support/ByteBuilder.h"
 #include "support/ErrorText.h"
@@ -90,28 +93,6 @@ std::unique_ptr<AvcIntraFormaterDataReader> OpenFormatter(const std::string& pat
   return reader;
 }
 
-// Every frame in order, each result 0 until the end (100).
-std::string ReadFrames(COXLDataReader& reader, bool backwards, std::vector<std::string>* frames = nullptr) {
-  std::vector<unsigned char> buffer(1 << 21);
-  std::string all;
-  if (backwards) reader.GoToDataEnd();
-  for (int i = 0; i < 50; ++i) {
-    unsigned char* data = buffer.data();
-    unsigned int size = 0;
-    double time = 0;
-    const int r = backwards ? reader.GetPrevData(data, buffer.size(), &size, &time)
-                            : reader.GetNextData(data, buffer.size(), &size, &time);
-    if (r != 0) {
-      EXPECT_EQ(r, 100);
-      break;
-    }
-    const std::string frame(reinterpret_cast<const char*>(data), size);
-    all = backwards ? frame + all : all + frame;
-    if (frames) frames->push_back(frame);
-  }
-  return all;
-}
-
 // The movie with the format code of the case (the one the reader's type
 // comes from), and a copy of it without parameter sets: frames with
 // parameter sets are delivered as stored, those without get them inserted.
@@ -135,18 +116,17 @@ TEST_P(AvcIntraMovies, FramesDecodeLikeTheMovieWithOrWithoutParameterSets) {
   unsigned int size = 0;
   EXPECT_EQ(reader->GetNextData(data, max - 1, &size, nullptr), 101);
   EXPECT_EQ(size, max);
-  std::vector<std::string> frames;
-  const std::string stored = ReadFrames(*reader, false, &frames);
-  EXPECT_EQ(Md5Hash(frames.at(0)), movie.probe.Packets("v:0")[0].dataHash);
+  const auto frames = qtfiles::ReadForward(*reader, 50);
+  EXPECT_EQ(Md5Hash(frames.at(0).bytes), movie.probe.Packets("v:0")[0].dataHash);
   auto blankReader = OpenFormatter(blankPath);
-  std::vector<std::string> blankFrames;
-  const std::string blank = ReadFrames(*blankReader, false, &blankFrames);
-  EXPECT_EQ(ReadFrames(*blankReader, true), blank);
-  EXPECT_NE(blankFrames.at(0), PacketBytes(movie).at(0)) << "the parameter sets were inserted";
-
+  const auto blankFrames = qtfiles::ReadForward(*blankReader, 50);
+  auto backwards = qtfiles::ReadBackward(*blankReader, 50);
+  std::reverse(backwards.begin(), backwards.end());
+  EXPECT_EQ(qtfiles::Joined(backwards), qtfiles::Joined(blankFrames));
+  EXPECT_NE(blankFrames.at(0).bytes, PacketBytes(movie).at(0)) << "the parameter sets were inserted";
   std::vector<std::string> expectedTwice = expected;
   expectedTwice.insert(expectedTwice.end(), expected.begin(), expected.end());
-  EXPECT_EQ(DecodedFrameMd5s("-f h264 -i " + ShellQuote(dir.write("s.h264", stored + blank))), expectedTwice);
+  EXPECT_EQ(DecodedFrameMd5s("-f h264 -i " + ShellQuote(dir.write("s.h264", qtfiles::Joined(frames) + qtfiles::Joined(blankFrames)))), expectedTwice);
 }
 
 const MovieCase kMovieCases[] = {
@@ -165,38 +145,30 @@ INSTANTIATE_TEST_SUITE_P(X264, AvcIntraMovies, testing::ValuesIn(kMovieCases),
                            return name.substr(0, name.find('.'));
                          });
 
-// A frame the formatter cannot take gives -1 and stays in the buffer as it
-// was read; the next frame is read as usual, parameter sets inserted.
+// A frame the formatter cannot take (no start code; a length running past
+// the sample) gives -1 and stays in the buffer as it was read; the next frame
+// is read as usual, parameter sets inserted.
 TEST(AvcIntraFormaterReading, DamagedFrameGivesFormatFailure) {
   const std::string slice("\0\0\0\1\x65\x88\x80\x40\x00\x10", 10);
-  const std::string overrun = ByteBuilder().u32(9).bytes(slice.substr(4)).str();  // 3 bytes missing
-  const std::string samples[] = {"random bytes, no start code", overrun, slice};
+  const std::string samples[] = {"random bytes, no start code", ByteBuilder().u32(9).bytes(slice.substr(4)).str(), slice};
   QtWriterTrack track;
   std::string payload;
-  for (const auto& s : samples) {
-    track.offsets.push_back(payload.size());
-    track.sizes.push_back(static_cast<uint32_t>(s.size()));
-    payload += s;
-  }
+  for (const auto& s : samples) track.offsets.push_back(payload.size()), track.sizes.push_back(s.size()), payload += s;
   track.stsd = VideoStsd("ai12", 1920, 1080);
   TempDir dir;
   auto reader = OpenFormatter(dir.write("damaged.mov", QtFile(payload, {track}, true)));
   ASSERT_EQ(reader->GetMode(), 10u);
   std::vector<unsigned char> buffer(1 << 21);
-  for (const auto& s : samples) {
-    unsigned char* data = buffer.data();
-    unsigned int size = 0;
-    const int result = reader->GetNextData(data, buffer.size(), &size, nullptr);
-    const std::string got(reinterpret_cast<const char*>(data), std::min<size_t>(size, buffer.size()));
-    if (&s != &samples[2]) {
-      EXPECT_EQ(result, -1);
-      EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), s.size()), s);
-      continue;
-    }
-    ASSERT_EQ(result, 0);
-    ASSERT_GT(got.size(), slice.size()) << "parameter sets inserted before the slice";
-    EXPECT_EQ(got.substr(got.size() - slice.size()), slice);
+  unsigned char* data = buffer.data();
+  unsigned int size = 0;
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(reader->GetNextData(data, buffer.size(), &size, nullptr), -1);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), samples[i].size()), samples[i]);
   }
+  const auto last = qtfiles::ReadForward(*reader, 1);
+  ASSERT_EQ(last.size(), 1u);
+  EXPECT_GT(last[0].bytes.size(), slice.size()) << "parameter sets inserted before the slice";
+  EXPECT_EQ(last[0].bytes.substr(last[0].bytes.size() - slice.size()), slice);
 }
 
 }  // namespace

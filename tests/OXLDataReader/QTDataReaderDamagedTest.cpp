@@ -8,41 +8,23 @@
 #include <set>
 #include <tuple>
 
-#include "OXLDataReader/OXL_QuickTime/QTUtils.h"
 #include "OXLDataReader/QTDatareader.h"
+#include "QTFileCases.h"
 #include "support/ByteBuilder.h"
 #include "support/CapturingLogger.h"
 #include "support/FFmpegTools.h"
 #include "support/MediaFixtureCache.h"
 #include "support/QtMovieAtoms.h"
 #include "support/QtMovieWriter.h"
-#include "support/TempDir.h"
 
 using namespace oxltest;
+using qtfiles::Get32;
+using qtfiles::Put32;
 
 namespace {
 
 const unsigned int kBufferSize = 4 << 20;
 
-const MediaFixture& Fixture(const std::string& name, const std::string& arguments) {
-  return GetMediaFixture(name, {arguments});
-}
-// 64 KiB+ intra frames (read straight into the caller's buffer), PCM sound.
-const MediaFixture& LargeFrameMovie() {
-  return Fixture("contain_mjpeg_large.mov", "-f lavfi -i testsrc2=size=1280x720:rate=25:duration=0.4 "
-                                            "-f lavfi -i sine=duration=0.4 -c:v mjpeg -q:v 1 -c:a pcm_s16le");
-}
-// Fragmented with an empty movie atom: every track has no sample in "moov".
-const MediaFixture& EmptyMoovMovie() {
-  return Fixture("contain_empty_moov.mp4", "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 "
-                                           "-f lavfi -i sine=duration=1 -c:v libx264 -g 10 -c:a aac "
-                                           "-movflags frag_keyframe+empty_moov");
-}
-
-uint32_t Get32(const std::string& bytes, size_t at) { return QTUtils::Read32(Data(bytes) + at); }
-void Put32(std::string& bytes, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = char(v >> (24 - 8 * i));
-}
 // Offset of the first atom of `type` from `from` (its size field).
 size_t AtomAt(const std::string& bytes, const char* type, size_t from = 0) {
   const size_t found = bytes.find(type, from);
@@ -115,8 +97,15 @@ void CallEveryOperation(Host& host, const std::string& state) {
 TEST(ContainedFailures, EveryOperationFromEveryStateAnswersACode) {
   if (!HasFFmpegTools()) GTEST_SKIP() << "no ffmpeg";
   CapturingLogger log;
+  // 64 KiB+ intra frames (read straight into the caller's buffer) and PCM
+  // sound; fragmented with an empty movie atom, no track with a sample in "moov".
+  const MediaFixture* movies[] = {
+      &GetMediaFixture("contain_mjpeg_large.mov", {"-f lavfi -i testsrc2=size=1280x720:rate=25:duration=0.4 -f lavfi "
+                                                   "-i sine=duration=0.4 -c:v mjpeg -q:v 1 -c:a pcm_s16le"}),
+      &GetMediaFixture("contain_empty_moov.mp4", {"-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 -f lavfi -i "
+                                                  "sine=duration=1 -c:v libx264 -g 10 -c:a aac -movflags frag_keyframe+empty_moov"})};
   for (auto type : {OXLDataReader::Video_Data, OXLDataReader::Audio_Data})
-    for (const std::string& path : {LargeFrameMovie().path, EmptyMoovMovie().path})
+    for (const std::string& path : {movies[0]->path, movies[1]->path})
       for (const std::string state : {"fresh", "opened", "at end", "after a failed read", "after Close", "detached"}) {
         Host host(type);
         std::unique_ptr<COXLFileReader> detached;
@@ -135,31 +124,6 @@ TEST(ContainedFailures, EveryOperationFromEveryStateAnswersACode) {
       }
 }
 
-// Frames larger than the window are read straight from the file; without a
-// file reader the next read answers 1 and the position does not move.
-TEST(ContainedFailures, ReadingOnWithoutFileReaderAnswersOneAndKeepsThePosition) {
-  if (!HasFFmpegTools()) GTEST_SKIP() << "no ffmpeg";
-  const MediaFixture& movie = LargeFrameMovie();
-  const auto packets = movie.probe.Packets("v:0");
-  ASSERT_GE(packets[0].size, 64u << 10) << "the frames must be read past the window";
-  for (bool close : {true, false}) {
-    Host host(OXLDataReader::Video_Data);
-    ASSERT_EQ(host.reader.Open(movie.path.c_str(), false), 0);
-    ASSERT_EQ(host.Next(), 0);
-    ASSERT_EQ(host.Next(), 0);  // contiguous: the next frame starts where this read ended
-    std::unique_ptr<COXLFileReader> detached(close ? nullptr : host.reader.GetFileReader());
-    EXPECT_EQ(close ? host.reader.Close() : host.reader.UseFileReader(nullptr), 0);
-    EXPECT_EQ(host.Next(), 1);
-    EXPECT_EQ(host.Prev(), 1);
-    if (close) continue;
-    host.reader.UseFileReader(detached.get());
-    host.reader.GoToFieldOffset(4, nullptr);  // frame 2 of 25 fps, two fields a frame
-    ASSERT_EQ(host.Next(), 0);
-    EXPECT_EQ(Md5Hash(std::string(host.buffer.begin(), host.buffer.begin() + host.size)), packets[2].dataHash);
-    host.reader.UseFileReader(nullptr);
-  }
-}
-
 namespace {
 
 class DamagedMovie : public testing::Test {
@@ -167,9 +131,9 @@ class DamagedMovie : public testing::Test {
   void SetUp() override {
     if (!HasFFmpegTools()) GTEST_SKIP() << "no ffmpeg";
     // Ten small frames, the movie atom before the media data.
-    original = ReadFileBytes(Fixture("damaged_clip.mov", "-f lavfi -i testsrc=size=64x48:rate=25:duration=0.4 "
+    original = ReadFileBytes(GetMediaFixture("damaged_clip.mov", {"-f lavfi -i testsrc=size=64x48:rate=25:duration=0.4 "
                                      "-f lavfi -i sine=sample_rate=8000:duration=0.4 -c:v mjpeg -c:a pcm_s16be "
-                                     "-movflags +faststart").path, 0, 1 << 24);
+                                     "-movflags +faststart"}).path, 0, 1 << 24);
   }
   struct Outcome {
     int open = 0, frames = 0, last = 0;  // last: the result that ended the reading
@@ -179,19 +143,17 @@ class DamagedMovie : public testing::Test {
   // damaged field.
   Outcome OpenAndRead(const std::string& bytes, OXLDataReader::DataType type = OXLDataReader::Video_Data) {
     Outcome outcome;
-    Host host(type);
-    outcome.open = host.reader.Open(dir.write("movie.mov", bytes).c_str(), false);
+    auto reader = qtfiles::OpenBytes(bytes, &outcome.open, type);
     if (outcome.open != 0) return outcome;
-    EXPECT_LE(host.reader.GetBufferSize(), 64u << 20);
-    for (int i = 0; i < 10000 && (outcome.last = host.Next()) == 0; ++i) ++outcome.frames;
-    for (int i = 0; i < 10000 && host.Prev() == 0; ++i) {
-    }
+    EXPECT_LE(reader->GetBufferSize(), 64u << 20);
+    outcome.frames = int(qtfiles::ReadForward(*reader, 10000, &outcome.last).size());
+    int ignored = 0;
+    EXPECT_LE(qtfiles::ReadBackward(*reader, 10000, &ignored).size(), 10000u);
     double t = 1e9;
-    host.reader.GoToTimeOffset(t);
+    reader->GoToTimeOffset(t);
     return outcome;
   }
   std::string original;
-  TempDir dir;
   CapturingLogger log;  // keeps the expected error lines out of the test output
 };
 
@@ -280,14 +242,13 @@ TEST_F(DamagedMovie, SizeTableClaimingBillionsOfSamplesIsBoundedByTheOtherTables
   std::string bytes = OneSyncMovie(100, 10);
   Put32(bytes, AtomAt(bytes, "stsz") + 12, 10);           // one size for all samples...
   Put32(bytes, AtomAt(bytes, "stsz") + 16, 1986228324u);  // ...and a count no other table describes
-  Host host(OXLDataReader::Video_Data);
-  ASSERT_EQ(host.reader.Open(dir.write("billions.mov", bytes).c_str(), false), 0);
-  EXPECT_EQ(host.reader.GoToDataEnd(), 0);
-  ASSERT_EQ(host.Prev(), 0);
-  EXPECT_EQ(host.size, 1000u);  // the one group: the sync sample and the 99 after it
-  EXPECT_EQ(host.Prev(), 100);
+  auto reader = qtfiles::OpenBytes(bytes);
+  EXPECT_EQ(reader->GoToDataEnd(), 0);
+  const auto last = qtfiles::ReadBackward(*reader, 5);
+  ASSERT_EQ(last.size(), 1u);
+  EXPECT_EQ(last[0].bytes.size(), 1000u);  // the one group: the sync sample and the 99 after it
   double t = 2.0;  // sample 50 of 25 per second
-  EXPECT_EQ(host.reader.GoToTimeOffset(t), 0);
+  EXPECT_EQ(reader->GoToTimeOffset(t), 0);
   EXPECT_EQ(t, 0.0);  // back to the only sync sample
 }
 
@@ -300,17 +261,16 @@ TEST_F(DamagedMovie, DistantSyncSampleIsFoundWithoutWalkingTheSamples) {
   for (auto [atom, at, value] : {Edit{"stts", 16, count}, Edit{"stsc", 20, count}, Edit{"stsz", 12, 1u},
                                  Edit{"stsz", 16, count}, Edit{"mdhd", 24, count} /* the media lasts as long */})
     Put32(bytes, AtomAt(bytes, atom) + at, value);
-  Host host(OXLDataReader::Video_Data);
-  ASSERT_EQ(host.reader.Open(dir.write("distant.mov", bytes).c_str(), false), 0);
+  auto reader = qtfiles::OpenBytes(bytes);
   double t = 1e7;  // sample 250,000,000
-  EXPECT_EQ(host.reader.GoToTimeOffset(t), 0);
+  EXPECT_EQ(reader->GoToTimeOffset(t), 0);
   EXPECT_EQ(t, 0.0);
-  EXPECT_EQ(host.reader.GoToDataEnd(), 0);
-  EXPECT_EQ(host.Prev(), 100);  // the group from sample 0 runs past the end of the file
+  EXPECT_EQ(reader->GoToDataEnd(), 0);
+  EXPECT_TRUE(qtfiles::ReadBackward(*reader, 0).empty());  // the group from sample 0 runs past the end of the file
   t = 0;
-  EXPECT_EQ(host.reader.GoToTimeOffset(t), 0);
-  EXPECT_EQ(host.reader.SkipNextData(), 0);
-  EXPECT_EQ(host.Next(), 100);  // no sync sample after the first
+  EXPECT_EQ(reader->GoToTimeOffset(t), 0);
+  EXPECT_EQ(reader->SkipNextData(), 0);
+  EXPECT_TRUE(qtfiles::ReadForward(*reader, 0).empty());  // no sync sample after the first
 }
 
 // Tables that disagree on the sample count: the shortest one ends the track.
@@ -325,15 +285,12 @@ TEST_F(DamagedMovie, ShortTimeOrCompositionTableOrUnderstatedMovieAtomEndsTheTra
   shortCtts.insert(AtomAt(shortCtts, "stsz"), ctts);
   for (const char* parent : {"moov", "trak", "mdia", "minf", "stbl"})
     Put32(shortCtts, AtomAt(shortCtts, parent), Get32(shortCtts, AtomAt(shortCtts, parent)) + uint32_t(ctts.size()));
-  using Case = std::tuple<std::string, uint32_t, int>;  // the movie, its deliveries' size and count
+  using Case = std::tuple<std::string, uint32_t, size_t>;  // the movie, its deliveries' size and count
   for (auto [bytes, size, count] : {Case{shortTimes, 50, 1}, Case{understated, 100, 1}, Case{shortCtts, 10, 5}}) {
-    Host host(OXLDataReader::Video_Data);
-    ASSERT_EQ(host.reader.Open(dir.write("short.mov", bytes).c_str(), false), 0);
-    for (int i = 0; i < count; ++i) {
-      ASSERT_EQ(host.Next(), 0);
-      EXPECT_EQ(host.size, size);
-    }
-    EXPECT_EQ(host.Next(), 100);
-    EXPECT_EQ(host.Next(), 100);  // the position stayed on the sample it could not read
+    auto reader = qtfiles::OpenBytes(bytes);
+    const auto read = qtfiles::ReadForward(*reader, 10);
+    ASSERT_EQ(read.size(), count);
+    for (const auto& d : read) EXPECT_EQ(d.bytes.size(), size);
+    EXPECT_TRUE(qtfiles::ReadForward(*reader, 0).empty());  // the position stayed on the sample it could not read
   }
 }

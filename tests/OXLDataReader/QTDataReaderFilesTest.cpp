@@ -6,17 +6,151 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cmath>
 #include <numeric>
+#include <optional>
 
 #include "QTFileCases.h"
 #include "qelCore/Sample.h"
 #include "support/FFmpegTools.h"
+#include "support/GrowingFile.h"
 
 using namespace qtfiles;
-using oxltest::Md5Hash;
-using oxltest::ProbePacket;
+using namespace oxltest;
 
 namespace {
+
+// The fixture of the test's case; skips the test when FFmpeg cannot make it.
+class QtFileTest : public testing::TestWithParam<QtFileCase> {
+ protected:
+  void SetUp() override;
+  const oxltest::MediaFixture& Fixture() const { return *m_Fixture; }
+  const oxltest::ProbeStream& Video() const { return m_Fixture->probe.Stream("v:0"); }
+  const std::vector<oxltest::ProbePacket>& VideoPackets() const { return m_Fixture->probe.Packets("v:0"); }
+  std::unique_ptr<CQTDataReader> OpenReader(OXLDataReader::DataType type) const;
+
+ private:
+  const oxltest::MediaFixture* m_Fixture = nullptr;
+};
+
+void QtFileTest::SetUp() {
+  const QtFileCase& c = GetParam();
+  m_Fixture = FindMediaFixture(c.name + "." + c.container, c.steps);
+  if (!m_Fixture) {
+    if (!HasFFmpegTools()) GTEST_SKIP() << "ffmpeg/ffprobe not available";
+    for (const auto& encoder : c.encoders)
+      if (!HasEncoder(encoder)) GTEST_SKIP() << "this ffmpeg has no " << encoder << " encoder";
+    m_Fixture = CaseFixture(c);  // a failure unless the case may be unsupported
+    if (!m_Fixture) GTEST_SKIP() << "this FFmpeg cannot make " << c.name;
+  }
+  ASSERT_EQ(Video().codecTag, c.videoTag) << "FFmpeg did not write the wanted video format";
+  ASSERT_EQ(c.audioTag.empty() ? "" : Fixture().probe.Stream("a:0").codecTag, c.audioTag);
+}
+
+std::unique_ptr<CQTDataReader> QtFileTest::OpenReader(OXLDataReader::DataType type) const {
+  auto reader = std::make_unique<CQTDataReader>(type, "qt-file-test");
+  EXPECT_EQ(reader->Open(m_Fixture->path.c_str(), false), 0) << m_Fixture->path;
+  return reader;
+}
+
+
+double FrameRate(const ProbeStream& stream) {
+  const size_t slash = stream.frameRate.find('/');
+  if (slash == std::string::npos) return 0.0;
+  const double den = std::stod(stream.frameRate.substr(slash + 1));
+  return den == 0 ? 0.0 : std::stod(stream.frameRate.substr(0, slash)) / den;
+}
+
+// 3 PAL 25, 4 NTSC 29.97, 6 50p, 7 59.94p; 0 for other rates.
+OxlTbx::VideoSystem VideoSystemOf(const ProbeStream& stream) {
+  const double fps = FrameRate(stream);
+  if (std::fabs(fps - 25.0) < 1e-6) return OxlTbx::VS_PAL;
+  if (std::fabs(fps - 30000.0 / 1001) < 1e-6) return OxlTbx::VS_NTSCDrop;
+  if (std::fabs(fps - 50.0) < 1e-6) return OxlTbx::VS_FieldPAL;
+  if (std::fabs(fps - 60000.0 / 1001) < 1e-6) return OxlTbx::VS_FieldNTSCDrop;
+  return OxlTbx::VS_Invalid;
+}
+
+unsigned int FieldsPerFrame(const ProbeStream& stream) {
+  const OxlTbx::VideoSystem system = VideoSystemOf(stream);
+  return system == OxlTbx::VS_PAL || system == OxlTbx::VS_NTSCDrop ? 2 : 1;
+}
+
+
+// An I picture of an open GOP that is not the first picture to display.
+bool IsOpenGopIntraPicture(const std::string& picture) {
+  bool closedGop = true;
+  for (size_t i = 0; i + 6 < picture.size(); ++i) {
+    if (picture.compare(i, 3, std::string("\0\0\1", 3)) != 0) continue;
+    const unsigned char code = static_cast<unsigned char>(picture[i + 3]);
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(picture[i + 3 + k]); };
+    if (code == 0xB8) closedGop = (byte(4) >> 6 & 1) != 0;  // group of pictures header
+    if (code != 0x00) continue;                             // picture header
+    const unsigned int temporalReference = byte(1) << 2 | byte(2) >> 6;
+    const unsigned int codingType = byte(2) >> 3 & 7;
+    return codingType == 1 && !closedGop && temporalReference != 0;
+  }
+  return false;
+}
+
+// MPEG-2 I pictures of an open GOP with leading B pictures: partial sync samples.
+std::vector<bool> PartialSyncPackets(const MediaFixture& fixture) {
+  const std::vector<ProbePacket>& packets = fixture.probe.Packets("v:0");
+  std::vector<bool> partial(packets.size(), false);
+  if (fixture.probe.Stream("v:0").codecName != "mpeg2video") return partial;
+  for (size_t i = 0; i < packets.size(); ++i)
+    partial[i] = IsOpenGopIntraPicture(PacketBytes(fixture, packets[i]));
+  return partial;
+}
+
+size_t DeliveryAtOrBefore(const std::vector<ExpectedDelivery>& deliveries, size_t packet) {
+  size_t found = 0;
+  for (size_t i = 0; i < deliveries.size() && deliveries[i].first <= packet; ++i) found = i;
+  return found;
+}
+
+// 0 to count - 1; for long movies `most` of them spread evenly, first and last included.
+std::vector<size_t> SpreadIndexes(size_t count, size_t most) {
+  std::vector<size_t> indexes;
+  if (count == 0) return indexes;
+  if (count <= most || most < 2) {
+    for (size_t i = 0; i < count; ++i) indexes.push_back(i);
+    return indexes;
+  }
+  for (size_t i = 0; i < most; ++i) indexes.push_back(i * (count - 1) / (most - 1));
+  return indexes;
+}
+
+
+// The field count of the video description's "fiel" atom, if FFmpeg wrote one.
+std::optional<int> FieldCountAtom(const std::string& path) {
+  const std::string file = ReadWholeFile(path);
+  const size_t found = file.find(std::string("\0\0\0\x0a" "fiel", 8));
+  if (found == std::string::npos || found + 8 >= file.size()) return std::nullopt;
+  return static_cast<unsigned char>(file[found + 8]);
+}
+
+// Frame number of an SMPTE timecode ("10:00:00:00", drop frame "01:00:00;02").
+uint32_t TimecodeFrames(const std::string& text, unsigned int fps) {
+  unsigned int hh = 0, mm = 0, ss = 0, ff = 0;
+  char sep = ':';
+  if (std::sscanf(text.c_str(), "%u:%u:%u%c%u", &hh, &mm, &ss, &sep, &ff) != 5)
+    throw std::runtime_error("not a timecode: " + text);
+  const uint32_t minutes = hh * 60 + mm;
+  uint32_t frames = (minutes * 60 + ss) * fps + ff;
+  // SMPTE 12M drop frame: 2 (at 30) or 4 (at 60) numbers skipped each minute but every tenth.
+  if (sep == ';') frames -= (fps / 15) * (minutes - minutes / 10);
+  return frames;
+}
+
+
+std::vector<QtFileCase> CasesWhere(bool (*wanted)(const QtFileCase&)) {
+  std::vector<QtFileCase> cases;
+  std::copy_if(AllCases().begin(), AllCases().end(), std::back_inserter(cases), wanted);
+  return cases;
+}
+
 
 class QtFileVideo : public QtFileTest {};
 
@@ -65,12 +199,6 @@ double ContentSeconds(const std::vector<ProbePacket>& packets, const oxltest::Pr
   return Seconds(total, stream);
 }
 
-std::string Joined(const std::vector<Delivery>& deliveries) {
-  std::string bytes;
-  for (const auto& d : deliveries) bytes += d.bytes;
-  return bytes;
-}
-
 }  // namespace
 
 // A buffer one byte short is refused with the size needed and the read can
@@ -108,29 +236,6 @@ TEST_P(QtFileVideo, EveryPacketForwardsAndTheSyncDeliveriesBackwards) {
   EXPECT_EQ(again.front().bytes, expected.front().bytes);
 }
 
-// Framework samples carry the same bytes; their start counts frames at the
-// rate of the video system: the truncation of rate x time (at 29.97 the
-// rate 2997/100 is a little below 30000/1001, so frame k > 0 counts as k - 1).
-TEST_P(QtFileVideo, SampleContainersCarryTheFramesAtTheSystemRate) {
-  const auto expected = ExpectedVideoDeliveries(Fixture(), GetParam().longGop);
-  auto reader = OpenReader(OXLDataReader::Video_Data);
-  const qel::EditRate rate = SystemRate(VideoSystemOf(Video()));
-  for (const ExpectedDelivery& want : expected) {
-    SCOPED_TRACE("packet " + std::to_string(want.first));
-    auto container = reader->GetNextDataSampleContainer();
-    ASSERT_NE(container, nullptr);
-    auto buffer = container->GetSample()->GetBuffer();
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer->GetData()), buffer->GetSize()), want.bytes);
-    const qel::TimeLimits& limits = container->GetSample()->GetTimeLimits();
-    // A whole product in exact arithmetic may truncate either way in floating point.
-    const double frames = double(rate.numerator) / rate.denominator * want.pts;
-    const int64_t start = limits.start.GetTimeNumber();
-    EXPECT_TRUE(start == int64_t(frames - 1e-9) || start == int64_t(frames + 1e-9)) << start << " for " << frames;
-    EXPECT_EQ(limits.duration, 1);
-  }
-  EXPECT_THROW(reader->GetNextDataSampleContainer(), qel::QELRuntimeError);
-}
-
 TEST_P(QtFileVideo, SystemCodecAndPictureFollowTheFile) {
   auto reader = OpenReader(OXLDataReader::Video_Data);
   const auto system = VideoSystemOf(Video());
@@ -156,59 +261,67 @@ TEST_P(QtFileVideo, SystemCodecAndPictureFollowTheFile) {
 
 INSTANTIATE_TEST_SUITE_P(Movies, QtFileVideo, testing::ValuesIn(AllCases()), CaseName);
 
-// Every sound track in turn, read from a reader made for sound.
-class QtFileAudio : public QtFileTest {
- protected:
-  std::vector<const oxltest::ProbeStream*> AudioStreams() const {
-    std::vector<const oxltest::ProbeStream*> streams;
-    for (const auto& s : Fixture().probe.streams)
-      if (s.codecType == "audio") streams.push_back(&s);
-    return streams;
-  }
-  static bool IsAac(const oxltest::ProbeStream& stream) { return stream.codecTag == "mp4a"; }
-  std::string BytesOf(const std::vector<ProbePacket>& packets) const {
+class QtFileAudio : public QtFileTest {};
+
+// Every sound track in turn, read from a reader made for sound. PCM chunks
+// are delivered whole, each at the time of its first sample; AAC packets one
+// by one, from the first the edit list plays (after the encoder's priming
+// packet), reported 2112 samples earlier than they play. Backwards from the
+// end the same come in reverse, and for AAC the priming packet last. One
+// audio info per track: its rate, channels and codec (AAC 3, PCM 0);
+// channels are the sample description's: in an MP4 file the ISO template
+// value 2 whatever the stream holds.
+TEST_P(QtFileAudio, EveryAudioByteOnceInOrderBothWaysAndEveryTrackDescribed) {
+  std::vector<const ProbeStream*> streams;
+  for (const auto& s : Fixture().probe.streams)
+    if (s.codecType == "audio") streams.push_back(&s);
+  const auto bytesOf = [&](const std::vector<ProbePacket>& packets) {
     std::string bytes;
     for (const auto& p : packets) bytes += PacketBytes(Fixture(), p);
     return bytes;
-  }
-};
-
-// PCM chunks are delivered whole, each at the time of its first sample;
-// AAC packets one by one, from the first the edit list plays (after the
-// encoder's priming packet), reported 2112 samples earlier than they play.
-// Backwards from the end the same come in reverse, and for AAC the priming
-// packet last.
-TEST_P(QtFileAudio, EveryAudioByteOnceInOrderBothWays) {
-  const auto streams = AudioStreams();
+  };
+  std::vector<MediaTool::AudioStream<const char*>> infos;
+  std::vector<int> perTrack(8, -1);
+  const int total = OpenReader(OXLDataReader::Audio_Data)->GetAudioInfos(infos);
+  ASSERT_EQ(infos.size(), streams.size());
   for (size_t n = 0; n < streams.size(); ++n) {
     const auto& audio = *streams[n];
     SCOPED_TRACE("sound track " + std::to_string(n));
+    const bool aac = audio.codecTag == "mp4a";
+    const int channels = GetParam().container == "mp4" ? 2 : audio.channels;
+    EXPECT_EQ(infos[n].SampleRate, unsigned(audio.sampleRate));
+    EXPECT_EQ(infos[n].Channels, unsigned(channels));
+    EXPECT_EQ(infos[n].Codec, aac ? 3u : 0u);
     const auto& all = Fixture().probe.packets.at(size_t(audio.index));
     std::vector<ProbePacket> played;
     std::copy_if(all.begin(), all.end(), std::back_inserter(played), [](auto& p) { return p.pts.value_or(0) >= 0; });
     auto reader = OpenReader(OXLDataReader::Audio_Data);
+    EXPECT_EQ(reader->GetDataStreams(perTrack.data(), int(perTrack.size())), int(streams.size()));
+    EXPECT_EQ(perTrack[n], channels);
+    EXPECT_EQ(reader->GetDataStreams(nullptr, 0), perTrack[0]);
+    EXPECT_EQ(total, std::accumulate(perTrack.begin(), perTrack.begin() + streams.size(), 0));
     if (n > 0) {
       EXPECT_EQ(reader->SelectDataStream(int(n)), 0);
     }
     const auto forward = ReadForward(*reader, all.size() * 4 + 16);
-    EXPECT_EQ(Md5Hash(Joined(forward)), Md5Hash(BytesOf(played)));
-    if (IsAac(audio)) {
+    EXPECT_EQ(Md5Hash(Joined(forward)), Md5Hash(bytesOf(played)));
+    if (aac) {
       ASSERT_EQ(forward.size(), played.size());
     }
     const double bytesPerSecond = double(audio.sampleRate) * audio.channels * audio.bitsPerSample / 8;
     uint64_t before = 0;
     for (size_t i = 0; i < forward.size(); ++i) {
-      const double want = IsAac(audio) ? Seconds(played[i].pts.value_or(0), audio) - 2112.0 / audio.sampleRate
-                                       : before / bytesPerSecond;
+      const double want = aac ? Seconds(played[i].pts.value_or(0), audio) - 2112.0 / audio.sampleRate
+                              : before / bytesPerSecond;
       EXPECT_NEAR(forward[i].time, want, 1e-6) << "delivery " << i;
       before += forward[i].bytes.size();
     }
     ASSERT_EQ(reader->GoToDataEnd(), 0);
     auto backward = ReadBackward(*reader, all.size() * 4 + 16);
     std::reverse(backward.begin(), backward.end());
-    if (IsAac(audio)) {
+    if (aac) {
       ASSERT_FALSE(backward.empty());
-      EXPECT_EQ(backward.front().bytes, BytesOf({all.front()}));
+      EXPECT_EQ(backward.front().bytes, bytesOf({all.front()}));
       backward.erase(backward.begin());
     }
     ASSERT_EQ(backward.size(), forward.size());
@@ -217,29 +330,6 @@ TEST_P(QtFileAudio, EveryAudioByteOnceInOrderBothWays) {
       EXPECT_NEAR(backward[i].time, forward[i].time, 1e-9) << "delivery " << i;
     }
   }
-}
-
-// One entry per sound track: its rate, channels and codec (AAC 3, PCM 0).
-// Channels are the sample description's: in an MP4 file the ISO template
-// value 2 whatever the stream holds.
-TEST_P(QtFileAudio, AudioInfosDescribeEveryTrack) {
-  const auto streams = AudioStreams();
-  auto reader = OpenReader(OXLDataReader::Audio_Data);
-  std::vector<MediaTool::AudioStream<const char*>> infos;
-  std::vector<int> perTrack(8, -1);
-  const int total = reader->GetAudioInfos(infos);
-  ASSERT_EQ(infos.size(), streams.size());
-  EXPECT_EQ(reader->GetDataStreams(perTrack.data(), int(perTrack.size())), int(streams.size()));
-  for (size_t n = 0; n < streams.size(); ++n) {
-    SCOPED_TRACE("sound track " + std::to_string(n));
-    const int channels = GetParam().container == "mp4" ? 2 : streams[n]->channels;
-    EXPECT_EQ(infos[n].SampleRate, unsigned(streams[n]->sampleRate));
-    EXPECT_EQ(infos[n].Channels, unsigned(channels));
-    EXPECT_EQ(infos[n].Codec, IsAac(*streams[n]) ? 3u : 0u);
-    EXPECT_EQ(perTrack[n], channels);
-  }
-  EXPECT_EQ(reader->GetDataStreams(nullptr, 0), perTrack[0]);
-  EXPECT_EQ(total, std::accumulate(perTrack.begin(), perTrack.begin() + streams.size(), 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(Movies, QtFileAudio, testing::ValuesIn(CasesWhere([](auto& c) { return !c.audioTag.empty(); })), CaseName);
@@ -307,8 +397,12 @@ class QtFilePositioning : public QtFileTest {
 
 // Each frame's start (of up to 100 frames) and points 0.3 and 0.7 of a frame
 // after it, and times before the start: without partial sync samples the
-// landing is the sync sample before the frame playing at that time.
-TEST_P(QtFilePositioning, TimesLandOnTheSyncSampleBeforeTheFramePlayingThen) {
+// landing is the sync sample before the frame playing at that time. Field f
+// is the time f x field duration (frame starts fall on fields 0, 2, 4 ... at
+// 25 and 29.97 frames/s, on every field at 50 and 59.94); the reached field
+// is the landing's time in fields, truncated after a nudge of 0.01 away from
+// zero. Times and fields past the end position after the last frame.
+TEST_P(QtFilePositioning, TimesAndFieldsLandOnTheSyncSampleBeforeTheFramePlayingThen) {
   std::vector<double> times = {-1.0, -0.01};
   for (size_t i : SpreadIndexes(VideoPackets().size(), 100))
     for (double part : {0.0, 0.3, 0.7}) {
@@ -324,14 +418,6 @@ TEST_P(QtFilePositioning, TimesLandOnTheSyncSampleBeforeTheFramePlayingThen) {
     EXPECT_NEAR(seconds, LandingTime(landing), 1e-6);
     ExpectNext(*reader, m_Sync[landing.sync]);
   }
-}
-
-// Field f is the time f x field duration: frame starts fall on fields 0, 2,
-// 4 ... at 25 and 29.97 frames/s and on every field at 50 and 59.94. The
-// reached field is the landing's time in fields, truncated after a nudge of
-// 0.01 away from zero.
-TEST_P(QtFilePositioning, FrameStartFieldsLandOnTheirFrames) {
-  auto reader = OpenReader(OXLDataReader::Video_Data);
   const unsigned int fieldsPerFrame = FieldsPerFrame(Video());
   const double fieldSeconds = reader->GetFieldDuration();
   ASSERT_NEAR(fieldSeconds, m_FrameSeconds / fieldsPerFrame, 1e-6);
@@ -345,10 +431,6 @@ TEST_P(QtFilePositioning, FrameStartFieldsLandOnTheirFrames) {
     EXPECT_EQ(reached, static_cast<unsigned int>(static_cast<int64_t>(fields + (fields < 0 ? -0.01 : 0.01))));
     ExpectNext(*reader, m_Sync[landing.sync]);
   }
-}
-
-TEST_P(QtFilePositioning, TimesAndFieldsPastTheEndPositionAfterTheLastFrame) {
-  auto reader = OpenReader(OXLDataReader::Video_Data);
   double seconds = m_ContentSeconds + 1.0;
   ASSERT_EQ(reader->GoToTimeOffset(seconds), 0);
   EXPECT_NEAR(seconds, m_ContentSeconds, 1e-6);
@@ -357,8 +439,8 @@ TEST_P(QtFilePositioning, TimesAndFieldsPastTheEndPositionAfterTheLastFrame) {
   ASSERT_EQ(last.size(), 1u);
   EXPECT_EQ(last.front().bytes, m_Sync.back().bytes);
   unsigned int reached = 0;
-  ASSERT_EQ(reader->GoToFieldOffset((m_Frames + 3) * FieldsPerFrame(Video()), &reached), 0);
-  EXPECT_EQ(reached, m_Frames * FieldsPerFrame(Video()));
+  ASSERT_EQ(reader->GoToFieldOffset((m_Frames + 3) * fieldsPerFrame, &reached), 0);
+  EXPECT_EQ(reached, m_Frames * fieldsPerFrame);
   EXPECT_TRUE(ReadForward(*reader, 0).empty());
 }
 

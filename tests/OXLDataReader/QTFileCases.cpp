@@ -1,13 +1,14 @@
 #include "QTFileCases.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 #include <map>
 #include <ostream>
 #include <stdexcept>
 
+#include "OXLDataReader/OXL_QuickTime/QTUtils.h"
+#include "support/ByteBuilder.h"
 #include "support/GrowingFile.h"
+#include "support/TempDir.h"
 
 using namespace oxltest;
 using namespace OXLDataReader;
@@ -39,9 +40,6 @@ std::vector<QtFileCase> MakeCases() {
       {"prores_lt_2997i_sowt", {"prores_ks", "pcm_s16le"},
        {Av("64x48", ntsc, true, Interlaced("tff") + "-t 0.2 -c:v prores_ks -profile:v 1 -c:a pcm_s16le -timecode '01:00:00;02'")},
        "apcs", ProResLT_Video, false, "sowt"},
-      {"prores_422_50_in24", {"prores_ks", "pcm_s24be"},
-       {Av("64x48", "50", true, "-t 0.16 -c:v prores_ks -profile:v 2 -c:a pcm_s24be -timecode 10:00:00:00")},
-       "apcn", ProRes_Video, false, "in24"},
       // 96 kHz sound needs a version-2 description, for which FFmpeg writes "lpcm".
       {"prores_hq_5994_lpcm", {"prores_ks", "pcm_s16le"},
        {Av("64x48", ntsc60, false, "-f lavfi -i sine=frequency=1000:sample_rate=96000 -t 0.15 -c:v prores_ks "
@@ -57,16 +55,12 @@ std::vector<QtFileCase> MakeCases() {
       {"dvcpro50_pal", {"dvvideo", "pcm_s16le"},
        {Av("720x576", "25", true, "-t 0.16 -c:v dvvideo -pix_fmt yuv422p -c:a pcm_s16le")}, "dv5p", DVCPro50_Video,
        false, "sowt"},
-      {"dvcpro50_ntsc", {"dvvideo"}, {Av("720x480", ntsc, false, "-t 0.17 -c:v dvvideo -pix_fmt yuv422p")}, "dv5n",
-       DVCPro50_Video, false, ""},
       {"dvcprohd_1080i50", {"dvvideo"},
        {Av("1440x1080", "25", false, Interlaced("tff") + "-t 0.12 -c:v dvvideo -pix_fmt yuv422p")}, "dvh5",
        DVCPro100_Video, false, ""},
       {"dvcprohd_720p50", {"dvvideo"},
        {Av("960x720", "50", false, "-t 0.1 -c:v dvvideo -pix_fmt yuv422p -timecode 10:00:00:00")}, "dvhq",
        DVCPro720P_Video, false, ""},
-      {"dvcprohd_720p5994", {"dvvideo"}, {Av("960x720", ntsc60, false, "-t 0.1 -c:v dvvideo -pix_fmt yuv422p")},
-       "dvhp", DVCPro720P_Video, false, ""},
       // VC-3 frame sizes: 606208 bytes for 120/145 Mb/s 1080 lines, 917504 for the 185/220 Mb/s class.
       {"dnxhd_1080_25", {"dnxhd"}, {Av("1920x1080", "25", false, "-t 0.12 -c:v dnxhd -b:v 120M -pix_fmt yuv422p")},
        "AVdn", DNxHD_Video, false, ""},
@@ -82,9 +76,6 @@ std::vector<QtFileCase> MakeCases() {
                                "-maxrate 50M -bufsize 2000000 -rc_init_occupancy 2000000 -intra_vlc 1 "
                                "-non_linear_quant 1 -qmin 1 -qmax 12 -dc 10 -c:a pcm_s24be -timecode 10:00:00:00")},
        "mx5p", IMX50_Video, false, "in24", false, 576},
-      {"mjpeg_2997_sowt", {"mjpeg", "pcm_s16le"},
-       {Av("64x48", ntsc, true, "-t 0.2 -c:v mjpeg -pix_fmt yuvj420p -c:a pcm_s16le")}, "jpeg", MjpegFrame_Video,
-       false, "sowt"},
       // 2000 frames: a movie atom larger than the reader's first window, many
       // chunks, and sound chunks that do not line up with the frames.
       {"mjpeg_50_long_s16le", {"mjpeg", "pcm_s16le"},
@@ -97,9 +88,6 @@ std::vector<QtFileCase> MakeCases() {
        false, "in24"},
       {"h264_25_aac", {"libx264", "aac"}, {Av("64x48", "25", true, "-t 1.2 " + x264 + "-c:a aac -timecode 10:00:00:00")},
        "avc1", H264_Video, true, "mp4a"},
-      {"h264_5994_aac", {"libx264", "aac"},
-       {Av("64x48", ntsc60, true, "-t 0.5 " + x264 + "-c:a aac -timecode '10:00:00;00'")}, "avc1", H264_Video, true,
-       "mp4a"},
       // An MP4 file with its movie atom before the media data.
       {"h264_50_aac_mp4", {"libx264", "aac"}, {Av("64x48", "50", true, "-t 0.6 " + x264 + "-c:a aac -movflags +faststart")},
        "avc1", H264_Video, true, "mp4a", false, 0, "mp4"},
@@ -122,8 +110,6 @@ std::vector<QtFileCase> MakeCases() {
       {"h264_25_frag_duration_mov", {"libx264"},
        {Av("64x48", "25", false, "-t 1.5 " + x264 + "-frag_duration 0.2 -movflags empty_moov")}, "avc1", H264_Video,
        true, "", false, 0, "mov", true},
-      {"mjpeg_25_frag_mov", {"mjpeg"}, {Av("64x48", "25", false, "-t 0.6 -c:v mjpeg -movflags frag_keyframe+empty_moov")},
-       "jpeg", MjpegFrame_Video, false, "", false, 0, "mov", true},
       // x264 writes AVC-Intra only into a raw stream; it is then put into a
       // movie under the 1080p25 class-100 tag.
       {"avcintra100_1080p25", {"libx264"}, {intra264, "-r 25 -f h264 -i {prev} -c copy -tag:v ai12"}, "ai12", AVC_I_100,
@@ -139,7 +125,7 @@ const std::string& WholeFile(const std::string& path) {
   return bytes;
 }
 
-std::vector<Delivery> Read(COXLDataReader& reader, size_t limit, bool forward) {
+std::vector<Delivery> Read(COXLDataReader& reader, size_t limit, bool forward, int* last) {
   // One buffer for every read: allocating megabytes per read is slow under the address sanitizer.
   static std::vector<unsigned char> buffer(kReadBufferSize);
   std::vector<Delivery> deliveries;
@@ -149,7 +135,8 @@ std::vector<Delivery> Read(COXLDataReader& reader, size_t limit, bool forward) {
     double time = -1.0;
     const int result = forward ? reader.GetNextData(data, kReadBufferSize, &size, &time)
                                : reader.GetPrevData(data, kReadBufferSize, &size, &time);
-    if (result == 100) break;
+    if (last) *last = result;
+    if (result != 0 && (last || result == 100)) break;
     EXPECT_EQ(result, 0) << "after " << deliveries.size() << " deliveries";
     if (result != 0) break;
     deliveries.push_back({std::string(reinterpret_cast<const char*>(data), size), time});
@@ -166,12 +153,6 @@ const std::vector<QtFileCase>& AllCases() {
   return cases;
 }
 
-std::vector<QtFileCase> CasesWhere(bool (*wanted)(const QtFileCase&)) {
-  std::vector<QtFileCase> cases;
-  std::copy_if(AllCases().begin(), AllCases().end(), std::back_inserter(cases), wanted);
-  return cases;
-}
-
 const oxltest::MediaFixture* CaseFixture(const QtFileCase& c) {
   try {
     return &oxltest::GetMediaFixture(c.name + "." + c.container, c.steps);
@@ -183,49 +164,8 @@ const oxltest::MediaFixture* CaseFixture(const QtFileCase& c) {
 
 std::string CaseName(const testing::TestParamInfo<QtFileCase>& info) { return info.param.name; }
 
-void QtFileTest::SetUp() {
-  const QtFileCase& c = GetParam();
-  m_Fixture = FindMediaFixture(c.name + "." + c.container, c.steps);
-  if (!m_Fixture) {
-    if (!HasFFmpegTools()) GTEST_SKIP() << "ffmpeg/ffprobe not available";
-    for (const auto& encoder : c.encoders)
-      if (!HasEncoder(encoder)) GTEST_SKIP() << "this ffmpeg has no " << encoder << " encoder";
-    m_Fixture = CaseFixture(c);  // a failure unless the case may be unsupported
-    if (!m_Fixture) GTEST_SKIP() << "this FFmpeg cannot make " << c.name;
-  }
-  ASSERT_EQ(Video().codecTag, c.videoTag) << "FFmpeg did not write the wanted video format";
-  ASSERT_EQ(c.audioTag.empty() ? "" : Fixture().probe.Stream("a:0").codecTag, c.audioTag);
-}
-
-std::unique_ptr<CQTDataReader> QtFileTest::OpenReader(OXLDataReader::DataType type) const {
-  auto reader = std::make_unique<CQTDataReader>(type, "qt-file-test");
-  EXPECT_EQ(reader->Open(m_Fixture->path.c_str(), false), 0) << m_Fixture->path;
-  return reader;
-}
-
 double Seconds(int64_t ticks, const ProbeStream& stream) {
   return double(ticks) * double(stream.timeBaseNum) / double(stream.timeBaseDen);
-}
-
-double FrameRate(const ProbeStream& stream) {
-  const size_t slash = stream.frameRate.find('/');
-  if (slash == std::string::npos) return 0.0;
-  const double den = std::stod(stream.frameRate.substr(slash + 1));
-  return den == 0 ? 0.0 : std::stod(stream.frameRate.substr(0, slash)) / den;
-}
-
-OxlTbx::VideoSystem VideoSystemOf(const ProbeStream& stream) {
-  const double fps = FrameRate(stream);
-  if (std::fabs(fps - 25.0) < 1e-6) return OxlTbx::VS_PAL;
-  if (std::fabs(fps - 30000.0 / 1001) < 1e-6) return OxlTbx::VS_NTSCDrop;
-  if (std::fabs(fps - 50.0) < 1e-6) return OxlTbx::VS_FieldPAL;
-  if (std::fabs(fps - 60000.0 / 1001) < 1e-6) return OxlTbx::VS_FieldNTSCDrop;
-  return OxlTbx::VS_Invalid;
-}
-
-unsigned int FieldsPerFrame(const ProbeStream& stream) {
-  const OxlTbx::VideoSystem system = VideoSystemOf(stream);
-  return system == OxlTbx::VS_PAL || system == OxlTbx::VS_NTSCDrop ? 2 : 1;
 }
 
 std::string PacketBytes(const MediaFixture& fixture, const ProbePacket& packet) {
@@ -263,90 +203,32 @@ std::vector<ExpectedDelivery> ExpectedVideoDeliveries(const MediaFixture& fixtur
   return deliveries;
 }
 
-namespace {
-
-// An I picture of an open GOP that is not the first picture to display.
-bool IsOpenGopIntraPicture(const std::string& picture) {
-  bool closedGop = true;
-  for (size_t i = 0; i + 6 < picture.size(); ++i) {
-    if (picture.compare(i, 3, std::string("\0\0\1", 3)) != 0) continue;
-    const unsigned char code = static_cast<unsigned char>(picture[i + 3]);
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(picture[i + 3 + k]); };
-    if (code == 0xB8) closedGop = (byte(4) >> 6 & 1) != 0;  // group of pictures header
-    if (code != 0x00) continue;                             // picture header
-    const unsigned int temporalReference = byte(1) << 2 | byte(2) >> 6;
-    const unsigned int codingType = byte(2) >> 3 & 7;
-    return codingType == 1 && !closedGop && temporalReference != 0;
-  }
-  return false;
+std::vector<Delivery> ReadForward(COXLDataReader& reader, size_t limit, int* last) {
+  return Read(reader, limit, true, last);
+}
+std::vector<Delivery> ReadBackward(COXLDataReader& reader, size_t limit, int* last) {
+  return Read(reader, limit, false, last);
 }
 
-}  // namespace
-
-std::vector<bool> PartialSyncPackets(const MediaFixture& fixture) {
-  const std::vector<ProbePacket>& packets = fixture.probe.Packets("v:0");
-  std::vector<bool> partial(packets.size(), false);
-  if (fixture.probe.Stream("v:0").codecName != "mpeg2video") return partial;
-  for (size_t i = 0; i < packets.size(); ++i)
-    partial[i] = IsOpenGopIntraPicture(PacketBytes(fixture, packets[i]));
-  return partial;
+std::string Joined(const std::vector<Delivery>& deliveries) {
+  std::string bytes;
+  for (const auto& d : deliveries) bytes += d.bytes;
+  return bytes;
 }
 
-size_t DeliveryAtOrBefore(const std::vector<ExpectedDelivery>& deliveries, size_t packet) {
-  size_t found = 0;
-  for (size_t i = 0; i < deliveries.size() && deliveries[i].first <= packet; ++i) found = i;
-  return found;
+std::unique_ptr<CQTDataReader> OpenBytes(const std::string& bytes, int* opened, OXLDataReader::DataType type) {
+  static const TempDir dir;
+  static int files = 0;
+  auto reader = std::make_unique<CQTDataReader>(type, "bytes");
+  const int result = reader->Open(dir.write("movie" + std::to_string(++files) + ".mov", bytes).c_str(), false);
+  if (opened) *opened = result;
+  else EXPECT_EQ(result, 0);
+  return reader;
 }
 
-std::vector<size_t> SpreadIndexes(size_t count, size_t most) {
-  std::vector<size_t> indexes;
-  if (count == 0) return indexes;
-  if (count <= most || most < 2) {
-    for (size_t i = 0; i < count; ++i) indexes.push_back(i);
-    return indexes;
-  }
-  for (size_t i = 0; i < most; ++i) indexes.push_back(i * (count - 1) / (most - 1));
-  return indexes;
-}
-
-std::vector<Delivery> ReadForward(COXLDataReader& reader, size_t limit) { return Read(reader, limit, true); }
-std::vector<Delivery> ReadBackward(COXLDataReader& reader, size_t limit) { return Read(reader, limit, false); }
-
-std::optional<int> FieldCountAtom(const std::string& path) {
-  const std::string& file = WholeFile(path);
-  // Top-level atoms up to the movie atom; "fiel" is searched inside it only.
-  size_t at = 0;
-  while (at + 8 <= file.size()) {
-    const auto be = [&](size_t from, size_t bytes) {
-      uint64_t v = 0;
-      for (size_t i = 0; i < bytes; ++i) v = v << 8 | static_cast<unsigned char>(file[from + i]);
-      return v;
-    };
-    uint64_t size = be(at, 4);
-    if (size == 1 && at + 16 <= file.size()) size = be(at + 8, 8);
-    if (size < 8 || at + size > file.size()) return std::nullopt;
-    if (file.compare(at + 4, 4, "moov") == 0) {
-      const std::string moov = file.substr(at, size);
-      const std::string marker("\0\0\0\x0a" "fiel", 8);
-      const size_t found = moov.find(marker);
-      if (found == std::string::npos) return std::nullopt;
-      return static_cast<unsigned char>(moov[found + 8]);
-    }
-    at += size;
-  }
-  return std::nullopt;
-}
-
-uint32_t TimecodeFrames(const std::string& text, unsigned int fps) {
-  unsigned int hh = 0, mm = 0, ss = 0, ff = 0;
-  char sep = ':';
-  if (std::sscanf(text.c_str(), "%u:%u:%u%c%u", &hh, &mm, &ss, &sep, &ff) != 5)
-    throw std::runtime_error("not a timecode: " + text);
-  const uint32_t minutes = hh * 60 + mm;
-  uint32_t frames = (minutes * 60 + ss) * fps + ff;
-  // SMPTE 12M drop frame: 2 (at 30) or 4 (at 60) numbers skipped each minute but every tenth.
-  if (sep == ';') frames -= (fps / 15) * (minutes - minutes / 10);
-  return frames;
+uint32_t Get32(const std::string& bytes, size_t at) { return QTUtils::Read32(Data(bytes) + at); }
+void Put32(std::string& bytes, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = char(v >> (24 - 8 * i));
 }
 
 }  // namespace qtfiles

@@ -1,29 +1,22 @@
 // Fragmented movies made by FFmpeg: how fragments are found (random-access
-// table read lazily, or a scan), positioning among fragments, and damaged
+// table or a scan), positioning among fragments, and damaged
 // fragment structures. Byte-exact reading forwards and backwards is checked
 // with every other movie in the file table (QTDataReaderFilesTest).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "OXLDataReader/OXL_QuickTime/QTUtils.h"
-#include "OXLFileAccess/SimpleFileReader.h"
 #include "QTFileCases.h"
 #include "support/ByteBuilder.h"
 #include "support/CapturingLogger.h"
 #include "support/ErrorText.h"
 #include "support/QtMovieAtoms.h"
-#include "support/TempDir.h"
 
 using namespace oxltest;
 using namespace qtfiles;
 
 namespace {
 
-uint32_t Get32(const std::string& bytes, size_t at) { return QTUtils::Read32(Data(bytes) + at); }
-void Put32(std::string& bytes, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = char(v >> (24 - 8 * i));
-}
 
 // Offset and size of every top-level atom of `type`.
 std::vector<std::pair<size_t, uint32_t>> TopLevel(const std::string& bytes, const char* type) {
@@ -32,21 +25,6 @@ std::vector<std::pair<size_t, uint32_t>> TopLevel(const std::string& bytes, cons
     if (bytes.compare(at + 4, 4, type) == 0) found.emplace_back(at, Get32(bytes, at));
   return found;
 }
-
-// Remembers every byte range read.
-class RecordingReader : public SimpleFileReader {
- public:
-  int ReadFile(void* buffer, unsigned int count, unsigned int* read) override {
-    const unsigned long at = GetFilePointer();
-    const int result = SimpleFileReader::ReadFile(buffer, count, read);
-    if (read && *read) ranges.emplace_back(at, at + *read);
-    return result;
-  }
-  bool Touched(size_t begin, size_t end) const {
-    return std::any_of(ranges.begin(), ranges.end(), [&](auto r) { return r.first < end && begin < r.second; });
-  }
-  std::vector<std::pair<unsigned long, unsigned long>> ranges;
-};
 
 class FragmentedMovieTest : public testing::Test {
  protected:
@@ -63,10 +41,10 @@ class FragmentedMovieTest : public testing::Test {
   }
   // Every video delivery from the start, of the movie `bytes`.
   std::vector<Delivery> ReadAll(const std::string& bytes, int* openResult = nullptr) {
-    CQTDataReader reader(OXLDataReader::Video_Data, "fragments");
-    const int opened = reader.Open(dir.write("movie.mp4", bytes).c_str(), false);
+    int opened = 0;
+    auto reader = OpenBytes(bytes, &opened);
     if (openResult) *openResult = opened;
-    return opened == 0 ? ReadForward(reader, 100000) : std::vector<Delivery>{};
+    return opened == 0 ? ReadForward(*reader, 100000) : std::vector<Delivery>{};
   }
   // The movie delivers what the intact movie with a table does.
   void ExpectWholeMovie(const std::string& bytes) {
@@ -84,32 +62,10 @@ class FragmentedMovieTest : public testing::Test {
   const MediaFixture *withTable = nullptr, *withoutTable = nullptr;
   std::string listed;
   size_t mfra = 0, tfra = 0;
-  TempDir dir;
   CapturingLogger log;
 };
 
 }  // namespace
-
-// Frames of some kilobytes, so that fragments lie beyond the first window the reader loads.
-TEST_F(FragmentedMovieTest, WithATableOpeningReadsNoFragment) {
-  const std::string picture = "-f lavfi -i testsrc2=size=320x240:rate=25 -t 1.5 -c:v libx264 -crf 5 -bf 2 -g 12 "
-                              "-pix_fmt yuv420p -movflags frag_keyframe+empty_moov";
-  const MediaFixture& large = GetMediaFixture("frag_table_large.mp4", {picture});
-  const MediaFixture& largeScan = GetMediaFixture("frag_scan_large.mp4", {picture + "+skip_trailer"});
-  for (const MediaFixture* movie : {&large, &largeScan}) {
-    const auto moofs = TopLevel(ReadFileBytes(movie->path, 0, 1 << 24), "moof");
-    ASSERT_GE(moofs.size(), 3u);
-    ASSERT_GT(moofs[1].first, 8192u) << "the later fragments must lie beyond the reader's first window";
-    auto* file = new RecordingReader();
-    ASSERT_EQ(file->OpenFile(movie->path.c_str(), 0), 0);
-    CQTDataReader reader(OXLDataReader::Video_Data, "lazy");
-    ASSERT_EQ(reader.Open(file, false), 0);
-    size_t touched = 0;
-    for (size_t i = 1; i < moofs.size(); ++i) touched += file->Touched(moofs[i].first, moofs[i].first + moofs[i].second);
-    // The table lists the fragments, each read when first needed; without one every fragment is scanned.
-    EXPECT_EQ(touched, movie == &large ? 0u : moofs.size() - 1);
-  }
-}
 
 // A time lands on the sync sample of the fragment that decodes it, and the
 // next delivery is that fragment's group, whichever way fragments are found.

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 
 #include "OXLDataReader/OXL_QuickTime/MoofTrackSubIndex.h"
 #include "OXLDataReader/OXL_QuickTime/ReferenceMoofTrackSubIndex.h"
@@ -16,37 +15,11 @@
 #include "support/QtMovieWriter.h"
 #include "support/ByteBuilder.h"
 #include "support/TempDir.h"
+#include "QTFileCases.h"
 
 using namespace oxltest;
 
 namespace {
-
-// A sound track and a time-code track whose sample, read from an offset
-// inside the movie atom, gives a start far beyond a day.
-const std::string kHugeStartTimecode = FromHex(
-    "00000014667479707174202000000200717420200000000877696465000000086d646174000004d76d6f6f760000006c6d76686400000000"
-    "0000000000000000000003e8000000c800010000010000000000000000000000000100000000000000000000000000000001000000000000"
-    "00000000000000004000000000000000000000000000000000000000000000000000000000000004000002117472616b0000005c746b6864"
-    "0000000300000000000000000000000200000000000000c80000000000000000000000010100000000030000000000000000000000000000"
-    "0001000000000000000000000000000040000000000000000000000000000024656474730000001c656c73740000000000000001000000c8"
-    "0000000000010000000001896d646961000000206d6468640000000000000000000000000000bb80000025807fff00000000002d68646c72"
-    "000000006d686c72736f756e0000000000000000000000000c536f756e6448616e646c6572000001346d696e6600000010736d6864000000"
-    "00000000000000002c68646c720000000064686c7275726c200000000000000000000000000b4461746148616e646c65720000002464696e"
-    "660000001c6472656600000000000000010000000875726c2000000001000000cc7374626c0000004c737473640000000000000001000000"
-    "3c74776f73000000000000000100000000000000000001001000000000bb800000000000186368616e000000000064000100000000000000"
-    "0000000018737474730000000100000000000025800000000100000028737473630000000000000002000000010000080000000001000000"
-    "050000058000000001000000147374737a000000000000000200002580000000247374636f0000000000000005000002bb00001550000027"
-    "e500003a7b00004d10000002527472616b0000005c746b68640000000200000000000000000000000300000000000000c800000000000000"
-    "0000000000000000000001000000000000000000000000000000010000000000000000000000000000400000000000000000000000000000"
-    "24656474730000001c656c73740000000000000001000000c80000000000010000000001ca6d646961000000206d64686400000000000000"
-    "00000000000000320000000a00000000000000003068646c72000000006d686c72746d63640000000000000000000000000f54696d65436f"
-    "646548616e646c6572000001726d696e6600000082676d686400000018676d696e002000000040800080008000000000000000002c746578"
-    "7400010000000000000000000000000000000100000000000000000000000000004000000000000036746d63640000002e74636d69000000"
-    "0000000000000c0000000000000000ffffffffffff0d4c7563696461204772616e64650000002c68646c720000000064686c7275726c2000"
-    "00000000000000000000000b4461746148616e646c65720000002464696e660000001c6472656600000000000000010000000c75726c2000"
-    "000001000000987374626c0000003473747364000000000000000100000024746d6364000000000000000100000000000000000000320000"
-    "00020019000000000000187374747300000000000000010000000100000a000000001c737473630000000000000001000000010000000100"
-    "000001000000147374737a000000000000000400000001000000147374636f0000000000000001000000ff");
 
 // The "moof" header of the identification finding: a fragment the
 // random-access table points at claims 64 MiB less 16 bytes in a file of 16.
@@ -68,52 +41,7 @@ class ReadRecorder : public SimpleFileReader {
   std::shared_ptr<unsigned int> largest = std::make_shared<unsigned int>(0);
 };
 
-// A whole file the reader opens: the open result, then (when it opens) every
-// delivery forwards and backwards within a bounded number of reads, then
-// what the finding was about.
-struct FileFinding {
-  const char* name;
-  const std::string& bytes;
-  OXLDataReader::DataType type;
-  int open;
-  std::function<void(CQTDataReader&)> check;
-};
-
 }  // namespace
-
-TEST(QTFuzzFindings, WholeFilesOpenReadAndAnswer) {
-  const FileFinding findings[] = {
-      // Without video the in and out points are milliseconds; a start that
-      // far does not fit 32 bits and saturates rather than overflowing.
-      {"in and out of a huge start saturate", kHugeStartTimecode, OXLDataReader::Audio_Data, 0,
-       [](CQTDataReader& reader) {
-         unsigned int in = 0, out = 0, system = 0;
-         ASSERT_EQ(reader.GetInOut(&in, &out, &system), 0);
-         EXPECT_EQ(system, 0xFFFFFFFFu);
-         EXPECT_EQ(in, 0xFFFFFFFFu);
-         EXPECT_EQ(out, 0xFFFFFFFFu);
-       }},
-  };
-  CapturingLogger log;
-  TempDir dir;
-  std::vector<unsigned char> buffer(1 << 20);
-  for (const FileFinding& f : findings) {
-    SCOPED_TRACE(f.name);
-    CQTDataReader reader(f.type, "fuzz-finding");
-    ASSERT_EQ(reader.Open(dir.write("finding.mov", f.bytes).c_str(), false), f.open);
-    if (f.open != 0) continue;
-    for (bool forward : {true, false}) {
-      int result = 0, reads = 0;
-      unsigned int size = 0;
-      double time = 0;
-      for (unsigned char* data = buffer.data(); result == 0 && reads < 100000; ++reads, data = buffer.data())
-        result = forward ? reader.GetNextData(data, unsigned(buffer.size()), &size, &time)
-                         : reader.GetPrevData(data, unsigned(buffer.size()), &size, &time);
-      EXPECT_LT(reads, 100000) << "the reading ends";
-    }
-    f.check(reader);
-  }
-}
 
 // A fragment whose size passes the file's end fails before a buffer of that
 // size is allocated and read into: every question about the track retries it.
@@ -160,7 +88,6 @@ TEST(QTFuzzFindings, SyncSearchesPassAHugeRunOfSharedFlagsAtOnce) {
 // are version 1: the fragment finds its track by the id read there.)
 TEST(QTFuzzFindings, AnEndlessGroupIsDeliveredUpToTheCap) {
   CapturingLogger log;
-  TempDir dir;
   QtWriterTrack track;
   track.stsd = VideoStsd("avc1", 16, 16);
   const std::string trex = FullAtom("trex", 0, 0, ByteBuilder().u32(1).u32(1).u32(1).u32(100).u32(0x00010000));
@@ -168,12 +95,11 @@ TEST(QTFuzzFindings, AnEndlessGroupIsDeliveredUpToTheCap) {
   traf.fullAtom("tfhd", 0, 0x20000, ByteBuilder().u32(1));
   traf.fullAtom("trun", 0, 0x4, ByteBuilder().u32(0xFFFFFFFFu).u32(0x02000000));
   const std::string moof = Atom("moof", FullAtom("mfhd", 0, 0, ByteBuilder().u32(1)) + Atom("traf", traf));
-  CQTDataReader reader(OXLDataReader::Video_Data, "fuzz-finding");
-  ASSERT_EQ(reader.Open(dir.write("group.mp4", QtFile("", {track}, false, true, Atom("mvex", trex)) + moof).c_str(), false), 0);
+  auto reader = qtfiles::OpenBytes(QtFile("", {track}, false, true, Atom("mvex", trex)) + moof);
   unsigned char buffer[64];
   unsigned char* data = buffer;
   unsigned int size = 0;
   double time = 0;
-  EXPECT_EQ(reader.GetNextData(data, sizeof buffer, &size, &time), 101);
+  EXPECT_EQ(reader->GetNextData(data, sizeof buffer, &size, &time), 101);
   EXPECT_EQ(size, CQTDataReader::kMaxDeliverySamples * 100u);
 }

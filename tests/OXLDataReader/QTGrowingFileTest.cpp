@@ -1,11 +1,8 @@
-// Files that grow while they are read. A fragmented file that FFmpeg made
-// (or, for a reference movie, its media file) is written again into a new
-// file one step at a time; after each step the reader reads to the end of
-// the data. Every step ends inside a fragment (or a frame), so the reader
-// meets a "moof" or a sample cut short at every step and must deliver
-// nothing of it until a later step completes it. Whatever the steps, the
-// frames delivered must be those ffprobe finds in the finished file, each
-// once, in order.
+// Fragmented files that grow while they are read: a file FFmpeg made is
+// written again one step at a time, each step ending inside a fragment, and
+// after each the reader reads to the end of the data. It must deliver nothing
+// of a fragment until a later step completes it, and in all the frames
+// ffprobe finds in the finished file, each once, in order.
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -14,7 +11,6 @@
 #include "QTFileCases.h"
 #include "support/CapturingLogger.h"
 #include "support/GrowingFile.h"
-#include "support/QtMovieWriter.h"
 #include "support/TempDir.h"
 
 using namespace oxltest;
@@ -145,35 +141,4 @@ TEST_F(GrowingFragmentedFile, ExternalInformerDeliversEveryFrameOnceInOrder) {
   Prepare("growing_h264.mp4", false);
   RecorderInformer informer;
   if (!IsSkipped() && !HasFatalFailure()) ReadWhileGrowing(&informer);
-}
-
-// A recording's media file, written frame by frame (each step stops in the
-// middle of the next frame) while a reference movie that already describes
-// all of its frames is read.
-TEST(GrowingReferencedMedia, EveryFrameOnceInOrderAsTheMediaFileGrows) {
-  QtWriterTrack track;
-  std::string media;
-  for (uint32_t i = 0; i < 6; ++i) {
-    track.offsets.push_back(media.size());
-    track.sizes.push_back(900 + 350 * (i % 3) + i);
-    for (uint32_t k = 0; k < track.sizes.back(); ++k) media.push_back(static_cast<char>(i * 31 + k * 7));
-  }
-  const auto stepEnd = [&](size_t k) {
-    return k + 1 < track.sizes.size() ? track.offsets[k + 1] + track.sizes[k + 1] / 2 : media.size();
-  };
-  TempDir dir;
-  GrowingFile file(dir.file("media.bin"), media.substr(0, stepEnd(0)));
-  track.stsd = VideoStsd("apcn", 720, 576);
-  track.drefEntry = UrlDrefEntry("media.bin");
-  CQTDataReader reader(OXLDataReader::Video_Data, "growing-ref");
-  ASSERT_EQ(reader.Open(dir.write("ref.mov", QtFile("", {track}, false)).c_str(), true), 0);
-  for (size_t step = 0; step < track.sizes.size(); ++step) {
-    SCOPED_TRACE("after growth step " + std::to_string(step));
-    if (step > 0) file.Append(media.substr(stepEnd(step - 1), stepEnd(step) - stepEnd(step - 1)));
-    const auto round = ReadForward(reader, kMany);
-    ASSERT_EQ(round.size(), 1u) << "each step completes one frame";
-    EXPECT_EQ(round[0].bytes, media.substr(track.offsets[step], track.sizes[step]));
-    EXPECT_NEAR(round[0].time, step * 0.04, 1e-9);
-    EXPECT_EQ(reader.UpdateReferenceDuration(), step + 1 < track.sizes.size()) << "growing while the file lacks frames";
-  }
 }

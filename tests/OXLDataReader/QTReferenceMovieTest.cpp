@@ -7,6 +7,7 @@
 #include "OXLDataReader/QTDatareader.h"
 #include "QTFileCases.h"
 #include "support/CapturingLogger.h"
+#include "support/GrowingFile.h"
 #include "support/QtMovieWriter.h"
 #include "support/TempDir.h"
 
@@ -62,41 +63,41 @@ TEST_F(ReferenceMovieTest, EveryWayOfNamingTheFileReadsIt) {
   }
 }
 
-// Unopened, the movie still names its reference and its size; a missing
-// file fails the opening (1), and a short alias falls back on its record's
-// name ("fixed.mov", which does not exist). A self-reference is local.
-TEST_F(ReferenceMovieTest, NamesWithoutOpeningMissingFilesAndSelfReferences) {
-  CQTDataReader reader(OXLDataReader::Video_Data, "ref");
-  ASSERT_EQ(reader.Open(WriteMovie(UrlDrefEntry("media.bin")).c_str(), false), 0);
-  std::wstring name;
-  EXPECT_TRUE(reader.IsReferenceTrack(OXLDataReader::Video_Data, 0, name));
-  EXPECT_EQ(name, L"media.bin");
-  EXPECT_EQ(reader.GetActiveTrackFileSize(), media.size());
-  CQTDataReader gone(OXLDataReader::Video_Data, "ref");
-  EXPECT_EQ(gone.Open(WriteMovie(UrlDrefEntry("gone.bin")).c_str(), true), 1);
-  CQTDataReader alias(OXLDataReader::Video_Data, "ref");
-  EXPECT_NE(alias.Open(WriteMovie(AliasDrefEntry("", "")).c_str(), true), 0);
-  std::string fallback;
-  EXPECT_TRUE(alias.IsReferenceTrack(OXLDataReader::Video_Data, 0, fallback));
-  EXPECT_EQ(fallback, "fixed.mov");
-  CQTDataReader self(OXLDataReader::Video_Data, "ref");
-  ASSERT_EQ(self.Open(WriteMovie(AliasDrefEntry("", "/x/media.bin", true)).c_str(), true), 0);
-  EXPECT_FALSE(self.GetActiveTrack()->IsReference());
-  name = L"unchanged";
-  EXPECT_FALSE(self.IsReferenceTrack(OXLDataReader::Video_Data, 0, name));
+// The media file of a recording, written frame by frame (each step stops in
+// the middle of the next frame) while the reference movie, which already
+// describes all of its frames, is read: each step delivers the frame it
+// completed, and the media counts as growing until its last frame is whole.
+TEST_F(ReferenceMovieTest, GrowingMediaDeliversEachFrameOnceItIsWhole) {
+  const auto stepEnd = [&](size_t k) {
+    return k + 1 < track.sizes.size() ? track.offsets[k + 1] + track.sizes[k + 1] / 2 : media.size();
+  };
+  GrowingFile file(dir.file("growing.bin"), media.substr(0, stepEnd(0)));
+  CQTDataReader reader(OXLDataReader::Video_Data, "growing-ref");
+  ASSERT_EQ(reader.Open(WriteMovie(UrlDrefEntry("growing.bin")).c_str(), true), 0);
+  for (size_t step = 0; step < track.sizes.size(); ++step) {
+    SCOPED_TRACE("after growth step " + std::to_string(step));
+    if (step > 0) file.Append(media.substr(stepEnd(step - 1), stepEnd(step) - stepEnd(step - 1)));
+    const auto round = qtfiles::ReadForward(reader, 10);
+    ASSERT_EQ(round.size(), 1u) << "each step completes one frame";
+    EXPECT_EQ(round[0].bytes, media.substr(track.offsets[step], track.sizes[step]));
+    EXPECT_NEAR(round[0].time, step * 0.04, 1e-9);
+    EXPECT_EQ(reader.UpdateReferenceDuration(), step + 1 < track.sizes.size()) << "growing while the file lacks frames";
+  }
 }
 
-// A movie with one video frame and a local time-code sample holding frame
-// `frame`: the in point in fields and the video system, or no timecode for a
-// description too short (49 bytes, logged) or of an unsupported frame count.
-// Movie and media headers of version 1 (64-bit times) give the same time
-// scales as those of version 0.
+// A movie with one video (or sound) sample and a local time-code sample
+// holding frame `frame`: the in point (in fields; without video in
+// milliseconds) and the video system, or no timecode for a description too
+// short (49 bytes, logged) or of an unsupported frame count. Movie and media
+// headers of version 1 (64-bit times) give the same time scales as those of
+// version 0. In milliseconds a start of 2^28 frames (a fuzz finding) does not
+// fit 32 bits: in and out saturate rather than overflowing.
 TEST(TimecodeTrack, LocalSampleGivesTheStart) {
   struct Case {
     uint8_t fps;
     bool drop;
     uint32_t size, timescale, duration, frame, in, system;
-    bool version1 = false;
+    bool version1 = false, sound = false;
   };
   const Case cases[] = {
       {25, false, 50, 25, 1, 0x19, 50, 3},
@@ -105,33 +106,38 @@ TEST(TimecodeTrack, LocalSampleGivesTheStart) {
       {25, false, 50, 90000, 3600, 0x19, 50, 3, true},
       {25, false, 49, 25, 1, 0x19, 0, 3},
       {29, false, 50, 25, 1, 0x19, 0, 3},
+      {25, false, 50, 25, 1, 1u << 28, 0xFFFFFFFFu, 0xFFFFFFFFu, false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.fps) + " fps, " + std::to_string(c.size) + " bytes, version " +
-                 std::to_string(c.version1));
-    TempDir dir;
+                 std::to_string(c.version1) + (c.sound ? ", sound" : ""));
     CapturingLogger log;
     std::string payload(100, 'v');
     payload += std::string{char(c.frame >> 24), char(c.frame >> 16), char(c.frame >> 8), char(c.frame)};
-    QtWriterTrack video, tc;
-    video.timescale = tc.timescale = c.timescale;
-    video.sampleDuration = tc.sampleDuration = c.duration;
-    video.sizes = {100};
-    video.offsets = {0};
-    video.stsd = VideoStsd("apcn", 1920, 1080);
+    QtWriterTrack main, tc;
+    main.timescale = tc.timescale = c.timescale;
+    main.sampleDuration = tc.sampleDuration = c.duration;
+    main.sizes = {100};
+    main.offsets = {0};
+    main.handler = c.sound ? "soun" : "vide";
+    main.stsd = c.sound ? SoundStsd("twos", 1, 16, 48000) : VideoStsd("apcn", 1920, 1080);
     tc.trackId = 2;
     tc.handler = "tmcd";
     tc.sizes = {4};
     tc.offsets = {100};
     tc.stsd = TimecodeStsd(c.fps, c.drop, c.size);
-    CQTDataReader reader(OXLDataReader::Video_Data, "tc");
-    ASSERT_EQ(reader.Open(dir.write("tc.mov", QtFile(payload, {video, tc}, true, c.version1)).c_str(), false), 0);
-    EXPECT_EQ(reader.GetMovieTimescale(), 600u);
+    auto reader = qtfiles::OpenBytes(QtFile(payload, {main, tc}, true, c.version1), nullptr,
+                                     c.sound ? OXLDataReader::Audio_Data : OXLDataReader::Video_Data);
+    EXPECT_EQ(reader->GetMovieTimescale(), 600u);
     unsigned int in = 1, out = 0, system = 0;
-    EXPECT_EQ(reader.GetInOut(&in, &out, &system), 0);
+    EXPECT_EQ(reader->GetInOut(&in, &out, &system), 0);
     EXPECT_EQ(in, c.in);
     EXPECT_EQ(system, c.system);
-    EXPECT_NEAR(reader.GetFieldDuration(), double(c.duration) / c.timescale / 2, 1e-7);
+    if (c.sound) {
+      EXPECT_EQ(out, c.in);
+      continue;
+    }
+    EXPECT_NEAR(reader->GetFieldDuration(), double(c.duration) / c.timescale / 2, 1e-7);
     bool reported = false;
     for (const auto& line : log.lines()) reported |= line.text.find("Invalid tmcd atom size") != std::string::npos;
     EXPECT_EQ(reported, c.size != 50);

@@ -59,6 +59,12 @@ std::string VideoStsd(const char* format, uint16_t width, uint16_t height) {
   return FullAtom("stsd", 0, 0, ByteBuilder().u32(1).u32(static_cast<uint32_t>(entry.size() + 4)).bytes(entry));
 }
 
+std::string SoundStsd(const char* format, uint16_t channels, uint16_t bits, uint16_t rate) {
+  ByteBuilder entry;
+  entry.fourcc(format).zeros(6).u16(1).zeros(8).u16(channels).u16(bits).zeros(4).u32(uint32_t(rate) << 16);
+  return FullAtom("stsd", 0, 0, ByteBuilder().u32(1).u32(static_cast<uint32_t>(entry.size() + 4)).bytes(entry));
+}
+
 std::string TimecodeStsd(uint8_t framesPerSecond, bool dropFrame, uint32_t size) {
   ByteBuilder entry;
   entry.fourcc("tmcd").zeros(6).u16(1).u32(0).u32(dropFrame ? 1 : 0);

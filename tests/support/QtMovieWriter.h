@@ -23,6 +23,8 @@ struct QtWriterTrack {
 
 // A video "stsd" with one entry of `format` ("apcn") and the picture size.
 std::string VideoStsd(const char* format, uint16_t width, uint16_t height);
+// A sound "stsd" (version 0) with one entry of `format` ("twos").
+std::string SoundStsd(const char* format, uint16_t channels, uint16_t bits, uint16_t rate);
 // A time-code "stsd": frames per second, drop-frame flag; `size` pads or cuts
 // the atom to that many bytes (50 is the real size).
 std::string TimecodeStsd(uint8_t framesPerSecond, bool dropFrame, uint32_t size = 50);
