@@ -103,7 +103,9 @@ TEST_F(ImxDamagedTest, EditUnitFromIndexEntries) {
   for (const auto& [offsets, code] : entries) {
     layout.indexItems = LocalSet().item(0x3F05, U32(0)).item(0x3F0A, IndexEntries(offsets)).str();
     ASSERT_EQ(Open(BuildFile(layout).bytes), code);
-    if (code == 0) EXPECT_EQ(Frames(), kAll);
+    if (code == 0) {
+      EXPECT_EQ(Frames(), kAll);
+    }
   }
   layout.indexItems = LocalSet().item(0x3F05, U32(0x7FFFFFFF)).str();
   EXPECT_EQ(Open(BuildFile(layout).bytes), 110);

@@ -51,7 +51,9 @@ TEST(SampleTimeTables, VisitsInAnyOrderOfALongTableAgreeWithTheSums) {
     const qel::TimeLimits t = table.GetSampleTime(s);
     ASSERT_EQ(uint64_t(t.start.GetTimeNumber()), start[s]) << s;
     ASSERT_EQ(t.duration, value[s]) << s;
-    if (s + 1 < start.size()) ASSERT_EQ(table.FindTimeSample((start[s] + value[s] / 4.0) / 30000.0), s);
+    if (s + 1 < start.size()) {
+      ASSERT_EQ(table.FindTimeSample((start[s] + value[s] / 4.0) / 30000.0), s);
+    }
     ASSERT_EQ(uint32_t(offsets.GetCompositionToTimeOffset(s)), value[s]) << s;
   }
   EXPECT_FALSE(offsets.FindSample(value.size()));
