@@ -165,10 +165,10 @@ TEST_F(MxfStructureTest, DamagedStructuresGiveTheirCodes) {
       {Patched(schemed, schemes, U32(0x10000001) + U32(16)), kFails},
       {Patched(schemed, schemes, U32(0xFFFFFFFF) + U32(0)), kFails},
   };
-  for (const auto& [bytes, code] : cases) {
+  for (const auto& c : cases) {
     int result = kFails;
-    const std::string failure = oxltest::QelFailure([&] { result = Open(bytes); });
-    EXPECT_EQ(result, code) << &bytes - &cases[0].first << failure;
+    const std::string failure = oxltest::QelFailure([&] { result = Open(c.first); });
+    EXPECT_EQ(result, c.second) << &c - &cases[0] << failure;
   }
 }
 

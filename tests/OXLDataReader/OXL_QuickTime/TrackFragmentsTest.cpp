@@ -53,7 +53,8 @@ TEST(FragmentRecords, CutOrLyingRecordsAreRefused) {
        [](auto& b) { TrackFragmentBaseMediaDecodeTime::ParseTfdt(Chars(b), b.size()); }, "[tfdt atom too small]"},
       {FullAtom("trun", 0, 0x000F05, ByteBuilder().u32(4).bytes(RunOfFour()).str()),
        [](auto& b) { TrackFragmentRun::ParseTrun(Chars(b), b.size(), 0); }, "[trun atom too small]"}};
-  for (const auto& [atom, parse, failure] : records) {
+  for (const auto& [atom, parseRecord, failure] : records) {
+    const Parse& parse = parseRecord;  // a lambda may not capture a structured binding (C++17)
     EXPECT_NO_THROW(parse(ExactBuffer(atom))) << atom.substr(4, 4);
     for (const std::string& cut : Truncations(atom))
       EXPECT_EQ(ErrorText([&] { parse(ExactBuffer(cut)); }).rfind(failure, 0), 0u) << atom.substr(4, 4) << cut.size();
