@@ -120,6 +120,7 @@ void DomParserImpl::reset() {
   m_bInCdata = false;
   m_PrefixForUri.clear();
   m_PrefixForUri[Element::xml_namespace_uri()] = "xml";
+  m_NamedPrefixForUri = m_PrefixForUri;
   m_Pending.clear();
   m_AbortError.clear();
   m_LastError.clear();
@@ -152,10 +153,11 @@ bool DomParserImpl::parse(std::istream& in) {
   }
 }
 
-std::string DomParserImpl::prefix_for(const std::string& uri) const {
+std::string DomParserImpl::prefix_for(const std::string& uri, bool attribute) const {
   if (uri.empty()) return std::string();
-  std::map<std::string, std::string>::const_iterator it = m_PrefixForUri.find(uri);
-  return it == m_PrefixForUri.end() ? std::string() : it->second;
+  const std::map<std::string, std::string>& prefixes = attribute ? m_NamedPrefixForUri : m_PrefixForUri;
+  std::map<std::string, std::string>::const_iterator it = prefixes.find(uri);
+  return it == prefixes.end() ? std::string() : it->second;
 }
 
 void DomParserImpl::on_start_element(const char* name, const char** attributes) {
@@ -175,7 +177,7 @@ void DomParserImpl::on_start_element(const char* name, const char** attributes) 
   m_Pending.clear();
   for (const char** a = attributes; a[0] && a[1]; a += 2) {
     splitName(a[0], uri, local);
-    element->set_attribute(local, a[1], prefix_for(uri));
+    element->set_attribute(local, a[1], prefix_for(uri, true));
   }
   m_pCurrent = element;
 }
@@ -197,6 +199,7 @@ void DomParserImpl::on_text(const char* s, int length) {
 void DomParserImpl::on_namespace(const char* prefix, const char* uri) {
   if (!uri || !*uri) return;
   m_PrefixForUri[uri] = text(prefix);
+  if (prefix && *prefix) m_NamedPrefixForUri[uri] = prefix;
   m_Pending[text(prefix)] = uri;
 }
 

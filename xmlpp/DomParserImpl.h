@@ -45,7 +45,9 @@ class DomParserImpl {
 
  private:
   void reset();
-  std::string prefix_for(const std::string& uri) const;
+  // The prefix written for `uri`: for an attribute never the default
+  // namespace's empty one, which would leave the attribute in no namespace.
+  std::string prefix_for(const std::string& uri, bool attribute = false) const;
 
   XML_ParserStruct* m_pParser;
   std::unique_ptr<Document> m_pDocument;
@@ -54,6 +56,7 @@ class DomParserImpl {
   Element* m_pCurrent;
   bool m_bInCdata;
   std::map<std::string, std::string> m_PrefixForUri;  // document-wide, latest declaration wins
+  std::map<std::string, std::string> m_NamedPrefixForUri;  // the same, non-empty prefixes only
   Element::NamespaceMap m_Pending;                    // declarations for the next element
 };
 
