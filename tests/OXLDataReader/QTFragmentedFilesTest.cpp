@@ -4,8 +4,6 @@
 // with every other movie in the file table (QTDataReaderFilesTest).
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "QTFileCases.h"
 #include "support/ByteBuilder.h"
 #include "support/CapturingLogger.h"
@@ -55,9 +53,6 @@ class FragmentedMovieTest : public testing::Test {
     ASSERT_EQ(read.size(), whole.size());
     for (size_t i = 0; i < read.size(); ++i) EXPECT_EQ(read[i].bytes, whole[i].bytes) << i;
   }
-  bool Logged(const std::string& text) const {
-    return std::any_of(log.lines().begin(), log.lines().end(), [&](auto& l) { return l.text.find(text) != std::string::npos; });
-  }
 
   const MediaFixture *withTable = nullptr, *withoutTable = nullptr;
   std::string listed;
@@ -95,30 +90,27 @@ TEST_F(FragmentedMovieTest, TimesLandOnTheSyncSampleOfTheirFragment) {
   }
 }
 
-// Damaged tables: the scan takes over and logs why. A table of version-1
-// entries (4-byte fragment, run and sample numbers: 28 bytes in place of
-// FFmpeg's 19) is read like FFmpeg's.
+// Damaged tables: the scan takes over. A table of version-1 entries (4-byte
+// fragment, run and sample numbers: 28 bytes in place of FFmpeg's 19) is
+// read like FFmpeg's, without a complaint.
 TEST_F(FragmentedMovieTest, DamagedRandomAccessTablesLeaveTheScanInCharge) {
   ExpectWholeMovie(ReadFileBytes(withoutTable->path, 0, 1 << 24));  // table and scan deliver the same frames
   struct Damage {
     const char* name;
     size_t at;
     uint32_t value;
-    const char* logged;
   };
   const Damage damages[] = {
-      {"mfro past the start", listed.size() - 4, uint32_t(listed.size() + 100), "The file is too small ("},
-      {"mfro not at an mfra", listed.size() - 4, uint32_t(listed.size() - mfra + 8),
-       "No MovieFragmentRandomAccessBox found"},
-      {"tfra size against its count", tfra + 20, Get32(listed, tfra + 20) + 1, "invalid tfra atom"},
-      {"no mfro", listed.size() - 12, 0x6D667278u /* "mfrx" */, "No MovieFragmentRandomAccessOffsetBox found"},
+      {"mfro past the start", listed.size() - 4, uint32_t(listed.size() + 100)},
+      {"mfro not at an mfra", listed.size() - 4, uint32_t(listed.size() - mfra + 8)},
+      {"tfra size against its count", tfra + 20, Get32(listed, tfra + 20) + 1},
+      {"no mfro", listed.size() - 12, 0x6D667278u /* "mfrx" */},
   };
   for (const Damage& d : damages) {
     SCOPED_TRACE(d.name);
     std::string bytes = listed;
     Put32(bytes, d.at, d.value);
     ExpectWholeMovie(bytes);
-    EXPECT_TRUE(Logged(d.logged));
   }
   const uint32_t count = Get32(listed, tfra + 20);
   ByteBuilder entries;
