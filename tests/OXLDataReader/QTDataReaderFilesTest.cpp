@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cmath>
 #include <numeric>
 #include <optional>
 
@@ -55,27 +54,27 @@ std::unique_ptr<CQTDataReader> QtFileTest::OpenReader(OXLDataReader::DataType ty
 }
 
 
-double FrameRate(const ProbeStream& stream) {
-  const size_t slash = stream.frameRate.find('/');
-  if (slash == std::string::npos) return 0.0;
-  const double den = std::stod(stream.frameRate.substr(slash + 1));
-  return den == 0 ? 0.0 : std::stod(stream.frameRate.substr(0, slash)) / den;
+// The video system of each frame rate FFmpeg writes ("25/1"), the edit rate
+// the framework counts frames in, and the fields of a frame.
+struct RateSystem {
+  const char* frameRate;
+  double fps;
+  OxlTbx::VideoSystem system;
+  qel::EditRate editRate;
+  unsigned int fieldsPerFrame;
+};
+const RateSystem& RateSystemOf(const ProbeStream& stream) {
+  static const RateSystem systems[] = {{"25/1", 25.0, OxlTbx::VS_PAL, {25, 1}, 2},
+                                       {"30000/1001", 30000.0 / 1001, OxlTbx::VS_NTSCDrop, {2997, 100}, 2},
+                                       {"50/1", 50.0, OxlTbx::VS_FieldPAL, {50, 1}, 1},
+                                       {"60000/1001", 60000.0 / 1001, OxlTbx::VS_FieldNTSCDrop, {5994, 100}, 1}};
+  for (const RateSystem& r : systems)
+    if (stream.frameRate == r.frameRate) return r;
+  throw std::runtime_error("no video system at " + stream.frameRate);
 }
-
-// 3 PAL 25, 4 NTSC 29.97, 6 50p, 7 59.94p; 0 for other rates.
-OxlTbx::VideoSystem VideoSystemOf(const ProbeStream& stream) {
-  const double fps = FrameRate(stream);
-  if (std::fabs(fps - 25.0) < 1e-6) return OxlTbx::VS_PAL;
-  if (std::fabs(fps - 30000.0 / 1001) < 1e-6) return OxlTbx::VS_NTSCDrop;
-  if (std::fabs(fps - 50.0) < 1e-6) return OxlTbx::VS_FieldPAL;
-  if (std::fabs(fps - 60000.0 / 1001) < 1e-6) return OxlTbx::VS_FieldNTSCDrop;
-  return OxlTbx::VS_Invalid;
-}
-
-unsigned int FieldsPerFrame(const ProbeStream& stream) {
-  const OxlTbx::VideoSystem system = VideoSystemOf(stream);
-  return system == OxlTbx::VS_PAL || system == OxlTbx::VS_NTSCDrop ? 2 : 1;
-}
+double FrameRate(const ProbeStream& stream) { return RateSystemOf(stream).fps; }
+OxlTbx::VideoSystem VideoSystemOf(const ProbeStream& stream) { return RateSystemOf(stream).system; }
+unsigned int FieldsPerFrame(const ProbeStream& stream) { return RateSystemOf(stream).fieldsPerFrame; }
 
 
 // An I picture of an open GOP that is not the first picture to display.
@@ -113,12 +112,8 @@ size_t DeliveryAtOrBefore(const std::vector<ExpectedDelivery>& deliveries, size_
 // 0 to count - 1; for long movies `most` of them spread evenly, first and last included.
 std::vector<size_t> SpreadIndexes(size_t count, size_t most) {
   std::vector<size_t> indexes;
-  if (count == 0) return indexes;
-  if (count <= most || most < 2) {
-    for (size_t i = 0; i < count; ++i) indexes.push_back(i);
-    return indexes;
-  }
-  for (size_t i = 0; i < most; ++i) indexes.push_back(i * (count - 1) / (most - 1));
+  const size_t n = std::min(count, most);
+  for (size_t i = 0; i < n; ++i) indexes.push_back(n < 2 ? i : i * (count - 1) / (n - 1));
   return indexes;
 }
 
@@ -153,17 +148,6 @@ std::vector<QtFileCase> CasesWhere(bool (*wanted)(const QtFileCase&)) {
 
 
 class QtFileVideo : public QtFileTest {};
-
-// The edit rate of a video system, as the framework counts frames.
-qel::EditRate SystemRate(OxlTbx::VideoSystem system) {
-  switch (system) {
-    case OxlTbx::VS_PAL: return {25, 1};
-    case OxlTbx::VS_NTSCDrop: return {2997, 100};
-    case OxlTbx::VS_FieldPAL: return {50, 1};
-    case OxlTbx::VS_FieldNTSCDrop: return {5994, 100};
-    default: return {0, 0};
-  }
-}
 
 // Resolution class of a picture height (SMPTE line counts).
 OXLDataReader::VideoResolution ResolutionOfHeight(int height) {
@@ -240,7 +224,7 @@ TEST_P(QtFileVideo, SystemCodecAndPictureFollowTheFile) {
   auto reader = OpenReader(OXLDataReader::Video_Data);
   const auto system = VideoSystemOf(Video());
   EXPECT_EQ(reader->GetVideoSystem(), system);
-  EXPECT_EQ(reader->GetSystemEditRate(), SystemRate(system));
+  EXPECT_EQ(reader->GetSystemEditRate(), RateSystemOf(Video()).editRate);
   EXPECT_EQ(reader->GetVideoCodec(), GetParam().videoType);
   if (!GetParam().audioTag.empty()) {  // a sound reader takes the system from the video track
     EXPECT_EQ(OpenReader(OXLDataReader::Audio_Data)->GetVideoSystem(), system);
@@ -254,7 +238,7 @@ TEST_P(QtFileVideo, SystemCodecAndPictureFollowTheFile) {
   EXPECT_EQ(info.Resolution, ResolutionOfHeight(height));
   EXPECT_EQ(info.AspectRatio, AspectCodeOf(Video().width, height, Video().sampleAspectRatio));
   EXPECT_EQ(info.Progressive, IsProgressiveMovie(Fixture()));
-  EXPECT_EQ(info.EditRate, SystemRate(system));
+  EXPECT_EQ(info.EditRate, RateSystemOf(Video()).editRate);
   EXPECT_EQ(info.GraphicsFlag, GetParam().videoTag == "rle " ? 24 : 0);  // RGB depth of graphics formats
   EXPECT_EQ(info.Reserved, 0u);
 }
@@ -462,7 +446,7 @@ TEST_P(QtFilePositioning, InAndOutPointsSpanTheTimecodedMaterial) {
   EXPECT_EQ(gotOut, out);
   EXPECT_EQ(gotSystem, unsigned(system));
   const qel::TimeLimits limits = reader->GetTimeLimits();
-  EXPECT_EQ(limits.start.GetEditRate(), SystemRate(system));
+  EXPECT_EQ(limits.start.GetEditRate(), RateSystemOf(Video()).editRate);
   EXPECT_EQ(limits.start.GetTimeNumber(), int64_t(in / fieldsPerFrame));
   EXPECT_EQ(limits.duration, int64_t(out / fieldsPerFrame) - int64_t(in / fieldsPerFrame));
 }
