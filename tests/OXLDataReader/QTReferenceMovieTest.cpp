@@ -63,6 +63,21 @@ TEST_F(ReferenceMovieTest, EveryWayOfNamingTheFileReadsIt) {
   }
 }
 
+// A missing file fails the opening (1); an alias without paths falls back on
+// its record's name ("fixed.mov", which does not exist); a self-reference,
+// even one naming a file, is local.
+TEST_F(ReferenceMovieTest, MissingFileAliasRecordNameAndSelfReference) {
+  CQTDataReader gone(OXLDataReader::Video_Data, "ref"), alias(OXLDataReader::Video_Data, "ref"),
+      self(OXLDataReader::Video_Data, "ref");
+  EXPECT_EQ(gone.Open(WriteMovie(UrlDrefEntry("gone.bin")).c_str(), true), 1);
+  EXPECT_EQ(alias.Open(WriteMovie(AliasDrefEntry("", "")).c_str(), true), 1);
+  std::string fallback;
+  EXPECT_TRUE(alias.IsReferenceTrack(OXLDataReader::Video_Data, 0, fallback));
+  EXPECT_EQ(fallback, "fixed.mov");
+  ASSERT_EQ(self.Open(WriteMovie(AliasDrefEntry("", "/x/media.bin", true)).c_str(), true), 0);
+  EXPECT_FALSE(self.GetActiveTrack()->IsReference());
+}
+
 // The media file of a recording, written frame by frame (each step stops in
 // the middle of the next frame) while the reference movie, which already
 // describes all of its frames, is read: each step delivers the frame it
