@@ -4,11 +4,15 @@
 // with every other movie in the file table (QTDataReaderFilesTest).
 #include <gtest/gtest.h>
 
+#include <deque>
+
 #include "QTFileCases.h"
 #include "support/ByteBuilder.h"
 #include "support/CapturingLogger.h"
 #include "support/ErrorText.h"
+#include "support/GrowingFile.h"
 #include "support/QtMovieAtoms.h"
+#include "support/TempDir.h"
 
 using namespace oxltest;
 using namespace qtfiles;
@@ -150,7 +154,26 @@ TEST_F(FragmentedMovieTest, DamagedFragmentsEndTheReadingWithACode) {
   expectFirstGroupOnly(bytes, 0);
 }
 
-TEST_F(FragmentedMovieTest, ReferenceFragmentsOnlyForSingleTrackMovies) {
+// A host that knows the fragments of a one-track movie (a recording) tells
+// them in place of the table and the scan; one of two tracks refuses them.
+TEST_F(FragmentedMovieTest, HostToldFragmentsOnlyForSingleTrackMovies) {
+  struct Host : CQTDataReader::IFragmentIndexInformer {
+    std::deque<CQTDataReader::MoofInfo> known;
+    bool HasNextFragment() override { return !known.empty(); }
+    CQTDataReader::MoofInfo GetNextFragment() override {
+      const CQTDataReader::MoofInfo info = known.front();
+      known.pop_front();
+      return info;
+    }
+  };
+  auto host = std::make_shared<Host>();
+  const qel::EditRate rate(uint32_t(withTable->probe.Stream("v:0").timeBaseDen), 1);
+  for (const TfraEntry& e : ReadTfraEntries(listed)) host->known.push_back({qel::MediaTime(rate, int64_t(e.time)), e.moofOffset});
+  TempDir dir;
+  CQTDataReader told(OXLDataReader::Video_Data, "told");
+  told.SetExternalIndexInformer(host);
+  ASSERT_EQ(told.Open(dir.write("untabled.mp4", listed.substr(0, mfra)).c_str(), false), 0);
+  EXPECT_EQ(Joined(ReadForward(told, 100000)), Joined(ReadAll(listed)));
   const MediaFixture& twoTracks = GetMediaFixture(
       "frag_av.mp4", {"-f lavfi -i sine -f lavfi -i testsrc=size=64x48:rate=25 -t 1.5 -c:v libx264 -bf 2 -g 12 "
                       "-pix_fmt yuv420p -c:a aac -movflags frag_keyframe+empty_moov"});

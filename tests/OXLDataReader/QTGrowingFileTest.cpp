@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
-#include <deque>
 
 #include "QTFileCases.h"
 #include "support/CapturingLogger.h"
@@ -20,36 +19,22 @@ namespace {
 
 const size_t kMany = 10000;  // more deliveries than any of these files has
 
-// A host that learns of each fragment as the recording writes it.
-class RecorderInformer : public CQTDataReader::IFragmentIndexInformer {
- public:
-  bool HasNextFragment() override { return !known.empty(); }
-  CQTDataReader::MoofInfo GetNextFragment() override {
-    const CQTDataReader::MoofInfo info = known.front();
-    known.pop_front();
-    return info;
-  }
-  std::deque<CQTDataReader::MoofInfo> known;
-};
-
 // H.264 (and AAC) in fragments of one group of pictures each, closed by
 // the random access table FFmpeg writes when a recording ends. The first
 // write of fragment k ends inside its "moof" for even k, inside its first
 // video frame for odd k.
 class GrowingFragmentedFile : public testing::Test {
  protected:
-  void Prepare(const std::string& name, bool withSound) {
-    std::string step = "-f lavfi -i testsrc=size=64x48:rate=25 ";
-    if (withSound) step += "-f lavfi -i sine=frequency=1000:sample_rate=48000 -c:a aac ";
-    const std::vector<std::string> steps = {step + "-t 1.2 -c:v libx264 -bf 2 -g 10 -pix_fmt yuv420p "
-                                                   "-movflags frag_keyframe+empty_moov"};
+  void Prepare(const std::string& name) {
+    const std::vector<std::string> steps = {"-f lavfi -i testsrc=size=64x48:rate=25 -f lavfi -i "
+                                            "sine=frequency=1000:sample_rate=48000 -c:a aac -t 1.2 -c:v libx264 -bf 2 "
+                                            "-g 10 -pix_fmt yuv420p -movflags frag_keyframe+empty_moov"};
     m_Fixture = FindMediaFixture(name, steps);
     if (!m_Fixture) {
       if (!HasFFmpegTools() || !HasEncoder("libx264")) GTEST_SKIP() << "ffmpeg with libx264 needed";
       m_Fixture = &GetMediaFixture(name, steps);
     }
-    m_Source = ReadWholeFile(m_Fixture->path);
-    m_Layout = SplitFragments(m_Source);
+    m_Layout = SplitFragments(ReadWholeFile(m_Fixture->path));
     ASSERT_GE(m_Layout.fragments.size(), 3u);
     m_File.reset(new GrowingFile(m_Dir.file("growing.mp4"), m_Layout.head));
   }
@@ -66,28 +51,20 @@ class GrowingFragmentedFile : public testing::Test {
     throw std::runtime_error("a fragment without video");
   }
 
-  // Step k completes fragment k - 1 and writes the first part of fragment
-  // k, then tells `informer` (when given) of fragment k.
-  void Step(size_t k, RecorderInformer* informer) {
+  // Step k completes fragment k - 1 and writes the first part of fragment k.
+  void Step(size_t k) {
     const auto& fragments = m_Layout.fragments;
     if (k > 0) m_File->Append(fragments[k - 1].bytes.substr(CutPoint(k - 1)));
-    if (k == fragments.size()) return;
-    m_File->Append(fragments[k].bytes.substr(0, CutPoint(k)));
-    if (!informer) return;
-    const TfraEntry entry = ReadTfraEntries(m_Source).at(k);
-    const qel::EditRate rate(uint32_t(m_Fixture->probe.Stream("v:0").timeBaseDen), 1);
-    informer->known.push_back({qel::MediaTime(rate, int64_t(entry.time)), entry.moofOffset});
+    if (k < fragments.size()) m_File->Append(fragments[k].bytes.substr(0, CutPoint(k)));
   }
 
-  // Reads to the end after opening and after every step. Without an
-  // informer the reader scans for new fragments once a second of processor
-  // time has passed: a fragment whose "moof" the last scan found whole
+  // Reads to the end after opening and after every step. The reader scans
+  // for new fragments once a second of processor time has passed: a fragment whose "moof" the last scan found whole
   // needs only its data, one whose "moof" was cut waits for the next scan.
   // Each round delivers the groups of the fragment the step completed; all
   // deliveries together are ffprobe's packets.
-  void ReadWhileGrowing(RecorderInformer* informer) {
+  void ReadWhileGrowing() {
     CQTDataReader reader(OXLDataReader::Video_Data, "growing");
-    if (informer) reader.SetExternalIndexInformer(std::shared_ptr<RecorderInformer>(informer, [](auto*) {}));
     ASSERT_EQ(reader.Open(m_File->path().c_str(), false), 0);
     const auto expected = ExpectedVideoDeliveries(*m_Fixture, true);
     const auto& packets = m_Fixture->probe.Packets("v:0");
@@ -95,9 +72,9 @@ class GrowingFragmentedFile : public testing::Test {
     EXPECT_TRUE(all.empty()) << "the file holds no complete fragment yet";
     for (size_t step = 0; step <= m_Layout.fragments.size(); ++step) {
       SCOPED_TRACE("after growth step " + std::to_string(step));
-      Step(step, informer);
+      Step(step);
       std::vector<Delivery> round;
-      if (!informer && step > 0) {
+      if (step > 0) {
         round = ReadForward(reader, kMany);
         EXPECT_TRUE((step - 1) % 2 == 1 || round.empty()) << "a new fragment shows before a second of processor time";
         for (const std::clock_t start = std::clock(); double(std::clock() - start) / CLOCKS_PER_SEC <= 1.05;) {
@@ -120,7 +97,6 @@ class GrowingFragmentedFile : public testing::Test {
   CapturingLogger m_Log;  // the reader logs the fragments it cannot read yet
   TempDir m_Dir;
   const MediaFixture* m_Fixture = nullptr;
-  std::string m_Source;
   FragmentedLayout m_Layout;
   std::unique_ptr<GrowingFile> m_File;
 };
@@ -130,15 +106,6 @@ class GrowingFragmentedFile : public testing::Test {
 // Each fragment holds a sound run beside the video one: the video reader
 // takes its own and passes the other over.
 TEST_F(GrowingFragmentedFile, TopLevelScanDeliversEveryFrameOnceInOrder) {
-  Prepare("growing_h264_aac.mp4", true);
-  if (!IsSkipped() && !HasFatalFailure()) ReadWhileGrowing(nullptr);
-}
-
-// The host of a one-track recording tells each fragment as soon as its
-// first part is written: a "moof" still cut short is tried again on the
-// next read. No processor time needs to pass.
-TEST_F(GrowingFragmentedFile, ExternalInformerDeliversEveryFrameOnceInOrder) {
-  Prepare("growing_h264.mp4", false);
-  RecorderInformer informer;
-  if (!IsSkipped() && !HasFatalFailure()) ReadWhileGrowing(&informer);
+  Prepare("growing_h264_aac.mp4");
+  if (!IsSkipped() && !HasFatalFailure()) ReadWhileGrowing();
 }
