@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <numeric>
-#include <optional>
 
 #include "QTFileCases.h"
 #include "qelCore/Sample.h"
@@ -27,7 +26,11 @@ class QtFileTest : public testing::TestWithParam<QtFileCase> {
   const oxltest::MediaFixture& Fixture() const { return *m_Fixture; }
   const oxltest::ProbeStream& Video() const { return m_Fixture->probe.Stream("v:0"); }
   const std::vector<oxltest::ProbePacket>& VideoPackets() const { return m_Fixture->probe.Packets("v:0"); }
-  std::unique_ptr<CQTDataReader> OpenReader(OXLDataReader::DataType type) const;
+  std::unique_ptr<CQTDataReader> OpenReader(OXLDataReader::DataType type) const {
+    auto reader = std::make_unique<CQTDataReader>(type, "qt-file-test");
+    EXPECT_EQ(reader->Open(m_Fixture->path.c_str(), false), 0) << m_Fixture->path;
+    return reader;
+  }
 
  private:
   const oxltest::MediaFixture* m_Fixture = nullptr;
@@ -47,11 +50,6 @@ void QtFileTest::SetUp() {
   ASSERT_EQ(c.audioTag.empty() ? "" : Fixture().probe.Stream("a:0").codecTag, c.audioTag);
 }
 
-std::unique_ptr<CQTDataReader> QtFileTest::OpenReader(OXLDataReader::DataType type) const {
-  auto reader = std::make_unique<CQTDataReader>(type, "qt-file-test");
-  EXPECT_EQ(reader->Open(m_Fixture->path.c_str(), false), 0) << m_Fixture->path;
-  return reader;
-}
 
 
 // The video system of each frame rate FFmpeg writes ("25/1"), the edit rate
@@ -118,13 +116,6 @@ std::vector<size_t> SpreadIndexes(size_t count, size_t most) {
 }
 
 
-// The field count of the video description's "fiel" atom, if FFmpeg wrote one.
-std::optional<int> FieldCountAtom(const std::string& path) {
-  const std::string file = ReadWholeFile(path);
-  const size_t found = file.find(std::string("\0\0\0\x0a" "fiel", 8));
-  if (found == std::string::npos || found + 8 >= file.size()) return std::nullopt;
-  return static_cast<unsigned char>(file[found + 8]);
-}
 
 // Frame number of an SMPTE timecode ("10:00:00:00", drop frame "01:00:00;02").
 uint32_t TimecodeFrames(const std::string& text, unsigned int fps) {
@@ -170,17 +161,14 @@ uint8_t AspectCodeOf(int width, int height, const std::string& pixelAspect) {
   return std::fabs(ratio - 16.0 / 9.0) <= 0.1 ? 3 : std::fabs(ratio - 4.0 / 3.0) <= 0.1 ? 2 : 0;
 }
 
-// A movie's "fiel" atom decides; without one, 50 and 59.94 frames/s are progressive.
+// The field count of a movie's "fiel" atom decides; without one, 50 and
+// 59.94 frames/s are progressive.
 bool IsProgressiveMovie(const oxltest::MediaFixture& fixture) {
-  if (auto fields = FieldCountAtom(fixture.path)) return *fields == 1;
+  const std::string file = ReadWholeFile(fixture.path);
+  const size_t found = file.find(std::string("\0\0\0\x0a" "fiel", 8));
+  if (found != std::string::npos && found + 8 < file.size()) return file[found + 8] == 1;
   const auto system = VideoSystemOf(fixture.probe.Stream("v:0"));
   return system == OxlTbx::VS_FieldPAL || system == OxlTbx::VS_FieldNTSCDrop;
-}
-
-double ContentSeconds(const std::vector<ProbePacket>& packets, const oxltest::ProbeStream& stream) {
-  int64_t total = 0;
-  for (const auto& p : packets) total += p.duration.value_or(0);
-  return Seconds(total, stream);
 }
 
 }  // namespace
@@ -329,7 +317,9 @@ class QtFilePositioning : public QtFileTest {
     m_Sync = ExpectedVideoDeliveries(Fixture(), GetParam().longGop, true);
     m_Partial = PartialSyncPackets(Fixture());
     m_FrameSeconds = 1.0 / FrameRate(Video());
-    m_ContentSeconds = ContentSeconds(VideoPackets(), Video());
+    int64_t total = 0;
+    for (const auto& p : VideoPackets()) total += p.duration.value_or(0);
+    m_ContentSeconds = Seconds(total, Video());
     m_Frames = static_cast<unsigned int>(std::lround(m_ContentSeconds / m_FrameSeconds));
   }
 
