@@ -29,12 +29,6 @@ FileLayout ImxLayout() {
   return layout;
 }
 
-std::string IndexEntries(const std::vector<uint64_t>& offsets) {
-  std::vector<std::string> items;
-  for (uint64_t offset : offsets) items.push_back(Bytes({0, 0, 0x80}) + U64(offset));
-  return Batch(items, 11);
-}
-
 class ImxDamagedTest : public ::testing::Test {
  protected:
   int Open(const std::string& bytes) { return reader.Open(dir.write("damaged.mxf", bytes).c_str(), false); }
@@ -101,7 +95,9 @@ TEST_F(ImxDamagedTest, EditUnitFromIndexEntries) {
   const uint64_t far = uint64_t(1) << 40;
   const std::pair<std::vector<uint64_t>, int> entries[] = {{{far, far + kUnit}, 0}, {{far, 0}, 0}, {{0, 50000000}, 100}};
   for (const auto& [offsets, code] : entries) {
-    layout.indexItems = LocalSet().item(0x3F05, U32(0)).item(0x3F0A, IndexEntries(offsets)).str();
+    std::vector<std::string> items;  // index entries: temporal and key-frame offsets, flags, stream offset
+    for (uint64_t offset : offsets) items.push_back(Bytes({0, 0, 0x80}) + U64(offset));
+    layout.indexItems = LocalSet().item(0x3F05, U32(0)).item(0x3F0A, Batch(items, 11)).str();
     ASSERT_EQ(Open(BuildFile(layout).bytes), code);
     if (code == 0) {
       EXPECT_EQ(Frames(), kAll);

@@ -1,7 +1,6 @@
 // The MXF and IMX readers on FFmpeg's files. The MXF reader (the IMX cases,
-// MPEG-2 long GOP, DNxHD OP-Atom, timecodes at 25, 29.97 drop and non-drop
-// and 50 fps): timing and picture compared with ffprobe, partitions with a
-// walk of the file's KLVs. The IMX reader: every frame forwards and backwards
+// MPEG-2 long GOP, DNxHD OP-Atom, timecodes at 25, 29.97 drop (non-drop: the
+// NTSC IMX cases) and 50 fps): timing and picture compared with ffprobe. The IMX reader: every frame forwards and backwards
 // is ffprobe's packet at its time; moves by field, time and skips; the ends.
 #include <gtest/gtest.h>
 
@@ -12,9 +11,7 @@
 #include "OXLDataReader/IMXVideoReader.h"
 #include "OXLDataReader/MXFDataReader.h"
 #include "support/FFmpegTools.h"
-#include "support/GrowingFile.h"
 #include "support/ImxFixtures.h"
-#include "support/MxfWriter.h"
 
 namespace {
 
@@ -25,13 +22,11 @@ std::vector<ImxCase> Cases() {
   std::vector<ImxCase> cases = oxltest::ImxCases();
   std::string op1a = oxltest::D10Args(50, false, false, 0.12);
   op1a.replace(op1a.find("-f mxf_d10"), std::string::npos, "-timecode 00:59:59:00 -f mxf");
-  const std::string ntsc = "-f lavfi -i testsrc=size=720x480:rate=30000/1001 ";
   cases.insert(cases.end(),
                {{"imx50_op1a_tc.mxf", op1a, 0},
                 {"mpeg2_ntsc_drop.mxf",
-                 ntsc + "-f lavfi -i sine=sample_rate=48000 -c:a pcm_s16le -ac 2 -t 0.4 -c:v mpeg2video -g 6 "
-                        "-timecode 01:00:59\\;29 -f mxf", 0},
-                {"mpeg2_ntsc_nondrop.mxf", ntsc + "-t 0.3 -c:v mpeg2video -g 6 -timecode 01:00:00:00 -f mxf", 0},
+                 "-f lavfi -i testsrc=size=720x480:rate=30000/1001 -f lavfi -i sine=sample_rate=48000 -c:a pcm_s16le "
+                 "-ac 2 -t 0.4 -c:v mpeg2video -g 6 -timecode 01:00:59\\;29 -f mxf", 0},
                 {"mpeg2_50p.mxf",
                  "-f lavfi -i testsrc=size=320x240:rate=50 -t 0.2 -c:v mpeg2video -g 5 -timecode 11:22:33:44 -f mxf", 0},
                 {"dnxhd_opatom.mxf",  // 720p 90 Mb/s is DNxHD CID 1251, label 71.11
@@ -104,9 +99,7 @@ TEST_P(MxfFileTest, PackagesPartitionsAndPictureAreThoseOfTheFile) {
   EXPECT_EQ(timecode, 1);
   EXPECT_TRUE(reader.GetMetadataList().empty());  // FFmpeg writes no descriptive metadata
 
-  std::vector<uint64_t> found;
-  for (const auto& partition : reader.GetPartitions()) found.push_back(partition->m_KeyOffset);
-  EXPECT_EQ(found, oxltest::mxf::PartitionPackOffsets(oxltest::ReadWholeFile(fixture->path)));
+  // (The partitions of FFmpeg's files: the probe summary tests.)
   ASSERT_FALSE(reader.GetDataClips().empty());
   EXPECT_EQ(reader.GoToDataStart(), 0);
   EXPECT_EQ(reader.GetBufferFileOffset() + (reader.GetBufferDataSize() - reader.GetAvailableBytes()),
