@@ -22,9 +22,8 @@ namespace {
 const std::string kRefused = "[Not implemented on Linux or Mac OS X]";
 
 const MediaFixture* Case(const std::string& name) {
-  for (const qtfiles::QtFileCase& c : qtfiles::AllCases()) {
+  for (const qtfiles::QtFileCase& c : qtfiles::AllCases())
     if (c.name == name) return qtfiles::CaseFixture(c);
-  }
   return nullptr;
 }
 
@@ -52,7 +51,6 @@ TEST_F(FactoryTest, ReaderClassFollowsTheFileTypeAndDataType) {
   const MediaFixture* prores = Case("prores_proxy_25_twos");
   ASSERT_TRUE(imx && prores);
   EXPECT_NE(dynamic_cast<CQTIMXDataReader*>(Create(imx->path).get()), nullptr);
-  EXPECT_EQ(error, ReaderOpened);
   EXPECT_EQ(dynamic_cast<CQTIMXDataReader*>(Create(imx->path, Audio_Data).get()), nullptr);
   EXPECT_TRUE(!avci || dynamic_cast<AvcIntraFormaterDataReader*>(Create(avci->path).get()));
   // The request's feature word reaches the reader; the switches set their bits.
@@ -142,5 +140,4 @@ TEST(FactoryPaths, Classifiers) {
   for (const wchar_t* disk : {L"C:\\clip.mov", L"z:\\", L"\\\\server\\share"}) EXPECT_TRUE(IsDiskFilePath(disk)) << disk;
   for (const wchar_t* other : {L"C:", L"/media/clip.mov", L"1:\\clip"}) EXPECT_FALSE(IsDiskFilePath(other)) << other;
   EXPECT_TRUE(IsHttpTsPath("HTTP://a/b.Ts") && !IsHttpTsPath("https://host/a.ts") && !IsRyPath("ry:\\\\gw\\clip"));
-  EXPECT_TRUE(IsDots(L"..") && !IsDots(L"..."));
 }

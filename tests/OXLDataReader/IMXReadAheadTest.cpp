@@ -124,13 +124,11 @@ unsigned int Fields(CIMXVideoReader& reader) {
 // A reader that keeps asking while a writer appends one edit unit at a
 // time: each frame comes exactly once and in order, in and out follow the
 // growth, moves past what is written give 100, and reading stops at the
-// footer. The footer is made larger than three edit units (fill after its
-// partition pack), as an index listing every edit unit makes it: the whole
-// edit units its bytes add to the file must not be taken for essence.
+// footer, made larger than three edit units (as an index listing every edit
+// unit makes it): the edit units its bytes add must not be taken for essence.
 TEST(ImxGrowingFile, EveryFrameOnceAndInOrderWhileTheWriterAppends) {
   if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
-  // The finished file cut where a recorder writes it: header up to the
-  // essence, edit units, the rest.
+  // The finished file cut where a recorder writes it: header, edit units, the rest.
   const auto packets = oxltest::VideoPackets(oxltest::D10Fixture());
   const std::string bytes = oxltest::ReadWholeFile(oxltest::D10Fixture().path);
   CIMXVideoReader whole("whole");

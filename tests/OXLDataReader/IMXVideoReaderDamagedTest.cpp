@@ -1,8 +1,6 @@
-// The IMX video reader on damaged files: result codes, never a crash or a
-// frame that is not the file's. Files come from the test MXF writer
-// (1020-byte edit units: a 1000-byte picture element with a 4-byte length)
-// and from FFmpeg (a truncation sweep over a D-10 file, through the MXF
-// reader too).
+// The IMX video reader on damaged files of our writer (1020-byte edit units)
+// and FFmpeg (a truncation sweep, through the MXF reader too): result codes,
+// never a crash or a frame that is not the file's.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "OXLDataReader/MediaTypes.h"
@@ -51,12 +52,8 @@ Identified Identify(const std::string& path) {
   identifier.SetFilePath(path.c_str());
   qel::FileType fileType = qel::Unknown_File;
   OXLDataReader::VideoDataType videoType = OXLDataReader::Unknown_Video;
-  Identified result;
-  result.code = identifier.GetFileFormat(fileType, videoType);
-  result.fileType = fileType;
-  result.videoType = videoType;
-  result.tried = identifier.tried;
-  return result;
+  const int code = identifier.GetFileFormat(fileType, videoType);
+  return {code, fileType, videoType, identifier.tried};
 }
 
 }  // namespace
@@ -116,10 +113,8 @@ TEST(MxfIdentification, FilesMadeByFFmpeg) {
   for (const auto& c : cases) {
     if (c.fileType > 64 && !FindMediaFixture(c.name, {c.args}) && !HasEncoder("libx264")) continue;
     const Identified got = Identify(GetMediaFixture(c.name, {c.args}).path);
-    EXPECT_EQ(got.code, 0) << c.name;
-    EXPECT_EQ(got.fileType, c.fileType) << c.name;
-    EXPECT_EQ(got.videoType, c.videoType) << c.name;
-    EXPECT_EQ(got.tried, std::vector<char>{'M'}) << c.name;
+    EXPECT_EQ(std::make_tuple(got.code, got.fileType, got.videoType, got.tried),
+              std::make_tuple(0, c.fileType, c.videoType, std::vector<char>{'M'})) << c.name;
   }
 }
 
@@ -169,8 +164,7 @@ TEST(MxfIdentification, PatternAndLabelRowsAndDeepAnalysisRefusals) {
               {1, 1, {}, 0, 0}, {1, 1, {Label("06.0e.2b.34.04.01.01.0a.0d.01.03.01.02.10.60.01")}, 65, 23}};
   for (const auto& row : rows) {
     const Identified got = Identify(dir.write("rows.mxf", MxfHeader(row.op13, row.op14, row.labels)));
-    EXPECT_EQ(got.code, 0) << &row - rows;
-    EXPECT_EQ(got.fileType, row.fileType) << &row - rows;
+    EXPECT_EQ(std::make_pair(got.code, got.fileType), std::make_pair(0, row.fileType)) << &row - rows;
     EXPECT_TRUE(!row.videoType || got.videoType == row.videoType) << got.videoType << " in row " << &row - rows;
   }
   for (const char* label :
@@ -193,8 +187,7 @@ TEST(IdentificationFailures, ExtensionOrderShortAndMissingFilesAndBatchCounts) {
   std::string claims = MxfHeader(1, 1, {Label("06.0e.2b.34.04.01.01.01.0d.01.03.01.02.02.01.01")}, 0, 0xFFFFFFFF);
   claims.resize(0x10000 - 3, '\0');
   const Identified got = Identify(dir.write("claims.mxf", claims));
-  EXPECT_EQ(got.code, 0);
-  EXPECT_EQ(got.fileType, 20u);
+  EXPECT_EQ(std::make_pair(got.code, got.fileType), std::make_pair(0, 20u));
 }
 
 // The markers count only with their whole length: the MXF key needs the

@@ -53,9 +53,8 @@ const std::vector<Item> kDppItems = {
     {0x1f, U8(5)},  // SignLanguage: no label maps a tag to it
     {0x20, U16(2015) + U8(6) + U8(30) + U8(12) + U8(0) + U8(0) + U8(0), "CompletionYear", "2015"},
     {0x25, Utf16(L"+44 20"), "ContactTelephoneNumber", "+44 20"}};
-// Stored from the same items as the ones above.
 const Properties kDppDerived = {{"PictureRatioDenominator", "9"}, {"IdentClockDurationSeconds", "20"},
-                                {"CompletionMonth", "6"}, {"CompletionDay", "30"}};
+                                {"CompletionMonth", "6"}, {"CompletionDay", "30"}};  // from the items above
 
 std::string SetOf(const std::vector<Item>& items, uint16_t base, int uid) {
   LocalSet set;
@@ -177,9 +176,8 @@ TEST_F(MxfStructureTest, PartitionsAreFoundEveryWay) {
     std::vector<uint64_t> expected;
     for (uint64_t offset : file.partitionOffsets) expected.push_back(offset + c.runIn);
     if (c.withoutFooter || c.footerOffsetOff) expected.pop_back();
-    EXPECT_EQ(PartitionOffsets(), expected);
-    EXPECT_EQ(reader.GetRunInLength(), c.runIn);
-    EXPECT_EQ(reader.GetDuration(), 10);
+    EXPECT_EQ(std::make_tuple(PartitionOffsets(), reader.GetRunInLength(), reader.GetDuration()),
+              std::make_tuple(expected, c.runIn, int64_t(10)));
   }
 }
 

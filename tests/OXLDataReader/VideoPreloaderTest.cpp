@@ -1,8 +1,6 @@
 // The video preloader: passes at random places of a file through the local
 // file reader, a reader that throws, and a new start or a refused one with
-// a pass pending; and the events it waits on: what each kind releases, a
-// timeout and a null event. (The library never waits on several events at
-// once, nor with several threads on one.)
+// a pass pending; and the events it waits on.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -118,7 +116,6 @@ TEST_F(VideoPreloaderTest, ANewStartOrARefusedOneWithAPassPending) {
 namespace {
 
 using namespace neosmart;
-using Clock = std::chrono::steady_clock;
 
 struct EventHolder {
   explicit EventHolder(bool autoReset, bool initialState = false) : event(CreateNeoEvent(autoReset, initialState)) {}
@@ -126,10 +123,8 @@ struct EventHolder {
   neosmart_event_t event;
 };
 
-// Each kind of event with a thread waiting on it, as the preloader's thread
-// and its caller wait on theirs (never more than one waiter): a set releases
-// it; an auto-reset event is taken by that wait, a manual-reset one stays set
-// until reset.
+// Each kind of event with a thread waiting on it (never more than one, as in
+// the preloader): a set releases it; only a manual-reset one stays set.
 TEST(NeoEventTest, ASetReleasesTheWaiterAndOnlyAManualResetEventStaysSet) {
   for (const bool autoReset : {true, false}) {
     EventHolder e(autoReset);
@@ -148,9 +143,9 @@ TEST(NeoEventTest, ASetReleasesTheWaiterAndOnlyAManualResetEventStaysSet) {
   EventHolder e(true, true);
   ASSERT_EQ(SetNeoEvent(e.event), 0);
   EXPECT_EQ(WaitForNeoEvent(e.event, 0), 0);
-  const auto start = Clock::now();
+  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(WaitForNeoEvent(e.event, 60), WAIT_TIMEOUT);
-  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(60));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
   EXPECT_EQ(SetNeoEvent(nullptr), EINVAL);
   EXPECT_EQ(WaitForNeoEvent(nullptr, 0), EINVAL);
 }
