@@ -83,20 +83,10 @@ TEST(AssociatedMediaFiles, ReferenceMovieListsItsMediaThenItself) {
                                            dir.file("a2.mov"), dir.file("a1.mov"), movie}));
 }
 
-// Missing and empty files are listed as they are; no name is refused.
-TEST(AssociatedMediaFiles, MissingAndEmptyFilesAreListed) {
-  CapturingLogger quiet;
-  TempDir dir;
-  Files files;
-  EXPECT_EQ(GetAssociatedMediaFiles(static_cast<const wchar_t*>(nullptr), files, 16), -1);
-  EXPECT_EQ(GetAssociatedMediaFiles(W(dir.file("gone.mov")).c_str(), files, 16), 0);
-  EXPECT_EQ(GetAssociatedMediaFiles(W(dir.write("empty.mov", "")).c_str(), files, 16), 0);
-  EXPECT_EQ(files, (Files{W(dir.file("gone.mov")), W(dir.file("empty.mov"))}));
-}
-
-// Playlists, manifests and OP-Atom MXF (45: row 14's DNxHD label) are not
-// listed on this platform; the label in OP1a (61) is listed alone.
-TEST(AssociatedMediaFiles, PlaylistsManifestsAndOpAtomAreRefused) {
+// Missing and empty files, and names of no known kind, are listed as they
+// are. Playlists, manifests and OP-Atom MXF (45: row 14's DNxHD label) are
+// not listed on this platform; the label in OP1a (61) is listed alone.
+TEST(AssociatedMediaFiles, AnyFileIsListedButPlaylistsManifestsAndOpAtom) {
   CapturingLogger quiet;
   TempDir dir;
   const std::string row14 = mxf::Label("06.0e.2b.34.04.01.01.01.0e.04.03.01.02.06.03.03");
@@ -105,10 +95,14 @@ TEST(AssociatedMediaFiles, PlaylistsManifestsAndOpAtomAreRefused) {
   for (const std::wstring& path : {std::wstring(L"/m/live.m3u8"), std::wstring(L"/m/live.mpd"), W(atom)})
     EXPECT_EQ(QelFailure([&] { GetAssociatedMediaFiles(path.c_str(), files, 16); }), kRefused);
   EXPECT_TRUE(files.empty());
+  EXPECT_EQ(GetAssociatedMediaFiles(static_cast<const wchar_t*>(nullptr), files, 16), -1);
+  EXPECT_EQ(GetAssociatedMediaFiles(W(dir.file("gone.mov")).c_str(), files, 16), 0);
+  EXPECT_EQ(GetAssociatedMediaFiles(W(dir.write("empty.mov", "")).c_str(), files, 16), 0);
   // Upper case, or no dot, is another extension: identified (nothing there) and listed.
   EXPECT_EQ(GetAssociatedMediaFiles(L"/m/live.M3U8", files, 16), 0);
   EXPECT_EQ(GetAssociatedMediaFiles(L"/m/livem3u8", files, 16), 0);
   const std::string op1a = dir.write("op1a.mxf", mxf::MxfHeader(0x01, 0x01, {row14}));
   EXPECT_EQ(GetAssociatedMediaFiles(W(op1a).c_str(), files, 16), 0);
-  EXPECT_EQ(files, (Files{L"/m/live.M3U8", L"/m/livem3u8", W(op1a)}));
+  EXPECT_EQ(files, (Files{W(dir.file("gone.mov")), W(dir.file("empty.mov")), L"/m/live.M3U8", L"/m/livem3u8",
+                          W(op1a)}));
 }

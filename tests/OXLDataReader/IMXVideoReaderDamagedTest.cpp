@@ -1,8 +1,6 @@
-// The IMX video reader on damaged files: result codes, never a crash or a
-// frame that is not the file's. Files come from the test MXF writer
-// (1020-byte edit units: a 1000-byte picture element with a 4-byte length)
-// and from FFmpeg (a truncation sweep over a D-10 file, through the MXF
-// reader too).
+// The IMX video reader on damaged files of our writer (1020-byte edit units)
+// and FFmpeg (a truncation sweep, through the MXF reader too): result codes,
+// never a crash or a frame that is not the file's.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,12 +25,6 @@ FileLayout ImxLayout() {
   layout.frameSize = kFrame;
   layout.pictureCoding = Label("06.0e.2b.34.04.01.01.01.04.01.02.02.01.02.01.01");
   return layout;
-}
-
-std::string IndexEntries(const std::vector<uint64_t>& offsets) {
-  std::vector<std::string> items;
-  for (uint64_t offset : offsets) items.push_back(Bytes({0, 0, 0x80}) + U64(offset));
-  return Batch(items, 11);
 }
 
 class ImxDamagedTest : public ::testing::Test {
@@ -80,35 +72,31 @@ TEST_F(ImxDamagedTest, DamagedPictureElementsGiveTheirCodes) {
   }
 }
 
-// Without an index the edit unit is measured from one picture key to the
-// next, over the other elements of the unit; 123 when the key never comes again.
-TEST_F(ImxDamagedTest, EditUnitMeasuredWithoutAnIndexAnd123AtTheEndOfTheFile) {
+// A segment without a constant byte count: its first two entries give the
+// edit unit (entries out of order: measured from one picture key to the
+// next, over the unit's other elements; too far apart: refused). Without an
+// index it is measured too: 123 when the key never comes again.
+TEST_F(ImxDamagedTest, EditUnitFromIndexEntriesOrMeasured) {
   FileLayout layout = ImxLayout();
-  layout.withIndex = false;
   layout.unitExtra = Klv(Label("06.0e.2b.34.01.02.01.01.0d.01.03.01.16.01.01.01"), std::string(50, 'a')) +
                      Klv(Label("06.0e.2b.34.01.02.01.01.0d.01.03.01.16.01.02.01"), std::string(30, 'b'));
-  ASSERT_EQ(Open(BuildFile(layout).bytes), 0);
-  EXPECT_EQ(reader.GetEditByteCount(), kUnit + layout.unitExtra.size());
-  EXPECT_EQ(Frames(), kAll);
-  layout.duration = 1;  // the key never comes again
-  EXPECT_EQ(Open(BuildFile(layout).bytes), 123);
-}
-
-// A segment without a constant byte count: its first two entries give the
-// edit unit (entries out of order: measured; too far apart: refused).
-TEST_F(ImxDamagedTest, EditUnitFromIndexEntries) {
-  FileLayout layout = ImxLayout();
-  const uint64_t far = uint64_t(1) << 40;
-  const std::pair<std::vector<uint64_t>, int> entries[] = {{{far, far + kUnit}, 0}, {{far, 0}, 0}, {{0, 50000000}, 100}};
+  const uint64_t far = uint64_t(1) << 40, unit = kUnit + layout.unitExtra.size();
+  const std::pair<std::vector<uint64_t>, int> entries[] = {{{far, far + unit}, 0}, {{far, 0}, 0}, {{0, 50000000}, 100}};
   for (const auto& [offsets, code] : entries) {
-    layout.indexItems = LocalSet().item(0x3F05, U32(0)).item(0x3F0A, IndexEntries(offsets)).str();
+    std::vector<std::string> items;  // index entries: temporal and key-frame offsets, flags, stream offset
+    for (uint64_t offset : offsets) items.push_back(Bytes({0, 0, 0x80}) + U64(offset));
+    layout.indexItems = LocalSet().item(0x3F05, U32(0)).item(0x3F0A, Batch(items, 11)).str();
     ASSERT_EQ(Open(BuildFile(layout).bytes), code);
     if (code == 0) {
+      EXPECT_EQ(reader.GetEditByteCount(), unit);
       EXPECT_EQ(Frames(), kAll);
     }
   }
   layout.indexItems = LocalSet().item(0x3F05, U32(0x7FFFFFFF)).str();
   EXPECT_EQ(Open(BuildFile(layout).bytes), 110);
+  layout.withIndex = false;
+  layout.duration = 1;  // the key never comes again
+  EXPECT_EQ(Open(BuildFile(layout).bytes), 123);
 }
 
 // Cut points where the structures change (every KLV start and the bytes

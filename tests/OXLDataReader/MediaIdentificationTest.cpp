@@ -1,13 +1,20 @@
-// Media identification: which tester is tried first, and what QuickTime and
-// MXF files identify as (by mapping or table row).
+// Media identification: which tester is tried first, what QuickTime and MXF
+// files identify as (by mapping or table row), and the MXF deep analysis;
+// the display names of the types, resolution classes and intra codecs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+#include <tuple>
 #include <vector>
 
+#include "OXLDataReader/MediaTypes.h"
 #include "OXLDataReader/OXLMediaIdentifier.h"
 #include "QTFileCases.h"
 #include "support/CapturingLogger.h"
 #include "support/ErrorText.h"
+#include "support/FFmpegTools.h"
+#include "support/ImxFixtures.h"
 #include "support/MediaFixtureCache.h"
 #include "support/MxfWriter.h"
 #include "support/QtMovieWriter.h"
@@ -45,12 +52,8 @@ Identified Identify(const std::string& path) {
   identifier.SetFilePath(path.c_str());
   qel::FileType fileType = qel::Unknown_File;
   OXLDataReader::VideoDataType videoType = OXLDataReader::Unknown_Video;
-  Identified result;
-  result.code = identifier.GetFileFormat(fileType, videoType);
-  result.fileType = fileType;
-  result.videoType = videoType;
-  result.tried = identifier.tried;
-  return result;
+  const int code = identifier.GetFileFormat(fileType, videoType);
+  return {code, fileType, videoType, identifier.tried};
 }
 
 }  // namespace
@@ -90,29 +93,55 @@ TEST(QuickTimeIdentification, AudioOnlyMp4AndReferenceMovies) {
   EXPECT_EQ(Identify(dir.write("ref.mov", QtFile("", {track}, false))).fileType, 56u);  // ProRes, referenced: 56
 }
 
+// FFmpeg's files. The deep analysis of OP1a AVC-Intra keeps 65/23 unless
+// the first frame is Sony's XAVC-Intra class 100 (75/43).
 TEST(MxfIdentification, FilesMadeByFFmpeg) {
   if (!HasFFmpegTools()) GTEST_SKIP() << "no ffmpeg";
-  const std::string sd = "-f lavfi -i testsrc=duration=0.12:size=720x576:rate=25 ";
   const std::string hd = "-f lavfi -i testsrc=duration=0.12:size=1920x1080:rate=25 ";
+  const std::string avci = hd + "-pix_fmt yuv422p10le -c:v libx264 -avcintra-class 100 ";
   const struct {
     const char* name;
     std::string args;
     unsigned int fileType, videoType;
   } cases[] = {
-      // Row 60: D-10 50 Mb/s 625/50 -> IMX file 12, IMX50 video 8.
-      {"id_d10.mxf", sd + "-f mxf_d10 -c:v mpeg2video -g 1 -b:v 50M -minrate 50M -maxrate 50M -bufsize 2000000 "
-                          "-rc_init_occupancy 2000000 -s 720x608 -pix_fmt yuv422p -vf setfield=tff -flags +ildct+ilme -top 1",
-       12, 8},
+      {"imx50_pal_audio_1s.mxf", D10Args(50, false, true, 1.2), 12, 8},  // row 60: D-10 50 Mb/s 625/50
       {"id_dnxhd.mxf", hd + "-c:v dnxhd -b:v 36M -pix_fmt yuv422p", 61, 14},  // row 7: DNxHD in OP1a
       // FFmpeg's OP-Atom DNxHD label is row 7's, which needs OP1a: no row, 0 and 0.
       {"id_atom.mxf", hd + "-f mxf_opatom -c:v dnxhd -b:v 36M -pix_fmt yuv422p", 0, 0},
-  };
+      {"deep_avci100.mxf", avci + "-f mxf", 65, 23},
+      {"deep_xavc100.mxf", avci + "-x264-params avcintra-flavor=sony -f mxf", 75, 43}};
   for (const auto& c : cases) {
+    if (c.fileType > 64 && !FindMediaFixture(c.name, {c.args}) && !HasEncoder("libx264")) continue;
     const Identified got = Identify(GetMediaFixture(c.name, {c.args}).path);
-    EXPECT_EQ(got.code, 0) << c.name;
-    EXPECT_EQ(got.fileType, c.fileType) << c.name;
-    EXPECT_EQ(got.videoType, c.videoType) << c.name;
-    EXPECT_EQ(got.tried, std::vector<char>{'M'}) << c.name;
+    EXPECT_EQ(std::make_tuple(got.code, got.fileType, got.videoType, got.tried),
+              std::make_tuple(0, c.fileType, c.videoType, std::vector<char>{'M'})) << c.name;
+  }
+}
+
+// A DV label that would make 14 (P2 video) makes OP-Atom (45) when a primer
+// pack within 200 bytes after the labels declares Avid's DNxHD descriptor key
+// in the 185 bytes after the primer's value; a key inside the primer's value,
+// beyond those bytes or a primer beyond those 200 does not count.
+TEST(MxfDeepAnalysis, AvidDnxPrimerMakesOpAtom) {
+  using namespace oxltest::mxf;
+  const std::string header = MxfHeader(1, 1, {Label("06.0e.2b.34.04.01.01.01.0d.01.03.01.02.02.01.02")}, 0);
+  const std::string primerKey = Label("06.0e.2b.34.02.05.01.01.0d.01.02.01.01.05.01.00");
+  const std::string avid = Label("26.fa.d9.d0.4e.66.42.f5.bf.48.0f.c6.fa.41.98.ab");
+  const std::string entries = std::string(40, '\0');
+  const struct {
+    std::string after;
+    unsigned int fileType;
+  } cases[] = {{std::string(30, 'f') + primerKey + U8(40) + entries + std::string(100, 'x') + avid, 45},
+               {primerKey + Bytes({0x83, 0, 0, 40}) + entries + avid, 45},
+               {primerKey + Bytes({0x82, 0, 56}) + entries + avid + std::string(200, 'x'), 14},
+               {primerKey + Bytes({0x83, 0, 0, 40}) + entries + std::string(185, 'x') + avid, 14},
+               {std::string(200, 'x') + primerKey + U8(40) + entries + avid, 14}};
+  TempDir dir;
+  for (const auto& c : cases) {
+    std::string bytes = header + c.after;
+    bytes.resize(std::max<size_t>(bytes.size(), 2048), '\0');
+    const Identified got = Identify(dir.write("dnx.mxf", bytes));
+    EXPECT_EQ(std::make_pair(got.code, got.fileType), std::make_pair(0, c.fileType)) << &c - cases;
   }
 }
 
@@ -135,8 +164,7 @@ TEST(MxfIdentification, PatternAndLabelRowsAndDeepAnalysisRefusals) {
               {1, 1, {}, 0, 0}, {1, 1, {Label("06.0e.2b.34.04.01.01.0a.0d.01.03.01.02.10.60.01")}, 65, 23}};
   for (const auto& row : rows) {
     const Identified got = Identify(dir.write("rows.mxf", MxfHeader(row.op13, row.op14, row.labels)));
-    EXPECT_EQ(got.code, 0) << &row - rows;
-    EXPECT_EQ(got.fileType, row.fileType) << &row - rows;
+    EXPECT_EQ(std::make_pair(got.code, got.fileType), std::make_pair(0, row.fileType)) << &row - rows;
     EXPECT_TRUE(!row.videoType || got.videoType == row.videoType) << got.videoType << " in row " << &row - rows;
   }
   for (const char* label :
@@ -159,8 +187,7 @@ TEST(IdentificationFailures, ExtensionOrderShortAndMissingFilesAndBatchCounts) {
   std::string claims = MxfHeader(1, 1, {Label("06.0e.2b.34.04.01.01.01.0d.01.03.01.02.02.01.01")}, 0, 0xFFFFFFFF);
   claims.resize(0x10000 - 3, '\0');
   const Identified got = Identify(dir.write("claims.mxf", claims));
-  EXPECT_EQ(got.code, 0);
-  EXPECT_EQ(got.fileType, 20u);
+  EXPECT_EQ(std::make_pair(got.code, got.fileType), std::make_pair(0, 20u));
 }
 
 // The markers count only with their whole length: the MXF key needs the
@@ -174,4 +201,22 @@ TEST(IdentificationHelpers, XmlMxfAndOxlMarkersNeedTheirWholeLength) {
   EXPECT_FALSE(is(IsMXF, mxf));
   EXPECT_TRUE(is(IsMXF, mxf + 'x'));
   EXPECT_TRUE(!is(IsOXLMXF, "\x80\x01..OXL Qbixo") && is(IsOXLMXF, "\x80\x01..OXL Qbixox"));
+}
+
+TEST(MediaTypes, NamesByValueResolutionClassesAndIntraCodecs) {
+  using namespace OXLDataReader;
+  const std::pair<unsigned int, const char*> fileTypes[] = {
+      {0, "Unknown_File"}, {59, "QuickTime Graphical File"}, {80, "MPEG-DASH File"}, {81, ""}, {0xFFFFFFFF, ""}};
+  for (const auto& [v, name] : fileTypes) EXPECT_EQ(GetFileTypeStr(static_cast<qel::FileType>(v)), name) << v;
+  const std::pair<unsigned int, const char*> videoTypes[] = {
+      {0, "Unknown_Video"}, {25, "RLE Graphical"}, {28, "H264/AVC/MPEG4-10 Video"}, {50, "H264 Intra"}, {51, ""}};
+  for (const auto& [v, name] : videoTypes) EXPECT_EQ(GetVideoDataTypeStr(v), name) << v;  // 28 is not at index 28
+  for (int r = -1; r <= 20; ++r) {
+    const auto res = static_cast<VideoResolution>(r);
+    EXPECT_EQ(std::vector<bool>({IsSDVideo(res), IsHDVideo(res), IsLowResVideo(res)}),
+              std::vector<bool>({r == 1 || r == 2, r >= 3 && r <= 5, r == 17 || r == 18})) << r;
+  }
+  const std::set<unsigned int> intra = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 14, 15, 17, 18, 19, 20, 21, 23,
+                                        24, 25, 26, 27, 29, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41};
+  for (unsigned int t = 0; t <= 60; ++t) EXPECT_EQ(IsIntraCodec(static_cast<VideoDataType>(t)), intra.count(t) == 1) << t;
 }

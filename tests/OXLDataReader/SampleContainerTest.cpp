@@ -1,7 +1,6 @@
 // Framework samples and whole-media time limits built by the base reader,
-// for what the QuickTime files do not reach: lent memory, field and
-// microsecond limits, audio rates. Frames, their starts and video
-// limits of real files are checked with QTDataReaderFilesTest.
+// for what the QuickTime files (QTDataReaderFilesTest) do not reach: lent
+// memory, field systems, microsecond limits, audio rates.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -69,11 +68,10 @@ TEST(SampleContainer, DescriptionAndLentBytes) {
   EXPECT_NE(fieldSystem.GetNextDataSampleContainer(), nullptr);
 }
 
-// In and out points count fields; sound is in samples at the first stream's
-// rate (48 kHz without one), other data in microseconds.
-TEST(TimeLimits, VideoFieldsAudioSamplesAndOtherMicroseconds) {
+// Sound is in samples at the first stream's rate (48 kHz without one), other
+// data in microseconds. (Video in frames: QtFilePositioning.)
+TEST(TimeLimits, AudioSamplesAndOtherMicroseconds) {
   const std::tuple<OXLDataReader::DataType, unsigned, unsigned, unsigned, qel::EditRate, int64_t, int64_t> rows[] = {
-      {OXLDataReader::Video_Data, 5, 0, 100, qel::EditRate(2997, 100), 0, 50},
       {OXLDataReader::Audio_Data, 3, 0, 50, qel::EditRate(48000, 1), 0, 48000},
       {OXLDataReader::Other_Data, 7, 0, 5994, qel::EditRate(1000000, 1), 0, 100000000}};
   for (auto [type, system, in, out, rate, start, duration] : rows) {

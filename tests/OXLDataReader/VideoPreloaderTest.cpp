@@ -1,12 +1,16 @@
 // The video preloader: passes at random places of a file through the local
 // file reader, a reader that throws, and a new start or a refused one with
-// a pass pending.
+// a pass pending; and the events it waits on.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <random>
 #include <stdexcept>
+#include <thread>
 
+#include "OXLDataReader/NeoEvent.h"
 #include "OXLDataReader/VideoPreloader.h"
 #include "OXLFileAccess/SimpleFileReader.h"
 #include "support/TempDir.h"
@@ -108,3 +112,42 @@ TEST_F(VideoPreloaderTest, ANewStartOrARefusedOneWithAPassPending) {
   EXPECT_TRUE(preloader.Stopped());
   EXPECT_EQ(preloader.Close(), 0);
 }
+
+namespace {
+
+using namespace neosmart;
+
+struct EventHolder {
+  explicit EventHolder(bool autoReset, bool initialState = false) : event(CreateNeoEvent(autoReset, initialState)) {}
+  ~EventHolder() { DestroyNeoEvent(event); }
+  neosmart_event_t event;
+};
+
+// Each kind of event with a thread waiting on it (never more than one, as in
+// the preloader): a set releases it; only a manual-reset one stays set.
+TEST(NeoEventTest, ASetReleasesTheWaiterAndOnlyAManualResetEventStaysSet) {
+  for (const bool autoReset : {true, false}) {
+    EventHolder e(autoReset);
+    std::atomic<bool> released{false};
+    std::thread waiter([&] { released = WaitForNeoEvent(e.event, WAIT_INFINITE) == 0; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // most likely waiting by now
+    ASSERT_EQ(SetNeoEvent(e.event), 0);
+    waiter.join();
+    EXPECT_TRUE(released);
+    EXPECT_EQ(IsNeoEventSet(e.event), !autoReset);
+    ASSERT_EQ(ResetNeoEvent(e.event), 0);
+    EXPECT_EQ(WaitForNeoEvent(e.event, 0), WAIT_TIMEOUT);
+  }
+  // A set without a waiter is kept for one wait of an auto-reset event and
+  // does not count up; a timed wait times out.
+  EventHolder e(true, true);
+  ASSERT_EQ(SetNeoEvent(e.event), 0);
+  EXPECT_EQ(WaitForNeoEvent(e.event, 0), 0);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(WaitForNeoEvent(e.event, 60), WAIT_TIMEOUT);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
+  EXPECT_EQ(SetNeoEvent(nullptr), EINVAL);
+  EXPECT_EQ(WaitForNeoEvent(nullptr, 0), EINVAL);
+}
+
+}  // namespace

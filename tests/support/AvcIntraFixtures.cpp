@@ -1,6 +1,5 @@
 #include "support/AvcIntraFixtures.h"
 
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
@@ -35,12 +34,6 @@ std::vector<std::string> AvcIntraSteps(const AvcIntraCase& c, int frames) {
   if (c.sony) s << " -x264-params avcintra-flavor=sony";
   if (c.tag && *c.tag) s << " -tag:v " << c.tag;
   return {s.str()};
-}
-
-void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 }  // namespace
@@ -92,7 +85,7 @@ void WriteMovieWithoutParameterSets(const MediaFixture& movie, const std::string
   const auto packets = PacketBytes(movie);
   for (size_t i = 0; i < packets.size(); ++i)
     file.replace(*movie.probe.Packets("v:0")[i].pos, packets[i].size(), BlankParameterSets(packets[i]));
-  WriteFileBytes(path, file);
+  (void)GrowingFile(path, file);  // writes the file whole
 }
 
 void WriteMovieWithFormatCode(const MediaFixture& movie, const std::string& tag, const std::string& path) {
@@ -103,7 +96,7 @@ void WriteMovieWithFormatCode(const MediaFixture& movie, const std::string& tag,
   if (at == std::string::npos || old.size() != 4 || tag.size() != 4)
     throw std::runtime_error("no format code " + old + " in " + movie.path);
   file.replace(at, 4, tag);
-  WriteFileBytes(path, file);
+  (void)GrowingFile(path, file);  // writes the file whole
 }
 
 std::vector<std::string> DecodedFrameMd5s(const std::string& input) {

@@ -2,8 +2,6 @@
 
 #include <sstream>
 
-#include "OXLDataReader/IMXVideoReader.h"
-#include "support/GrowingFile.h"
 
 namespace oxltest {
 
@@ -100,20 +98,6 @@ std::vector<std::pair<std::string, double>> VideoPackets(const MediaFixture& fix
     packets.emplace_back(packet.dataHash, seconds);
   }
   return packets;
-}
-
-Recording CutRecording(const MediaFixture& fixture) {
-  CIMXVideoReader reader("cut");
-  EXPECT_EQ(reader.Open(fixture.path.c_str(), false), 0);
-  const std::string bytes = ReadWholeFile(fixture.path);
-  const uint64_t start = reader.GetEssenceStart();
-  const uint64_t unit = reader.GetEditByteCount();
-  Recording recording;
-  recording.header = bytes.substr(0, start);
-  for (int64_t i = 0; i < reader.GetDuration(); ++i) recording.units.push_back(bytes.substr(start + i * unit, unit));
-  recording.footer = bytes.substr(start + recording.units.size() * unit);
-  recording.packets = VideoPackets(fixture);
-  return recording;
 }
 
 }  // namespace oxltest

@@ -54,14 +54,4 @@ struct DeliveredFrame {
 // pictures in the reader's window); `last` receives its final result.
 std::vector<DeliveredFrame> ReadAll(COXLDataReader& reader, unsigned int capacity, bool backwards, int* last = nullptr);
 
-// A finished file cut where a recorder writes it (header up to the essence,
-// edit units, the rest), with ffprobe's video packets.
-struct Recording {
-  std::string header;
-  std::vector<std::string> units;
-  std::string footer;
-  std::vector<std::pair<std::string, double>> packets;
-};
-Recording CutRecording(const MediaFixture& fixture);
-
 }  // namespace oxltest
