@@ -39,7 +39,6 @@ TEST(Check, FailureIsLoggedAtErrorLevelWithSourceWithoutExtension) {
   ASSERT_EQ(log.lines().size(), 1u);
   const auto& l = log.lines()[0];
   EXPECT_EQ(l.level, qel::LogLevel::Error);
-  EXPECT_EQ(l.text, "[x] [ Condition is not true ]");
   EXPECT_EQ(l.source, "tests/qelCore/CheckTest");
   EXPECT_EQ(l.line, std::to_string(line));
   EXPECT_EQ(l.time.size(), 23u);  // YYYY-MM-DD hh:mm:ss.mmm
@@ -78,7 +77,6 @@ TEST(Parameters, ValidatedValuesDefaultsAndUnknownNames) {
   EXPECT_EQ(instance->Get<unsigned int>("bufferSize"), 65536u);
   instance->Set("bufferSize", 1024);
   EXPECT_EQ(instance->Get<unsigned int>("bufferSize"), 1024u);
-  EXPECT_EQ(prototype->GetDefault("bufferSize"), "65536");
   EXPECT_THROW(instance->SetText("nope", "1"), qel::QELRuntimeError);
   instance->SetText("bufferSize", "lots");
   EXPECT_THROW(instance->Get<unsigned int>("bufferSize"), qel::QELRuntimeError);

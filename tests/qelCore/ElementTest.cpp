@@ -24,16 +24,12 @@ struct OtherFactory : qel::IElementFactory {
 
 }  // namespace
 
-TEST(ImplementElement, BuiltInRecyclerWithMilestone) {
+TEST(ImplementElement, BuiltInRecyclerWithMilestoneAndFailuresNamingTheMissingPiece) {
   oxltest::CapturingLogger log;
   ASSERT_NE(qel::ImplementElement<kRecyclerType>("qel", "Recycler", nullptr), nullptr);
   ASSERT_EQ(log.lines().size(), 1u);
   EXPECT_EQ(log.lines()[0].level, qel::LogLevel::Info);
   EXPECT_EQ(log.lines()[0].text, "[MILESTONE][ImplementElement " + qel::GetLabel(kRecyclerType) + ".qel.Recycler]");
-}
-
-TEST(ImplementElement, FailuresNameTheMissingPiece) {
-  oxltest::CapturingLogger log;
   const std::string prefix = "can not implement " + qel::GetLabel(kRecyclerType) + " with implementation=";
   EXPECT_EQ(ImplementFailure("qel", "Nothing"), prefix + "\"qel\" and type=\"Nothing\"\n[registryEntry] [ Pointer is null ]");
   EXPECT_EQ(log.lines().back().level, qel::LogLevel::Error);

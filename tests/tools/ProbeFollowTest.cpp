@@ -25,12 +25,8 @@ TEST(ProbeFollow, FragmentedMovieDeliversEachGroupOnceAndStops) {
                    "-movflags frag_keyframe+empty_moov", source);
   const ProbeResult probe = ProbeFile(source);
   std::vector<std::string> groups;  // a key frame and the frames up to the next
-  std::vector<double> times;
   for (const ProbePacket& p : probe.Packets("v:0")) {
-    if (p.IsKey() || groups.empty()) {
-      groups.emplace_back();
-      times.push_back(InSeconds(p.pts.value_or(0), probe.Stream("v:0")));
-    }
+    if (p.IsKey() || groups.empty()) groups.emplace_back();
     groups.back() += ReadFileBytes(source, p.pos.value_or(0), p.size);
   }
   const FragmentedLayout layout = SplitFragments(ReadWholeFile(source));
@@ -51,7 +47,6 @@ TEST(ProbeFollow, FragmentedMovieDeliversEachGroupOnceAndStops) {
   const std::vector<nlohmann::json> lines = JsonLines(r.output);
   ASSERT_EQ(lines.size(), groups.size());
   ExpectMd5s(lines, 0, 1, [&](size_t i) { return Md5Hash(groups[i]); });
-  for (size_t i = 0; i < lines.size(); ++i) EXPECT_NEAR(lines[i]["time"].get<double>(), times[i], 0.02);
 }
 
 }  // namespace

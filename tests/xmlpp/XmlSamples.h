@@ -13,7 +13,6 @@ namespace xmltest {
 // A camera's non-real-time metadata, as found in the header of an MXF clip.
 inline const char* const kNrtMeta = R"(<?xml version="1.0" encoding="UTF-8"?>
 <NonRealTimeMeta xmlns="urn:schemas-professionalDisc:nonRealTimeMeta:ver.2.00" xmlns:lib="urn:schemas-professionalDisc:lib:ver.2.00" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance" xsi:schemaLocation="urn:schemas-professionalDisc:nonRealTimeMeta:ver.2.00" lastUpdate="2015-06-12T10:21:33+09:00">
-	<TargetMaterial umidRef="060A2B340101010501010D4313000000D6B4A8B0052205D3080046020238C6A1"/>
 	<Duration value="1201"/>
 	<LtcChangeTable tcFps="30" halfStep="false">
 		<LtcChange frameCount="0" value="55252101" status="increment"/>
@@ -27,12 +26,7 @@ inline const char* const kNrtMeta = R"(<?xml version="1.0" encoding="UTF-8"?>
 		<VideoFrame videoCodec="AVC_1920_1080_H422IP@L41" captureFps="29.97p" formatFps="29.97p"/>
 		<VideoLayout pixel="1920" numOfVerticalLine="1080" aspectRatio="16:9"/>
 	</VideoFormat>
-	<AudioFormat numOfChannel="2">
-		<AudioRecPort port="ANALOG" audioCodec="LPCM24" trackDst="CH1"/>
-		<AudioRecPort port="ANALOG" audioCodec="LPCM24" trackDst="CH2"/>
-	</AudioFormat>
 	<Device manufacturer="Sony" modelName="PXW-Z100" serialNo="10033"/>
-	<RecordingMode type="normal" cacheRec="false"/>
 	<lib:Lens modelName="G Lens"/>
 </NonRealTimeMeta>
 )";
