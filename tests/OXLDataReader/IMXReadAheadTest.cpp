@@ -1,7 +1,5 @@
-// The IMX video reader with its read-ahead thread: jumps read one edit unit,
-// long runs of mixed reads and moves deliver what a reader without
-// read-ahead delivers; closing or a failing file in the middle of a pass end
-// cleanly; and a D-10 file read while a writer appends, the footer last.
+// The IMX video reader's read-ahead thread against a reader without it, a file
+// failing mid-pass, and a D-10 file read while a writer appends.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -121,11 +119,9 @@ unsigned int Fields(CIMXVideoReader& reader) {
   return out - in;
 }
 
-// A reader that keeps asking while a writer appends one edit unit at a
-// time: each frame comes exactly once and in order, in and out follow the
-// growth, moves past what is written give 100, and reading stops at the
-// footer, made larger than three edit units (as an index listing every edit
-// unit makes it): the edit units its bytes add must not be taken for essence.
+// Read while a writer appends one edit unit at a time: each frame once and in
+// order, in and out follow, moves past what is written give 100; the footer,
+// larger than three edit units (as a full index makes it), is not essence.
 TEST(ImxGrowingFile, EveryFrameOnceAndInOrderWhileTheWriterAppends) {
   if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
   // The finished file cut where a recorder writes it: header, edit units, the rest.

@@ -39,7 +39,6 @@ class ImxDamagedTest : public ::testing::Test {
     return values;
   }
 
-  const std::vector<int> kAll = {0, 1, 2, 3, 4, 5};
   oxltest::TempDir dir;
   CIMXVideoReader reader{"damaged"};
 };
@@ -50,8 +49,6 @@ TEST_F(ImxDamagedTest, DamagedPictureElementsGiveTheirCodes) {
   File file = BuildFile(ImxLayout());
   file.bytes[file.essenceStart + 2 * kUnit + 10] = 0x7F;  // the third unit's key
   ASSERT_EQ(Open(file.bytes), 0);
-  EXPECT_EQ(reader.GetEditByteCount(), kUnit);
-  EXPECT_EQ(reader.GetEssenceStart(), file.essenceStart);
   int last = 0;
   EXPECT_EQ(Frames(&last), (std::vector<int>{0, 1}));
   EXPECT_EQ(last, 111);
@@ -89,7 +86,7 @@ TEST_F(ImxDamagedTest, EditUnitFromIndexEntriesOrMeasured) {
     ASSERT_EQ(Open(BuildFile(layout).bytes), code);
     if (code == 0) {
       EXPECT_EQ(reader.GetEditByteCount(), unit);
-      EXPECT_EQ(Frames(), kAll);
+      EXPECT_EQ(Frames(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
     }
   }
   layout.indexItems = LocalSet().item(0x3F05, U32(0x7FFFFFFF)).str();
@@ -99,11 +96,9 @@ TEST_F(ImxDamagedTest, EditUnitFromIndexEntriesOrMeasured) {
   EXPECT_EQ(Open(BuildFile(layout).bytes), 123);
 }
 
-// Cut points where the structures change (every KLV start and the bytes
-// around it) and a spread between them, opened by the MXF reader and by the
-// IMX reader. The MXF reader answers a code or a framework error and refuses
-// every cut inside the header metadata; the IMX reader a code from Open or
-// from reading, and every frame it delivers is the file's.
+// Cuts at and around every KLV start and a spread between: the MXF reader gives
+// a code or a framework error and refuses cuts in the header metadata; the IMX
+// reader gives codes, and every frame it delivers is the file's.
 TEST(MxfTruncation, EveryCutGivesCodesAndOnlyTheFilesFrames) {
   if (!oxltest::HasFFmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
   oxltest::CapturingLogger log;

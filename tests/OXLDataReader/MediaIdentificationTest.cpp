@@ -1,6 +1,5 @@
-// Media identification: which tester is tried first, what QuickTime and MXF
-// files identify as (by mapping or table row), and the MXF deep analysis;
-// the display names of the types, resolution classes and intra codecs.
+// Media identification: tester order, QuickTime and MXF file types, the MXF
+// deep analysis; type names, resolution classes and intra codecs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -118,10 +117,9 @@ TEST(MxfIdentification, FilesMadeByFFmpeg) {
   }
 }
 
-// A DV label that would make 14 (P2 video) makes OP-Atom (45) when a primer
-// pack within 200 bytes after the labels declares Avid's DNxHD descriptor key
-// in the 185 bytes after the primer's value; a key inside the primer's value,
-// beyond those bytes or a primer beyond those 200 does not count.
+// A DV label (14, P2 video) makes OP-Atom (45) when a primer pack within 200
+// bytes after the labels has Avid's DNxHD descriptor key in the 185 bytes after
+// its value; not a key inside the value, further on, or a primer further on.
 TEST(MxfDeepAnalysis, AvidDnxPrimerMakesOpAtom) {
   using namespace oxltest::mxf;
   const std::string header = MxfHeader(1, 1, {Label("06.0e.2b.34.04.01.01.01.0d.01.03.01.02.02.01.02")}, 0);
@@ -145,10 +143,10 @@ TEST(MxfDeepAnalysis, AvidDnxPrimerMakesOpAtom) {
   }
 }
 
-// Rows by operational pattern (784 is OP-Atom); row 13 ignores bytes 15-16,
-// audio streams (4 in byte 15's high half) are 28; a later label overrides,
-// an unknown one changes nothing; AVC-Intra on unreadable essence keeps the
-// table's pair. The deep analysis refuses file types 11 and 29.
+// Rows by operational pattern (784 is OP-Atom); row 13 ignores bytes 15-16;
+// audio (4 in byte 15's high half) is 28; a later label overrides, an unknown
+// one does not; AVC-Intra on unreadable essence keeps the table's pair. The
+// deep analysis refuses file types 11 and 29.
 TEST(MxfIdentification, PatternAndLabelRowsAndDeepAnalysisRefusals) {
   TempDir dir;
   const std::string dnxhd = Label("06.0e.2b.34.04.01.01.01.0e.04.03.01.02.06.03.03");

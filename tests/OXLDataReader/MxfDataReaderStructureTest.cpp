@@ -1,6 +1,5 @@
-// The MXF reader on files of our writer: how partitions are found, what
-// the timecode, index, descriptor and descriptive metadata give, and damaged
-// structures. (Its truncation sweep is the IMX reader's, over a D-10 file.)
+// The MXF reader on files of our writer: partitions, timecode, index, descriptor,
+// descriptive metadata, damaged structures. (Truncation: the IMX reader's sweep.)
 #include <gtest/gtest.h>
 
 #include <map>
@@ -40,10 +39,8 @@ const std::vector<Item> kAs11Items = {
     {7, U8(1), "ClosedCaptionsPresent", "true"}, {8, U8(2), "ClosedCaptionsType", "2"},
     {9, Utf16(L"fra"), "ClosedCaptionsLanguage", "fra"}};
 
-// Ident clock at 250 frames; with a start of 09:59:30:00 at 25 frames per
-// second that is 10 s after the start and 20 s before 10:00:00:00.
-// One item of each way a UK DPP item is read (the other items of the same
-// kind take the same path through the framework's table).
+// One item of each way a UK DPP item is read. The ident clock at 250 frames
+// from 09:59:30:00 at 25 fps is 10 s after the start, 20 s before 10:00:00:00.
 const std::vector<Item> kDppItems = {
     {0x01, Utf16(L"PROD/001"), "ProductionNumber", "PROD/001"}, {0x04, U16(2014), "CopyrightYear", "2014"},
     {0x09, Rational(16, 9), "PictureRatioNumerator", "16"}, {0x0a, U8(1), "3D", "true"}, {0x0b, U8(2), "3DType", "2"},
@@ -101,18 +98,6 @@ const std::string kTextFramework = Label("06.0e.2b.34.02.53.01.01.0d.01.04.01.04
 class MxfStructureTest : public ::testing::Test {
  protected:
   int Open(const std::string& bytes) { return reader.Open(dir.write("test.mxf", bytes).c_str(), false); }
-  std::vector<uint64_t> PartitionOffsets() const {
-    std::vector<uint64_t> offsets;
-    for (const auto& partition : reader.GetPartitions()) offsets.push_back(partition->m_KeyOffset);
-    return offsets;
-  }
-  OXLDataReader::VIDEO_INFO VideoInfo() {
-    std::string descriptor = reader.GetPictureDescriptor();
-    OXLDataReader::VIDEO_INFO info{};
-    EXPECT_TRUE(reader.GetCDCIVideoInfo(reinterpret_cast<unsigned char*>(descriptor.data()),
-                                        static_cast<unsigned int>(descriptor.size()), info));
-    return info;
-  }
   oxltest::TempDir dir;
   CMXFDataReader reader{OXLDataReader::Video_Data, 16384, "mxf-structure"};
 };
@@ -121,11 +106,10 @@ std::string Patched(std::string bytes, size_t offset, const std::string& with) {
   return bytes.replace(offset, with.size(), with);
 }
 
-// The start of the timecode track (at 50 frames per second a timecode
-// counted at 25 starts at twice its frames), the duration from the tracks
-// after a picture track without one, in and out in milliseconds without a
-// video system (15 fps), and the edit unit from the index segment or,
-// without one, from the descriptor.
+// The timecode track's start (at 50 fps one counted at 25 starts at twice its
+// frames), the duration from the tracks when the picture track has none, in
+// and out in milliseconds without a video system (15 fps), the edit unit from
+// the index segment or, without one, from the descriptor.
 TEST_F(MxfStructureTest, TimingIndexAndClipsOfWrittenFiles) {
   FileLayout layout;
   layout.timecode = {90000, 25, false};
@@ -173,18 +157,17 @@ TEST_F(MxfStructureTest, PartitionsAreFoundEveryWay) {
     if (c.withoutFooter) bytes.resize(file.partitionOffsets[2]);
     if (c.footerOffsetOff) bytes = Patched(bytes, 16 + 4 + 24, U64(file.partitionOffsets[2] + 1));
     ASSERT_EQ(Open(bytes), 0);
-    std::vector<uint64_t> expected;
+    std::vector<uint64_t> expected, found;
     for (uint64_t offset : file.partitionOffsets) expected.push_back(offset + c.runIn);
     if (c.withoutFooter || c.footerOffsetOff) expected.pop_back();
-    EXPECT_EQ(std::make_tuple(PartitionOffsets(), reader.GetRunInLength(), reader.GetDuration()),
+    for (const auto& partition : reader.GetPartitions()) found.push_back(partition->m_KeyOffset);
+    EXPECT_EQ(std::make_tuple(found, reader.GetRunInLength(), reader.GetDuration()),
               std::make_tuple(expected, c.runIn, int64_t(10)));
   }
 }
 
-// Picture essence coding labels that FFmpeg does not write (its D-10, DV
-// and AVC-Intra files are the file tests') and what they are, with a
-// registry version byte of their own; the sample rate gives the edit rate.
-// DVCPRO HD is high definition whatever its stored lines.
+// Picture coding labels FFmpeg does not write, with a registry version byte of
+// their own; the sample rate gives the edit rate; DVCPRO HD is HD at any height.
 TEST_F(MxfStructureTest, PictureCodingLabelsSampleRatesAndLayout) {
   using namespace OXLDataReader;
   const struct {
@@ -202,7 +185,10 @@ TEST_F(MxfStructureTest, PictureCodingLabelsSampleRatesAndLayout) {
     layout.rateDen = row.rateDen;
     layout.frameLayout = 0;
     ASSERT_EQ(Open(BuildFile(layout).bytes), 0);
-    const VIDEO_INFO info = VideoInfo();
+    std::string descriptor = reader.GetPictureDescriptor();
+    VIDEO_INFO info{};
+    ASSERT_TRUE(reader.GetCDCIVideoInfo(reinterpret_cast<unsigned char*>(descriptor.data()),
+                                        static_cast<unsigned int>(descriptor.size()), info));
     const bool hd = row.type == DVCPro100_Video || row.type == DVCPro720P_Video;
     EXPECT_EQ(std::make_tuple(info.VideoType, info.EditRate, info.Progressive, info.Height, info.Resolution),
               std::make_tuple(row.type, qel::EditRate(row.rateNum, row.rateDen), true, 288u, hd ? HD_720 : SD_525))

@@ -1,6 +1,5 @@
-// Framework samples and whole-media time limits built by the base reader,
-// for what the QuickTime files (QTDataReaderFilesTest) do not reach: lent
-// memory, field systems, microsecond limits, audio rates.
+// Samples and time limits built by the base reader where the QuickTime file
+// tests do not reach: lent memory, field systems, microseconds, audio rates.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -44,10 +43,9 @@ class FixedReader : public COXLDataReader {
   }
 };
 
-// Interlaced pictures make a track of two fields. Bytes the reader lends
-// are copied into the container's own (recycled) buffer. A video system
-// without picture rate (the field systems) fails the sample, and a later
-// one is tried again.
+// Interlaced pictures make a track of two fields; lent bytes are copied into
+// the container's own (recycled) buffer; a video system without picture rate
+// (the field systems) fails the sample, and a later one is tried again.
 TEST(SampleContainer, DescriptionAndLentBytes) {
   FixedReader reader;
   auto sample = std::dynamic_pointer_cast<const qel::IVideoSample>(reader.GetNextDataSampleContainer()->GetSample());

@@ -1,6 +1,5 @@
-// The video preloader: passes at random places of a file through the local
-// file reader, a reader that throws, and a new start or a refused one with
-// a pass pending; and the events it waits on.
+// The video preloader: passes at random places, a throwing reader, a new or
+// refused start with a pass pending; and the events it waits on.
 #include <gtest/gtest.h>
 
 #include <atomic>

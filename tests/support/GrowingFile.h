@@ -1,7 +1,6 @@
 #pragma once
-// A live recording replayed: a finished file is written again into a new
-// file piece by piece, so that readers can be tested on a file that grows
-// while they read it.
+// A live recording replayed: a finished file written again piece by piece,
+// so that readers can be tested on a file that grows while they read it.
 #include <cstdint>
 #include <string>
 #include <vector>

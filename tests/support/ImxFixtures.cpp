@@ -25,10 +25,9 @@ std::string Dv(bool dv50, bool audio) {
 
 }  // namespace
 
-// The encoder rounds a CBR frame up to whole bytes, the D-10 muxer expects
-// the rounded-down size of the nominal rate: at 29.97 a minimum rate just
-// under the nominal one makes the two agree (FFmpeg accepts that only at 30
-// Mbit/s for NTSC; 40 and 50 differ by a byte on some frames).
+// The encoder rounds a CBR frame up to whole bytes, the D-10 muxer expects the
+// nominal rate's size rounded down; at 29.97 a minimum rate just under the nominal
+// one makes them agree, which FFmpeg accepts only at 30 Mbit/s (40, 50: a byte off).
 std::string D10Args(int mbps, bool ntsc, bool audio, double seconds) {
   const long rate = mbps * 1000000L;
   const long frameBits = ntsc ? rate * 1001 / 30000 : rate / 25;
@@ -48,7 +47,6 @@ const std::vector<ImxCase>& ImxCases() {
       {"imx30_pal_audio.mxf", D10Args(30, false, true, 1.2), 6},
       {"imx40_pal.mxf", D10Args(40, false, false, 0.4), 7},
       {"imx50_pal.mxf", D10Args(50, false, false, 0.4), 8},
-      {"imx30_ntsc.mxf", D10Args(30, true, false, 0.4), 6, false, 59.94},
       {"imx30_ntsc_audio.mxf", D10Args(30, true, true, 0.4), 6, false, 59.94},
       {"avci100_1080p25_audio.mxf", Avci(100), 23, true},
       {"avci50_1080i25_audio.mxf", Avci(50), 31, true},

@@ -3,7 +3,6 @@
 // reader tests, and the frames a reader delivers, to compare with ffprobe.
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,7 +19,6 @@ struct ImxCase {
   double fieldsPerSecond = 50;  // the reader's field rate
 };
 
-inline void PrintTo(const ImxCase& c, std::ostream* out) { *out << c.name; }
 std::string ImxCaseName(const ::testing::TestParamInfo<ImxCase>& info);
 
 // The file cases: D-10 PAL and NTSC, AVC-Intra 50 and 100, DV.

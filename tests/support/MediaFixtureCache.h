@@ -1,8 +1,7 @@
 #pragma once
-// Media files made by FFmpeg once and kept, with ffprobe's view of them, in
-// $OXL_TEST_TMP/media-fixtures, shared by every test process of a build (ctest
-// runs each test in a process of its own). A file's name carries a hash of its
-// recipe and of the ffmpeg program; files are renamed into place when whole.
+// Media files made by FFmpeg once, with ffprobe's view of them, kept in
+// $OXL_TEST_TMP/media-fixtures for every test process of a build; a name carries
+// a hash of recipe and ffmpeg program; files are renamed into place when whole.
 #include <string>
 #include <vector>
 

@@ -1,6 +1,5 @@
-// oxlprobe on files it cannot use and command lines it cannot follow: one
-// line on standard error naming the file and the reason, a distinct status,
-// and never a crash.
+// oxlprobe on files and command lines it cannot use: one line on standard error
+// naming the file and the reason, a distinct status, never a crash.
 #include <gtest/gtest.h>
 
 #include "ProbeRun.h"

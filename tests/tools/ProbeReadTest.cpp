@@ -13,6 +13,18 @@
 namespace oxltest {
 namespace {
 
+// The JSON lines oxlprobe prints for `options` on `path`, expecting success.
+std::vector<nlohmann::json> ProbeLines(const std::string& options, const std::string& path) {
+  const CommandResult r = RunProbe(options, path);
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_EQ(r.errors, "");
+  return JsonLines(r.output);
+}
+
+double InSeconds(int64_t time, const ProbeStream& stream) {
+  return double(time) * double(stream.timeBaseNum) / double(stream.timeBaseDen);
+}
+
 // x264 with B frames: times and decode times differ, and sync frames are few.
 TEST(ProbeSamples, PacketForPacketAgreeWithFFprobeForwardsAndBackwards) {
   if (!HasEncoder("libx264")) GTEST_SKIP() << "ffmpeg without libx264";

@@ -8,13 +8,6 @@ CommandResult RunProbe(const std::string& options, const std::string& path) {
   return RunCommand(ShellQuote(OXLPROBE_PATH) + " " + options + (path.empty() ? "" : " " + ShellQuote(path)));
 }
 
-std::vector<nlohmann::json> ProbeLines(const std::string& options, const std::string& path) {
-  const CommandResult r = RunProbe(options, path);
-  EXPECT_EQ(r.exitCode, 0) << r.errors;
-  EXPECT_EQ(r.errors, "");
-  return JsonLines(r.output);
-}
-
 std::vector<nlohmann::json> JsonLines(const std::string& output) {
   std::vector<nlohmann::json> values;
   std::istringstream lines(output);
@@ -27,10 +20,6 @@ nlohmann::json ProbeSummary(const std::string& path) {
   const CommandResult r = RunProbe("--json", path);
   EXPECT_EQ(r.exitCode, 0) << r.errors;
   return nlohmann::json::parse(r.output.empty() ? "null" : r.output);
-}
-
-double InSeconds(int64_t time, const ProbeStream& stream) {
-  return double(time) * double(stream.timeBaseNum) / double(stream.timeBaseDen);
 }
 
 std::string BundledSample() { return std::string(OXL_SOURCE_ROOT) + "/samples/sample.mov"; }

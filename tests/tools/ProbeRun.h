@@ -15,12 +15,8 @@ namespace oxltest {
 CommandResult RunProbe(const std::string& options, const std::string& path = "");
 // One JSON value per non-empty line of `output`.
 std::vector<nlohmann::json> JsonLines(const std::string& output);
-// The JSON lines oxlprobe prints for `options` on `path`, expecting success.
-std::vector<nlohmann::json> ProbeLines(const std::string& options, const std::string& path);
 // The --json summary of `path`.
 nlohmann::json ProbeSummary(const std::string& path);
-// Seconds of a time in a stream's time base.
-double InSeconds(int64_t time, const ProbeStream& stream);
 // The bundled sample clip of the repository.
 std::string BundledSample();
 // Each line's "md5" is `md5Of(first + step * i)` ("MD5:" form) and its "index" is i.

@@ -70,7 +70,6 @@ TEST(DomParserDocument, SamplesKeepNamespacesDoctypeEntitiesAndMarkupKinds) {
   EXPECT_EQ(dynamic_cast<const ProcessingInstructionNode*>((*item)[5])->get_data(), "mode=\"fast\"");
 }
 
-// CDATA stays its own node: the equality tests tell it from text.
 TEST(DomParserText, TextMergesAcrossReadBuffers) {
   DomParser parser;
   std::string content, expected;

@@ -92,8 +92,6 @@ TEST(WriterRoundTrip, SamplesReparseToEqualDocuments) {
   for (const char* sample : {xmltest::kNrtMeta, xmltest::kXhtml, xmltest::kMarkup}) {
     DomParser parser;
     Document* doc = xmltest::parsed(parser, sample);
-    DomParser fromString;
-    EXPECT_TRUE(*xmltest::parsed(fromString, doc->write_to_string()) == *doc) << sample;
     const std::wstring wide = TextEncoding::Unicode::get8(dir.file("r\xC3\xA9sum\xC3\xA9.xml"));
     doc->write_to_file(wide);
     DomParser fromFile;

@@ -40,13 +40,11 @@ TEST(XPathFind, NonRealTimeMetaQueries) {
   const Query queries[] = {
       {"//LtcChange[@status != \"end\"][@value='10243101']", "frameCount", "900"},
       {"//*[@modelName]", "modelName", "PXW-Z100 G Lens"},
-      {"/NonRealTimeMeta/LtcChangeTable/LtcChange[3]", "frameCount", "900"},
       // A position counts the siblings that pass the conditions before it.
       {"//LtcChange[@status='increment'][last()]", "frameCount", "900"},
       {"//LtcChange[last()][@status='increment']", "frameCount", ""},
       {"//LtcChange[@frameCount='300' or @status='end']", "value", "55252111 24433101"},
       {"//LtcChange[(@frameCount='0' or @frameCount='1200') and @status='increment']", "frameCount", "0"},
-      {"//LtcChange[@frameCount='0' or @frameCount='300' and @status='end']", "frameCount", "0"},
       {"//LtcChange[@frameCount='0' | @frameCount='900' OR @frameCount='1200']", "frameCount", "0 900 1200"},
       {"//Duration | //CreationDate", "value", "1201 2015-06-12T10:21:33+09:00"},
       {"//Duration and //Nothing", "value", ""},
