@@ -147,9 +147,13 @@ std::string Esds(uint8_t esTag, const std::string& info, const std::string& leng
 }
 
 // A descriptor length of several bytes; the average bit rate and the
-// decoder-specific information are kept.
+// decoder-specific information are kept. Cut right after the last tag the
+// descriptor has no information; cut inside its length it is invalid.
 TEST(VideoDescription, EsdsKeepsRateAndDecoderInfo) {
-  const CStsdAtom whole = Parse(Stsd(Entry("mp4v", Picture(64, 48, Esds(3, "xyz", "\x80\x80\x03")))), "vide");
+  const std::string mp4v = Stsd(Entry("mp4v", Picture(64, 48, Esds(3, "xyz", "\x80\x80\x03"))));
+  EXPECT_NO_THROW(Parse(mp4v.substr(0, mp4v.size() - 6), "vide"));
+  EXPECT_THROW(Parse(mp4v.substr(0, mp4v.size() - 5), "vide"), QTUtils::unsuported_or_invalid);
+  const CStsdAtom whole = Parse(mp4v, "vide");
   const auto& d = dynamic_cast<const CMP4VSampleDescription&>(*whole.m_Entries.at(0));
   EXPECT_EQ(std::make_pair(d.m_dwAvgBitRate, std::string(d.m_DecoderSpecificInfo.begin(), d.m_DecoderSpecificInfo.end())),
             std::make_pair(4000000u, std::string("xyz")));
