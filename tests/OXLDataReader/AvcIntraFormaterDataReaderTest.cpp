@@ -11,7 +11,6 @@
 #include "support/AvcIntraFixtures.h"
 #include "support/ByteBuilder.h"
 #include "support/ErrorText.h"
-#include "support/FFmpegTools.h"
 #include "support/QtMovieWriter.h"
 #include "support/TempDir.h"
 
