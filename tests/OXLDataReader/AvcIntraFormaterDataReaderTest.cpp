@@ -1,7 +1,6 @@
 // AvcIntraFormaterDataReader: the mode it picks from a container's
-// description, opening refused without a mode, and QuickTime AVC-Intra
-// movies (with or without parameter sets in their samples) read as frames
-// that FFmpeg decodes like the movie itself.
+// description, opening refused without a mode, buffer handling, and frames
+// of QuickTime AVC-Intra movies, whole or damaged.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +11,6 @@
 #include "support/AvcIntraFixtures.h"
 #include "support/ByteBuilder.h"
 #include "support/ErrorText.h"
-#include "support/FFmpegTools.h"
 #include "support/QtMovieWriter.h"
 #include "support/TempDir.h"
 
@@ -94,20 +92,16 @@ std::unique_ptr<AvcIntraFormaterDataReader> OpenFormatter(const std::string& pat
 }
 
 // The movie with the format code of the case (the one the reader's type
-// comes from), and a copy of it without parameter sets: frames with
-// parameter sets are delivered as stored, those without get them inserted.
-// A buffer below the mode's largest frame consumes no frame.
+// comes from): its frames carry parameter sets and are delivered as stored,
+// forwards and backwards. A buffer below the mode's largest frame consumes
+// no frame. (How frames are formatted is the helper's own test.)
 class AvcIntraMovies : public testing::TestWithParam<MovieCase> {};
 
-TEST_P(AvcIntraMovies, FramesDecodeLikeTheMovieWithOrWithoutParameterSets) {
+TEST_P(AvcIntraMovies, ModeFromTheMovieAndFramesAsStored) {
   const MediaFixture& movie = AvcIntraFixture(GetParam().movie);
   TempDir dir;
-  const std::string path = dir.file("avci.mov"), blankPath = dir.file("blank.mov");
+  const std::string path = dir.file("avci.mov");
   WriteMovieWithFormatCode(movie, GetParam().movie.tag, path);
-  WriteMovieWithoutParameterSets(MediaFixture{path, movie.probe}, blankPath);
-  const auto expected = MovieFrameMd5s(movie);
-  ASSERT_EQ(expected.size(), movie.probe.Packets("v:0").size());
-
   auto reader = OpenFormatter(path);
   EXPECT_EQ(reader->GetMode(), GetParam().mode);
   const unsigned int max = COXLAVCIntraHelper().GetMaxFrameSize(reader->GetMode());
@@ -117,16 +111,12 @@ TEST_P(AvcIntraMovies, FramesDecodeLikeTheMovieWithOrWithoutParameterSets) {
   EXPECT_EQ(reader->GetNextData(data, max - 1, &size, nullptr), 101);
   EXPECT_EQ(size, max);
   const auto frames = qtfiles::ReadForward(*reader, 50);
-  EXPECT_EQ(Md5Hash(frames.at(0).bytes), movie.probe.Packets("v:0")[0].dataHash);
-  auto blankReader = OpenFormatter(blankPath);
-  const auto blankFrames = qtfiles::ReadForward(*blankReader, 50);
-  auto backwards = qtfiles::ReadBackward(*blankReader, 50);
+  auto backwards = qtfiles::ReadBackward(*reader, 50);
   std::reverse(backwards.begin(), backwards.end());
-  EXPECT_EQ(qtfiles::Joined(backwards), qtfiles::Joined(blankFrames));
-  EXPECT_NE(blankFrames.at(0).bytes, PacketBytes(movie).at(0)) << "the parameter sets were inserted";
-  std::vector<std::string> expectedTwice = expected;
-  expectedTwice.insert(expectedTwice.end(), expected.begin(), expected.end());
-  EXPECT_EQ(DecodedFrameMd5s("-f h264 -i " + ShellQuote(dir.write("s.h264", qtfiles::Joined(frames) + qtfiles::Joined(blankFrames)))), expectedTwice);
+  std::string stored;
+  for (const auto& packet : PacketBytes(movie)) stored += packet;
+  EXPECT_EQ(qtfiles::Joined(frames), stored);
+  EXPECT_EQ(qtfiles::Joined(backwards), stored);
 }
 
 const MovieCase kMovieCases[] = {

@@ -233,9 +233,6 @@ TEST_F(DamagedMovie, LyingFieldsGiveClearResults) {
     EXPECT_LE(outcome.frames, 10);
     EXPECT_EQ(outcome.frames, d.frames >= 0 ? d.frames : outcome.frames);
   }
-  bool logged = false;
-  for (const LogLine& line : log.lines()) logged = logged || line.text.find("movie atom of") != std::string::npos;
-  EXPECT_TRUE(logged) << "an unreadable description is logged";
 }
 
 TEST_F(DamagedMovie, SizeTableClaimingBillionsOfSamplesIsBoundedByTheOtherTables) {

@@ -50,8 +50,6 @@ void QtFileTest::SetUp() {
   ASSERT_EQ(c.audioTag.empty() ? "" : Fixture().probe.Stream("a:0").codecTag, c.audioTag);
 }
 
-
-
 // The video system of each frame rate FFmpeg writes ("25/1"), the edit rate
 // the framework counts frames in, and the fields of a frame.
 struct RateSystem {
@@ -70,34 +68,15 @@ const RateSystem& RateSystemOf(const ProbeStream& stream) {
     if (stream.frameRate == r.frameRate) return r;
   throw std::runtime_error("no video system at " + stream.frameRate);
 }
-double FrameRate(const ProbeStream& stream) { return RateSystemOf(stream).fps; }
-OxlTbx::VideoSystem VideoSystemOf(const ProbeStream& stream) { return RateSystemOf(stream).system; }
-unsigned int FieldsPerFrame(const ProbeStream& stream) { return RateSystemOf(stream).fieldsPerFrame; }
 
-
-// An I picture of an open GOP that is not the first picture to display.
-bool IsOpenGopIntraPicture(const std::string& picture) {
-  bool closedGop = true;
-  for (size_t i = 0; i + 6 < picture.size(); ++i) {
-    if (picture.compare(i, 3, std::string("\0\0\1", 3)) != 0) continue;
-    const unsigned char code = static_cast<unsigned char>(picture[i + 3]);
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(picture[i + 3 + k]); };
-    if (code == 0xB8) closedGop = (byte(4) >> 6 & 1) != 0;  // group of pictures header
-    if (code != 0x00) continue;                             // picture header
-    const unsigned int temporalReference = byte(1) << 2 | byte(2) >> 6;
-    const unsigned int codingType = byte(2) >> 3 & 7;
-    return codingType == 1 && !closedGop && temporalReference != 0;
-  }
-  return false;
-}
-
-// MPEG-2 I pictures of an open GOP with leading B pictures: partial sync samples.
+// MPEG-2 I pictures of an open GOP, followed in decoding order by the
+// leading B pictures shown before them: partial sync samples.
 std::vector<bool> PartialSyncPackets(const MediaFixture& fixture) {
   const std::vector<ProbePacket>& packets = fixture.probe.Packets("v:0");
   std::vector<bool> partial(packets.size(), false);
   if (fixture.probe.Stream("v:0").codecName != "mpeg2video") return partial;
-  for (size_t i = 0; i < packets.size(); ++i)
-    partial[i] = IsOpenGopIntraPicture(PacketBytes(fixture, packets[i]));
+  for (size_t i = 1; i + 1 < packets.size(); ++i)
+    partial[i] = packets[i].IsKey() && packets[i + 1].pts.value_or(0) < packets[i].pts.value_or(0);
   return partial;
 }
 
@@ -115,8 +94,6 @@ std::vector<size_t> SpreadIndexes(size_t count, size_t most) {
   return indexes;
 }
 
-
-
 // Frame number of an SMPTE timecode ("10:00:00:00", drop frame "01:00:00;02").
 uint32_t TimecodeFrames(const std::string& text, unsigned int fps) {
   unsigned int hh = 0, mm = 0, ss = 0, ff = 0;
@@ -130,13 +107,11 @@ uint32_t TimecodeFrames(const std::string& text, unsigned int fps) {
   return frames;
 }
 
-
 std::vector<QtFileCase> CasesWhere(bool (*wanted)(const QtFileCase&)) {
   std::vector<QtFileCase> cases;
   std::copy_if(AllCases().begin(), AllCases().end(), std::back_inserter(cases), wanted);
   return cases;
 }
-
 
 class QtFileVideo : public QtFileTest {};
 
@@ -167,8 +142,7 @@ bool IsProgressiveMovie(const oxltest::MediaFixture& fixture) {
   const std::string file = ReadWholeFile(fixture.path);
   const size_t found = file.find(std::string("\0\0\0\x0a" "fiel", 8));
   if (found != std::string::npos && found + 8 < file.size()) return file[found + 8] == 1;
-  const auto system = VideoSystemOf(fixture.probe.Stream("v:0"));
-  return system == OxlTbx::VS_FieldPAL || system == OxlTbx::VS_FieldNTSCDrop;
+  return RateSystemOf(fixture.probe.Stream("v:0")).fieldsPerFrame == 1;
 }
 
 }  // namespace
@@ -180,7 +154,7 @@ bool IsProgressiveMovie(const oxltest::MediaFixture& fixture) {
 TEST_P(QtFileVideo, EveryPacketForwardsAndTheSyncDeliveriesBackwards) {
   const auto expected = ExpectedVideoDeliveries(Fixture(), GetParam().longGop);
   const auto sync = ExpectedVideoDeliveries(Fixture(), GetParam().longGop, true);
-  const double halfFrame = 0.5 / FrameRate(Video());
+  const double halfFrame = 0.5 / RateSystemOf(Video()).fps;
   auto reader = OpenReader(OXLDataReader::Video_Data);
   std::vector<unsigned char> small(expected.front().bytes.size() - 1);
   unsigned char* data = small.data();
@@ -210,7 +184,7 @@ TEST_P(QtFileVideo, EveryPacketForwardsAndTheSyncDeliveriesBackwards) {
 
 TEST_P(QtFileVideo, SystemCodecAndPictureFollowTheFile) {
   auto reader = OpenReader(OXLDataReader::Video_Data);
-  const auto system = VideoSystemOf(Video());
+  const auto system = RateSystemOf(Video()).system;
   EXPECT_EQ(reader->GetVideoSystem(), system);
   EXPECT_EQ(reader->GetSystemEditRate(), RateSystemOf(Video()).editRate);
   EXPECT_EQ(reader->GetVideoCodec(), GetParam().videoType);
@@ -316,7 +290,7 @@ class QtFilePositioning : public QtFileTest {
     if (IsSkipped() || HasFatalFailure()) return;
     m_Sync = ExpectedVideoDeliveries(Fixture(), GetParam().longGop, true);
     m_Partial = PartialSyncPackets(Fixture());
-    m_FrameSeconds = 1.0 / FrameRate(Video());
+    m_FrameSeconds = 1.0 / RateSystemOf(Video()).fps;
     int64_t total = 0;
     for (const auto& p : VideoPackets()) total += p.duration.value_or(0);
     m_ContentSeconds = Seconds(total, Video());
@@ -392,7 +366,7 @@ TEST_P(QtFilePositioning, TimesAndFieldsLandOnTheSyncSampleBeforeTheFramePlaying
     EXPECT_NEAR(seconds, LandingTime(landing), 1e-6);
     ExpectNext(*reader, m_Sync[landing.sync]);
   }
-  const unsigned int fieldsPerFrame = FieldsPerFrame(Video());
+  const unsigned int fieldsPerFrame = RateSystemOf(Video()).fieldsPerFrame;
   const double fieldSeconds = reader->GetFieldDuration();
   ASSERT_NEAR(fieldSeconds, m_FrameSeconds / fieldsPerFrame, 1e-6);
   for (size_t frame : SpreadIndexes(m_Frames, 100)) {
@@ -422,11 +396,11 @@ TEST_P(QtFilePositioning, TimesAndFieldsLandOnTheSyncSampleBeforeTheFramePlaying
 // FFmpeg wrote; interlaced material ends on a whole frame. The framework
 // time limits give the same span in frames.
 TEST_P(QtFilePositioning, InAndOutPointsSpanTheTimecodedMaterial) {
-  const auto system = VideoSystemOf(Video());
-  const unsigned int fieldsPerFrame = FieldsPerFrame(Video());
+  const RateSystem& rate = RateSystemOf(Video());
+  const unsigned int fieldsPerFrame = rate.fieldsPerFrame;
   const std::string& timecode = Video().timecode;
-  const uint32_t in = timecode.empty() ? 0 : TimecodeFrames(timecode, unsigned(std::lround(FrameRate(Video())))) * fieldsPerFrame;
-  uint32_t out = in + static_cast<uint32_t>(m_ContentSeconds * FrameRate(Video()) * fieldsPerFrame + 0.5);
+  const uint32_t in = timecode.empty() ? 0 : TimecodeFrames(timecode, unsigned(std::lround(rate.fps))) * fieldsPerFrame;
+  uint32_t out = in + static_cast<uint32_t>(m_ContentSeconds * rate.fps * fieldsPerFrame + 0.5);
   if (!IsProgressiveMovie(Fixture())) out &= ~1u;
   auto reader = OpenReader(OXLDataReader::Video_Data);
   EXPECT_EQ(reader->GetStartTimecode(), in);
@@ -434,9 +408,9 @@ TEST_P(QtFilePositioning, InAndOutPointsSpanTheTimecodedMaterial) {
   ASSERT_EQ(reader->GetInOut(&gotIn, &gotOut, &gotSystem), 0);
   EXPECT_EQ(gotIn, in);
   EXPECT_EQ(gotOut, out);
-  EXPECT_EQ(gotSystem, unsigned(system));
+  EXPECT_EQ(gotSystem, unsigned(rate.system));
   const qel::TimeLimits limits = reader->GetTimeLimits();
-  EXPECT_EQ(limits.start.GetEditRate(), RateSystemOf(Video()).editRate);
+  EXPECT_EQ(limits.start.GetEditRate(), rate.editRate);
   EXPECT_EQ(limits.start.GetTimeNumber(), int64_t(in / fieldsPerFrame));
   EXPECT_EQ(limits.duration, int64_t(out / fieldsPerFrame) - int64_t(in / fieldsPerFrame));
 }
