@@ -80,14 +80,6 @@ std::string ToLengthPrefixed(const std::string& frame) {
   return out;
 }
 
-void WriteMovieWithoutParameterSets(const MediaFixture& movie, const std::string& path) {
-  std::string file = ReadWholeFile(movie.path);
-  const auto packets = PacketBytes(movie);
-  for (size_t i = 0; i < packets.size(); ++i)
-    file.replace(*movie.probe.Packets("v:0")[i].pos, packets[i].size(), BlankParameterSets(packets[i]));
-  (void)GrowingFile(path, file);  // writes the file whole
-}
-
 void WriteMovieWithFormatCode(const MediaFixture& movie, const std::string& tag, const std::string& path) {
   std::string file = ReadWholeFile(movie.path);
   const std::string old = movie.probe.Stream("v:0").codecTag;

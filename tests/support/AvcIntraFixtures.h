@@ -30,9 +30,7 @@ std::vector<std::string> PacketBytes(const MediaFixture& fixture);
 // the same size; the frame with 4-byte lengths instead of start codes.
 std::string BlankParameterSets(const std::string& annexBFrame);
 std::string ToLengthPrefixed(const std::string& annexBFrame);
-// Copies of the movie written to `path`: without parameter sets in its
-// packets, and with its video format code set to `tag`.
-void WriteMovieWithoutParameterSets(const MediaFixture& movie, const std::string& path);
+// A copy of the movie written to `path`, its video format code set to `tag`.
 void WriteMovieWithFormatCode(const MediaFixture& movie, const std::string& tag, const std::string& path);
 
 // The MD5 of every frame FFmpeg decodes from `input`, the input options and
