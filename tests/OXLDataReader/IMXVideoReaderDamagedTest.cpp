@@ -115,6 +115,13 @@ TEST(MxfTruncation, EveryCutGivesCodesAndOnlyTheFilesFrames) {
   for (size_t i = 1; i < 40; ++i) cuts.push_back(bytes.size() * i / 40);
   const std::vector<int> codes = {0, -1, -2, -15, -16, 1, 2};
   oxltest::TempDir dir;
+  std::string v1 = bytes;  // the fill after the header partition pack, keyed as version 1: skipped too
+  const size_t fill = KlvOffsets(bytes).at(1);
+  ASSERT_EQ(v1.substr(fill + 7, 5), std::string("\x02\x03\x01\x02\x10", 5));
+  v1[fill + 7] = 0x01;
+  CMXFDataReader older(OXLDataReader::Video_Data, 65536, "v1");
+  ASSERT_EQ(older.Open(dir.write("v1.mxf", v1).c_str(), false), 0);
+  EXPECT_EQ(older.GetHeaderPartition()->m_HeaderMetadataStart, whole.GetHeaderPartition()->m_HeaderMetadataStart);
   int opened = 0;
   for (size_t cut : cuts) {
     if (cut >= bytes.size()) continue;

@@ -83,3 +83,23 @@ TEST(QTFuzzFindings, AnEndlessGroupIsDeliveredUpToTheCap) {
   EXPECT_EQ(reader->GetPrevData(data, sizeof buffer, &size, &time), 101);  // back to the first
   EXPECT_EQ(time, 0.0);
 }
+
+// A run whose first sample has flags of its own (not sync) and whose other
+// samples share the track's (sync): the first sync sample is the run's second.
+TEST(QTFragmentRuns, AFirstSampleOfItsOwnLeavesTheSyncSamplesAfterIt) {
+  QtWriterTrack track;
+  track.stsd = VideoStsd("avc1", 16, 16);
+  const std::string trex = FullAtom("trex", 0, 0, ByteBuilder().u32(1).u32(1).u32(1).u32(10).u32(0));
+  const auto moof = [](uint32_t dataOffset) {
+    ByteBuilder traf;
+    traf.fullAtom("tfhd", 0, 0x20000, ByteBuilder().u32(1));
+    traf.fullAtom("trun", 0, 0x5, ByteBuilder().u32(4).u32(dataOffset).u32(0x00010000));
+    return Atom("moof", FullAtom("mfhd", 0, 0, ByteBuilder().u32(1)) + Atom("traf", traf));
+  };
+  const std::string media = std::string(10, 'a') + std::string(10, 'b') + std::string(10, 'c') + std::string(10, 'd');
+  auto reader = qtfiles::OpenBytes(QtFile("", {track}, false, true, Atom("mvex", trex)) +
+                                   moof(uint32_t(moof(0).size() + 8)) + Atom("mdat", media));
+  const auto frames = qtfiles::ReadForward(*reader, 10);
+  ASSERT_FALSE(frames.empty());
+  EXPECT_EQ(frames[0].bytes, std::string(10, 'b'));
+}

@@ -86,4 +86,5 @@ TEST(TimeCodeConversions, SecondsBytesAndSmpteWords) {
   EXPECT_EQ(DWORD2SMPTE(183, VS_NTSCNoDrop), 0x00000301u);
   EXPECT_EQ(DWORD2SMPTE(100u * 3600 * 50 + 3000, VS_PAL), 0x00010000u);  // hours modulo 100
   EXPECT_EQ(SMPTE2DWORD(0x01020304, VS_FieldPAL), 216000u + 7200 + (4 + 90) * 2);  // only PAL counts 25
+  EXPECT_EQ(SMPTE2DWORD(0x01020304, VS_PAL), 180000u + 6000 + (4 + 75) * 2);
 }

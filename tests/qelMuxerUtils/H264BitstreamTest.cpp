@@ -18,6 +18,10 @@ namespace {
 const char kHighProfileSps[] = "67640028 aca153b4 03c0113f 2ffe0002 0002d404 0407c000 00fa4000 3a9820";
 // Baseline, log2_max_pic_order_cnt_lsb_minus4 13 (at most 12 is allowed).
 const char kBadPocLsbSps[] = "6742001e e39058bc 80";
+// Baseline, one 16x16 macroblock, no VUI, cropped at the left by 4 chroma
+// samples (8 pixels wide left) or by 8 (nothing left: refused).
+const char kCroppedSps[] = "6742001e ddd2f4";
+const char kCroppedAwaySps[] = "6742001e ddd13d";
 
 bool Parses(const std::string& nal, H264::SequenceParameterSet& parsed) {
   const ExactBuffer sps(nal);
@@ -39,6 +43,9 @@ TEST(H264Units, HighProfileSpsIsReadAndDamagedUnitsAreRefused) {
   for (size_t size = 0; size + 2 < sps.size(); ++size) EXPECT_FALSE(Parses(sps.substr(0, size), parsed)) << size;
   EXPECT_FALSE(Parses('\x68' + sps.substr(1), parsed));
   EXPECT_FALSE(Parses(oxltest::FromHex(kBadPocLsbSps), parsed));
+  ASSERT_TRUE(Parses(oxltest::FromHex(kCroppedSps), parsed));
+  EXPECT_EQ(std::make_pair(parsed.width, parsed.height), std::make_pair(8u, 16u));
+  EXPECT_FALSE(Parses(oxltest::FromHex(kCroppedAwaySps), parsed));
   // NAL units with the forbidden bit, in either frame form.
   H264::FrameForm form;
   std::vector<H264::NalUnit> units;
