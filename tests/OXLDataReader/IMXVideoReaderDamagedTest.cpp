@@ -49,6 +49,9 @@ TEST_F(ImxDamagedTest, DamagedPictureElementsGiveTheirCodes) {
   File file = BuildFile(ImxLayout());
   file.bytes[file.essenceStart + 2 * kUnit + 10] = 0x7F;  // the third unit's key
   ASSERT_EQ(Open(file.bytes), 0);
+  unsigned char aspect = 0;  // from the 4:3 item that ends the descriptor
+  ASSERT_EQ(reader.GetSampleInfos(nullptr, nullptr, &aspect), 0);
+  EXPECT_EQ(aspect, 2);
   int last = 0;
   EXPECT_EQ(Frames(&last), (std::vector<int>{0, 1}));
   EXPECT_EQ(last, 111);

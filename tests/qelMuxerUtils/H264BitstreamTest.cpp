@@ -22,6 +22,8 @@ const char kBadPocLsbSps[] = "6742001e e39058bc 80";
 // samples (8 pixels wide left) or by 8 (nothing left: refused).
 const char kCroppedSps[] = "6742001e ddd2f4";
 const char kCroppedAwaySps[] = "6742001e ddd13d";
+// The same in High 4:4:4, whose chroma is as wide as luma: 12 wide.
+const char kCropped444Sps[] = "67f4001e 919774bd";
 
 bool Parses(const std::string& nal, H264::SequenceParameterSet& parsed) {
   const ExactBuffer sps(nal);
@@ -46,6 +48,8 @@ TEST(H264Units, HighProfileSpsIsReadAndDamagedUnitsAreRefused) {
   ASSERT_TRUE(Parses(oxltest::FromHex(kCroppedSps), parsed));
   EXPECT_EQ(std::make_pair(parsed.width, parsed.height), std::make_pair(8u, 16u));
   EXPECT_FALSE(Parses(oxltest::FromHex(kCroppedAwaySps), parsed));
+  ASSERT_TRUE(Parses(oxltest::FromHex(kCropped444Sps), parsed));
+  EXPECT_EQ(std::make_pair(parsed.width, parsed.chromaFormatIdc), std::make_pair(12u, 3u));
   // NAL units with the forbidden bit, in either frame form.
   H264::FrameForm form;
   std::vector<H264::NalUnit> units;

@@ -128,8 +128,8 @@ std::string Descriptor(const FileLayout& layout) {
   LocalSet set;
   set.item(0x3C0A, Uid(300)).item(0x3001, Rational(layout.rateNum, layout.rateDen)).item(0x3006, U32(201));
   set.item(0x3203, U32(720)).item(0x3202, U32(288)).item(0x320C, U8(layout.frameLayout));
-  set.item(0x320E, Rational(4, 3));
   if (!layout.pictureCoding.empty()) set.item(0x3201, layout.pictureCoding);
+  set.item(0x320E, Rational(4, 3));  // last: an item that ends the set must be read too
   return Klv(SetKey(0x28), set.str());
 }
 
