@@ -19,9 +19,9 @@ const char kHighProfileSps[] = "67640028 aca153b4 03c0113f 2ffe0002 0002d404 040
 // Baseline, log2_max_pic_order_cnt_lsb_minus4 13 (at most 12 is allowed).
 const char kBadPocLsbSps[] = "6742001e e39058bc 80";
 // Baseline, one 16x16 macroblock, no VUI, cropped at the left by 4 chroma
-// samples (8 pixels wide left) or by 8 (nothing left: refused).
+// samples (8 pixels wide left), or by 8 at the left or the bottom (nothing left: refused).
 const char kCroppedSps[] = "6742001e ddd2f4";
-const char kCroppedAwaySps[] = "6742001e ddd13d";
+const char kCroppedAwaySps[] = "6742001e ddd13d", kCroppedAwayBottomSps[] = "6742001e ddde25";
 // The same in High 4:4:4, whose chroma is as wide as luma: 12 wide.
 const char kCropped444Sps[] = "67f4001e 919774bd";
 
@@ -48,6 +48,7 @@ TEST(H264Units, HighProfileSpsIsReadAndDamagedUnitsAreRefused) {
   ASSERT_TRUE(Parses(oxltest::FromHex(kCroppedSps), parsed));
   EXPECT_EQ(std::make_pair(parsed.width, parsed.height), std::make_pair(8u, 16u));
   EXPECT_FALSE(Parses(oxltest::FromHex(kCroppedAwaySps), parsed));
+  EXPECT_FALSE(Parses(oxltest::FromHex(kCroppedAwayBottomSps), parsed));
   ASSERT_TRUE(Parses(oxltest::FromHex(kCropped444Sps), parsed));
   EXPECT_EQ(std::make_pair(parsed.width, parsed.chromaFormatIdc), std::make_pair(12u, 3u));
   // NAL units with the forbidden bit, in either frame form.
