@@ -218,6 +218,10 @@ int CMXFDataReader::AnalyzeMetadata(VideoDataType& type) {
 }
 
 int CMXFDataReader::AnalyseBitstream(VideoDataType& type) {
+  // The edit unit's size comes from the file's index: one larger than the
+  // file is a lie, not a buffer to allocate.
+  const unsigned long fileSize = GetFileSize();
+  if (fileSize != ~0UL && m_EditByteCount > fileSize) return -1;
   if (GoToDataStart() != 0) return -1;
   std::vector<unsigned char> frame(m_EditByteCount ? m_EditByteCount : 4u << 20);
   unsigned char* data = frame.data();
