@@ -2,7 +2,8 @@
 // made: 10,000 deliveries forwards, backwards and after seeks, on intra and
 // long-GOP video, PCM and AAC sound, plain and fragmented movies made by
 // FFmpeg. This program replaces the global operator new to count heap
-// allocations, so it is a test program of its own.
+// allocations, so it is a test program of its own; the MXF analysis test at
+// the end uses it to see the largest allocation.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,19 +11,26 @@
 #include <memory>
 #include <new>
 
+#include "OXLDataReader/MXFDataReader.h"
 #include "OXLDataReader/QTDatareader.h"
 #include "support/MediaFixtureCache.h"
+#include "support/MxfWriter.h"
+#include "support/TempDir.h"
 
 namespace {
 std::atomic<bool> g_bCounting{false};
 std::atomic<long> g_Allocations{0};
+std::atomic<std::size_t> g_Largest{0};
 }  // namespace
 
 // GCC takes free() of what these operators return for a mismatch: it is this pair's own malloc.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  if (g_bCounting.load(std::memory_order_relaxed)) g_Allocations.fetch_add(1, std::memory_order_relaxed);
+  if (g_bCounting.load(std::memory_order_relaxed)) {
+    g_Allocations.fetch_add(1, std::memory_order_relaxed);
+    if (size > g_Largest.load(std::memory_order_relaxed)) g_Largest.store(size, std::memory_order_relaxed);
+  }
   return std::malloc(size ? size : 1);
 }
 void* operator new(std::size_t size) {
@@ -128,3 +136,22 @@ INSTANTIATE_TEST_SUITE_P(Materials, DeliveryAllocationTest, testing::ValuesIn(kM
                          [](const testing::TestParamInfo<Material>& info) { return info.param.name; });
 
 }  // namespace
+
+// A fuzz finding: an index whose edit unit is larger than the file made the
+// bitstream analysis allocate a buffer of that size (2.8 GB for a 7 KB file).
+TEST(MxfAnalysisAllocation, AnEditUnitLargerThanTheFileIsRefusedUnallocated) {
+  using namespace oxltest::mxf;
+  FileLayout layout;
+  layout.indexItems = LocalSet().item(0x3F05, U32(0xA8A8A8A8u)).str();
+  oxltest::TempDir dir;
+  CMXFDataReader reader(OXLDataReader::Video_Data, 16384, "allocations");
+  ASSERT_EQ(reader.Open(dir.write("huge_unit.mxf", BuildFile(layout).bytes).c_str(), false), 0);
+  ASSERT_EQ(reader.GetEditByteCount(), 0xA8A8A8A8u);
+  OXLDataReader::VideoDataType type = OXLDataReader::Unknown_Video;
+  g_Largest = 0;
+  g_bCounting = true;
+  const int result = reader.AnalyseBitstream(type);
+  g_bCounting = false;
+  EXPECT_EQ(result, -1);
+  EXPECT_LT(g_Largest.load(), std::size_t(16) << 20);
+}
