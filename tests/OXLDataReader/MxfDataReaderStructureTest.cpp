@@ -167,20 +167,23 @@ TEST_F(MxfStructureTest, PartitionsAreFoundEveryWay) {
 }
 
 // Picture coding labels FFmpeg does not write, with a registry version byte of
-// their own; the sample rate gives the edit rate; DVCPRO HD is HD at any height.
+// their own; the sample rate gives the edit rate; DVCPRO HD is HD at any height;
+// the bit rate tells the IMX type of an MPEG frame label.
 TEST_F(MxfStructureTest, PictureCodingLabelsSampleRatesAndLayout) {
   using namespace OXLDataReader;
   const struct {
     const char* tail;
     VideoDataType type;
-    uint32_t rateNum, rateDen;
-  } rows[] = {{"02.02.02.00", DVCPro25_Video, 24, 1},          {"02.02.04.00", DVCPro50_Video, 50, 1},
-              {"02.02.06.00", DVCPro100_Video, 25, 1},         {"02.02.08.00", DVCPro720P_Video, 24000, 1001},
-              {"71.09.00.00", DNxHDHigh_Video, 30000, 1001},   {"71.01.00.00", DNxHD10bits_Video, 60000, 1001},
-              {"01.02.02.01", MPEGFrame_Video, 25, 1}};
+    uint32_t rateNum, rateDen, bitRate = 0;
+  } rows[] = {{"04.01.02.02.02.02.02.00", DVCPro25_Video, 24, 1},    {"04.01.02.02.02.02.04.00", DVCPro50_Video, 50, 1},
+              {"04.01.02.02.02.02.06.00", DVCPro100_Video, 25, 1},   {"04.01.02.02.02.02.08.00", DVCPro720P_Video, 24000, 1001},
+              {"04.01.02.02.71.09.00.00", DNxHDHigh_Video, 30000, 1001}, {"04.01.02.02.71.01.00.00", DNxHD10bits_Video, 60000, 1001},
+              {"0d.01.03.01.02.02.50.00", DVCPro50_Video, 25, 1},    {"04.01.02.02.01.01.00.00", HDV_Video, 25, 1},
+              {"04.01.02.02.01.02.02.01", MPEGFrame_Video, 25, 1},   {"04.01.02.02.01.02.02.01", IMX30_Video, 25, 1, 30000000}};
   for (const auto& row : rows) {
     FileLayout layout;
-    layout.pictureCoding = Label("06.0e.2b.34.04.01.01.0a.04.01.02.02") + Label(row.tail);
+    layout.pictureCoding = Label("06.0e.2b.34.04.01.01.0a") + Label(row.tail);
+    if (row.bitRate) layout.pictureItems = LocalSet().item(0x8002, U32(row.bitRate)).str();
     layout.rateNum = row.rateNum;
     layout.rateDen = row.rateDen;
     layout.frameLayout = 0;

@@ -153,5 +153,6 @@ TEST(TimecodeTrack, LocalSampleGivesTheStart) {
       continue;
     }
     EXPECT_NEAR(reader->GetFieldDuration(), double(c.duration) / c.timescale / 2, 1e-7);
+    EXPECT_NEAR(reader->GetActiveTrackDuration(), double(c.duration) / c.timescale, 1.0 / 600);  // the track header's
   }
 }

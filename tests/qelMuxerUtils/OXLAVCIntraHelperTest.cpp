@@ -2,6 +2,8 @@
 // decoded by FFmpeg) and on damaged frames.
 #include <gtest/gtest.h>
 
+#include "qelMuxerUtils/AVCIntraParameterSets.h"
+#include "qelMuxerUtils/H264Bitstream.h"
 #include "qelMuxerUtils/OXLAVCIntraHelper.h"
 #include "support/AvcIntraFixtures.h"
 #include "support/ByteBuilder.h"
@@ -113,6 +115,30 @@ const FrameCase kXavcFrames[] = {
 TEST(XavcIntraFrames, FrameGivesAnXavcIntraMode) {
   for (const FrameCase& c : kXavcFrames)
     EXPECT_EQ(ModeOf(oxltest::ReadWholeFile(oxltest::AvcIntraFixture(c.movie, 1).path)), c.mode) << c.movie.name;
+}
+
+// Without timing a 2160-line frame has no mode: its size cannot tell 25 from
+// 50 frames per second. The parameter set is x264's 2160p class 300 one
+// without its VUI.
+TEST(XavcIntraFrames, A2160LineFrameWithoutTimingHasNoMode) {
+  std::string frame = oxltest::ReadWholeFile(oxltest::AvcIntraFixture(kXavcFrames[11].movie, 1).path);
+  const size_t sps = frame.find(std::string("\0\0\1\x67", 4)) + 3;
+  const size_t end = frame.find(std::string("\0\0\1", 3), sps);
+  ASSERT_NE(end, std::string::npos);
+  ASSERT_EQ(ModeOf(frame), 26u);
+  EXPECT_EQ(ModeOf(frame.replace(sps, end - sps, oxltest::FromHex("677a1033b6cf00f0010f90"))),
+            COXLAVCIntraHelper::AVCI_Unknown);
+}
+
+// The parameter sets inserted into frames describe the row they stand in.
+TEST(ReferenceParameterSets, EachSetDescribesItsRow) {
+  for (size_t i = 0; i < AVCIntra::kReferenceParameterSetCount; ++i) {
+    const AVCIntra::ReferenceParameterSets& row = AVCIntra::kReferenceParameterSets[i];
+    H264::SequenceParameterSet sps;
+    ASSERT_TRUE(H264::ParseSequenceParameterSet(row.sps, row.spsSize, sps)) << i;
+    EXPECT_EQ(std::make_tuple(sps.width, sps.height, !sps.frameMbsOnly), std::make_tuple(row.width, row.height, row.interlaced)) << i;
+    EXPECT_NEAR(sps.FrameRate(), double(row.rateNumerator) / row.rateDenominator, 0.01) << i;
+  }
 }
 
 // Damaged and foreign input: refused, never read outside the buffer (the

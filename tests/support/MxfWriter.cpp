@@ -130,7 +130,7 @@ std::string Descriptor(const FileLayout& layout) {
   set.item(0x3203, U32(720)).item(0x3202, U32(288)).item(0x320C, U8(layout.frameLayout));
   if (!layout.pictureCoding.empty()) set.item(0x3201, layout.pictureCoding);
   set.item(0x320E, Rational(4, 3));  // last: an item that ends the set must be read too
-  return Klv(SetKey(0x28), set.str());
+  return Klv(SetKey(0x28), set.str() + layout.pictureItems);
 }
 
 std::string HeaderMetadata(const FileLayout& layout) {

@@ -60,6 +60,7 @@ struct FileLayout {
   bool withIndex = true;
   uint8_t frameLayout = 1;
   std::string pictureCoding;          // picture essence coding label, empty: none
+  std::string pictureItems;           // local items appended to the picture descriptor
   std::vector<std::string> dmSchemes;  // DMSchemes of the preface
   std::vector<std::pair<uint16_t, std::string>> primer;  // dynamic tags
   std::vector<std::string> extraSets;  // KLVs appended to the header metadata

@@ -3,6 +3,7 @@
 // checked on damaged movies (QTDataReaderDamagedTest).
 #include <gtest/gtest.h>
 
+#include "OXLDataReader/OXL_QuickTime/QTAtom.h"
 #include "OXLDataReader/OXL_QuickTime/QTAtomStreamReader.h"
 #include "OXLFileAccess/SimpleFileReader.h"
 #include "support/ByteBuilder.h"
@@ -39,6 +40,16 @@ TEST(AtomWalk, MovieAfterASixtyFourBitSizeIsFoundAndLoaded) {
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(walker.GetCurrent()), moov.size()), moov);
   StreamWalker zero(dir.write("zero.mov", ByteBuilder().u32(1).fourcc("mdat").u64(0).str() + Atom("moov", "")));
   EXPECT_FALSE(zero.FindMoovAtom());
+}
+
+TEST(AtomWalk, ChildAtomIsFoundOnlyWhenPresent) {
+  const std::string stbl = Atom("stbl", Atom("stts", "x") + Atom("stsz", "yy"));
+  const auto* p = reinterpret_cast<const unsigned char*>(stbl.data());
+  const unsigned char* child = nullptr;
+  uint32_t size = 0;
+  ASSERT_TRUE(QTReader::FindChildAtom(p, stbl.size(), QTReader::AtomType("stsz"), child, size));
+  EXPECT_EQ(std::make_pair(child, size), std::make_pair(p + 8 + 9, 10u));
+  EXPECT_FALSE(QTReader::FindChildAtom(p, stbl.size(), QTReader::AtomType("stsd"), child, size));
 }
 
 }  // namespace
