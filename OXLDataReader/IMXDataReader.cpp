@@ -42,7 +42,7 @@ int CIMXDataReader::Initialize(bool flag) {
   if (m_Duration <= 0 || m_Duration != whole) {
     m_bGrowing = true;
     m_Duration = 0;
-    (void)FollowGrowth();
+    FollowGrowth();
   }
   return SetFileIndex(m_qwEssenceStart) == 0 ? 0 : 1;
 }
@@ -144,8 +144,8 @@ bool CIMXDataReader::EssenceAt(int64_t unit) {
 // footer (with its index table, possibly larger than an edit unit): the
 // essence ends at the first edit-unit position that does not start with the
 // essence's first key, found by halving.
-bool CIMXDataReader::FollowGrowth() {
-  if (!m_bGrowing || m_EditByteCount == 0) return false;
+void CIMXDataReader::FollowGrowth() {
+  if (!m_bGrowing || m_EditByteCount == 0) return;
   StopReadAhead();
   const int64_t known = m_Duration < 0 ? 0 : m_Duration;
   int64_t whole = ComputeDuration();
@@ -167,7 +167,6 @@ bool CIMXDataReader::FollowGrowth() {
     m_bGrowing = false;
     if (m_HeaderPartition) m_HeaderPartition->m_FooterPartition = end;
   }
-  return whole > known;
 }
 
 bool CIMXDataReader::BufferEditUnit(bool justOne) {
@@ -227,7 +226,7 @@ int CIMXDataReader::GoToTimeOffset(double& seconds) {
 
 int CIMXDataReader::GetInOut(unsigned int* in, unsigned int* out, unsigned int* videoSystem) {
   if (!videoSystem) return 1;
-  if (m_bGrowing) (void)FollowGrowth();
+  if (m_bGrowing) FollowGrowth();
   if (m_VideoSystem == OxlTbx::VS_Invalid) return CMXFDataReader::GetInOut(in, out, videoSystem);
   *videoSystem = m_VideoSystem;
   const uint64_t start = m_Start < 0 ? 0 : static_cast<uint64_t>(m_Start);
@@ -250,7 +249,7 @@ int CIMXDataReader::GoToDataEnd() {
   if (m_DataClips.empty()) return -1;
   StopReadAhead();
   m_CurrentClip = 0;
-  if (m_bGrowing) (void)FollowGrowth();
+  if (m_bGrowing) FollowGrowth();
   const uint64_t duration = m_Duration < 0 ? 0 : static_cast<uint64_t>(m_Duration);
   return SetFileIndex(m_qwEssenceStart + duration * m_EditByteCount);
 }

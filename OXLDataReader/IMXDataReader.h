@@ -52,9 +52,8 @@ class CIMXDataReader : public CMXFDataReader {
   uint64_t GetClipEnd() const;
   void SetClipEnd(uint64_t end);
   // For a growing file at the end of what it held: recomputes the duration
-  // and the clip end, and recognises the footer once it is written. True
-  // when the clip end moved on.
-  bool FollowGrowth();
+  // and the clip end, and recognises the footer once it is written.
+  void FollowGrowth();
   // At least one edit unit buffered at the cursor, loading (and, when a
   // plain load cannot, seeking to the cursor and loading) as needed; false
   // when the file holds less. `justOne` loads no more than that edit unit.

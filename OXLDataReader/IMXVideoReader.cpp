@@ -119,7 +119,7 @@ int CIMXVideoReader::FindNextData() {
   const uint64_t at = CurrentFileOffset();
   if (at + m_EditByteCount > GetClipEnd()) {
     if (!m_bGrowing) return 100;
-    (void)FollowGrowth();
+    FollowGrowth();
     if (at + m_EditByteCount > GetClipEnd()) return 100;
   }
   if (m_dwAvailableBytes >= m_EditByteCount) return 0;
@@ -199,7 +199,7 @@ int CIMXVideoReader::GoToFieldOffset(unsigned int field, unsigned int* reached) 
     const uint64_t frame = m_FieldsPerFrame == 2 ? field / 2 : field;
     if (static_cast<int64_t>(frame) > m_Duration) {
       if (!m_bGrowing) return 1;
-      (void)FollowGrowth();
+      FollowGrowth();
       if (static_cast<int64_t>(frame) > m_Duration) return 100;
     }
     const uint64_t target = m_qwEssenceStart + frame * m_EditByteCount;

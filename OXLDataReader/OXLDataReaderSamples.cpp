@@ -3,6 +3,7 @@
 #define QEL_SOURCE_FILE "OXLDataReader/OXLDataReader.cpp"
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "OXLDataReader/DataReaderTimeLimits.h"
 #include "OXLDataReader/OXLDataReader.h"
@@ -26,7 +27,7 @@ qel::VCodecFamily CodecFamily(unsigned int videoType) {
       VCodecFamily_ProRes, VCodecFamily_AVC,     VCodecFamily_AVC,     VCodecFamily_AVC,     VCodecFamily_AVC,
       VCodecFamily_AVC,    VCodecFamily_AVC,     VCodecFamily_AVC,     VCodecFamily_AVC,     VCodecFamily_AVC,
   };
-  if (videoType < 1 || videoType > 50) return VCodecFamily_Unknown;
+  if (videoType < 1 || videoType > std::size(families)) return VCodecFamily_Unknown;
   return families[videoType - 1];
 }
 

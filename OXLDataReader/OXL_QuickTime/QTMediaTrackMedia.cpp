@@ -77,7 +77,9 @@ VideoDataType CQTMediaTrack::GetMp4vCodec() const {
   const unsigned char* esds = reinterpret_cast<const unsigned char*>(m_StsdCopy.data()) + found - 4;
   const uint64_t available = m_StsdCopy.size() - (found - 4);
   const uint64_t size = std::min<uint64_t>(QTUtils::Read32(esds), available);
-  if (size < 20 || size - 12 <= 5 || esds[12] != 3 || size - 17 <= 4 || esds[17] != 4) return MP4ART_Video;
+  // An ES descriptor (tag 3) at byte 12 with more than 5 bytes from there, whose
+  // decoder configuration (tag 4) at byte 17 has more than 4: size 22 at least.
+  if (size < 22 || esds[12] != 3 || esds[17] != 4) return MP4ART_Video;
   const uint8_t objectType = esds[19];
   return objectType >= 0x60 && objectType <= 0x65 ? MPEG2_Video : MP4ART_Video;
 }

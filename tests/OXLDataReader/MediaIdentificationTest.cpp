@@ -159,7 +159,8 @@ TEST(MxfIdentification, PatternAndLabelRowsAndDeepAnalysisRefusals) {
               {1, 1, {Label("06.0e.2b.34.04.01.01.02.0d.01.03.01.02.04.05.07")}, 27, 0},
               {1, 1, {Label("06.0e.2b.34.04.01.01.02.0d.01.03.01.02.04.40.07")}, 28, 0},
               {1, 1, {dnxhd, dv, Label("06.0e.2b.34.04.01.01.01.0f.0f.0f.0f.0f.0f.0f.0f")}, 20, 3},
-              {1, 1, {}, 0, 0}, {1, 1, {Label("06.0e.2b.34.04.01.01.0a.0d.01.03.01.02.10.60.01")}, 65, 23}};
+              {1, 1, {}, 0, 0}, {1, 1, {Label("06.0e.2b.34.04.01.01.0a.0d.01.03.01.02.10.60.01")}, 65, 23},
+              {0x10, 0x00, {Label("06.0e.2b.34.04.01.01.01.0e.04.03.01.02.03.00.00")}, 45, 13}};
   for (const auto& row : rows) {
     const Identified got = Identify(dir.write("rows.mxf", MxfHeader(row.op13, row.op14, row.labels)));
     EXPECT_EQ(std::make_pair(got.code, got.fileType), std::make_pair(0, row.fileType)) << &row - rows;

@@ -164,26 +164,37 @@ TEST_F(MxfStructureTest, PartitionsAreFoundEveryWay) {
     EXPECT_EQ(std::make_tuple(found, reader.GetRunInLength(), reader.GetDuration()),
               std::make_tuple(expected, c.runIn, int64_t(10)));
   }
+  // A partition pack whose length takes the longest BER form, 8 bytes.
+  const File file = BuildFile(FileLayout());
+  const size_t length = file.partitionOffsets[2] + 16;
+  ASSERT_EQ(file.bytes[length], '\x83');
+  ASSERT_EQ(Open(file.bytes.substr(0, length) + Bytes({0x88, 0, 0, 0, 0, 0}) + file.bytes.substr(length + 1)), 0);
+  EXPECT_EQ(reader.GetPartitions().size(), 3u);
+  EXPECT_EQ(reader.GetPartitions()[0]->m_KagSize, 1u);  // as our writer's packs give it
 }
 
 // Picture coding labels FFmpeg does not write, with a registry version byte of
 // their own; the sample rate gives the edit rate; DVCPRO HD is HD at any height;
-// the bit rate tells the IMX type of an MPEG frame label.
+// the bit rate tells the IMX type of an MPEG frame label; only H.264 intra is UHD at 2160 lines.
 TEST_F(MxfStructureTest, PictureCodingLabelsSampleRatesAndLayout) {
   using namespace OXLDataReader;
   const struct {
     const char* tail;
     VideoDataType type;
-    uint32_t rateNum, rateDen, bitRate = 0;
+    uint32_t rateNum, rateDen, bitRate = 0, height = 288;
+    VideoResolution resolution = SD_525;
   } rows[] = {{"04.01.02.02.02.02.02.00", DVCPro25_Video, 24, 1},    {"04.01.02.02.02.02.04.00", DVCPro50_Video, 50, 1},
-              {"04.01.02.02.02.02.06.00", DVCPro100_Video, 25, 1},   {"04.01.02.02.02.02.08.00", DVCPro720P_Video, 24000, 1001},
+              {"04.01.02.02.02.02.06.00", DVCPro100_Video, 25, 1, 0, 288, HD_720},
+              {"04.01.02.02.02.02.08.00", DVCPro720P_Video, 24000, 1001, 0, 288, HD_720},
               {"04.01.02.02.71.09.00.00", DNxHDHigh_Video, 30000, 1001}, {"04.01.02.02.71.01.00.00", DNxHD10bits_Video, 60000, 1001},
-              {"0d.01.03.01.02.02.50.00", DVCPro50_Video, 25, 1},    {"04.01.02.02.01.01.00.00", HDV_Video, 25, 1},
-              {"04.01.02.02.01.02.02.01", MPEGFrame_Video, 25, 1},   {"04.01.02.02.01.02.02.01", IMX30_Video, 25, 1, 30000000}};
+              {"0d.01.03.01.02.02.50.00", DVCPro50_Video, 25, 1},    {"04.01.02.02.01.01.00.00", HDV_Video, 25, 1, 0, 2160, HD_1080},
+              {"04.01.02.02.01.02.02.01", MPEGFrame_Video, 25, 1},   {"04.01.02.02.01.02.02.01", IMX30_Video, 25, 1, 30000000},
+              {"04.01.02.02.01.32.30.01", H264_Intra, 25, 1, 0, 2160, UHD_2160}, {"04.01.02.02.01.32.30.01", H264_Intra, 25, 1, 0, 1080, HD_1080}};
   for (const auto& row : rows) {
     FileLayout layout;
     layout.pictureCoding = Label("06.0e.2b.34.04.01.01.0a") + Label(row.tail);
     if (row.bitRate) layout.pictureItems = LocalSet().item(0x8002, U32(row.bitRate)).str();
+    if (row.height != 288) layout.pictureItems = LocalSet().item(0x3202, U32(row.height)).str();  // read last, it wins
     layout.rateNum = row.rateNum;
     layout.rateDen = row.rateDen;
     layout.frameLayout = 0;
@@ -192,9 +203,8 @@ TEST_F(MxfStructureTest, PictureCodingLabelsSampleRatesAndLayout) {
     VIDEO_INFO info{};
     ASSERT_TRUE(reader.GetCDCIVideoInfo(reinterpret_cast<unsigned char*>(descriptor.data()),
                                         static_cast<unsigned int>(descriptor.size()), info));
-    const bool hd = row.type == DVCPro100_Video || row.type == DVCPro720P_Video;
     EXPECT_EQ(std::make_tuple(info.VideoType, info.EditRate, info.Progressive, info.Height, info.Resolution),
-              std::make_tuple(row.type, qel::EditRate(row.rateNum, row.rateDen), true, 288u, hd ? HD_720 : SD_525))
+              std::make_tuple(row.type, qel::EditRate(row.rateNum, row.rateDen), true, row.height, row.resolution))
         << row.tail;
   }
 }

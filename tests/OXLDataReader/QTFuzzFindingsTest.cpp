@@ -86,6 +86,7 @@ TEST(QTFuzzFindings, AnEndlessGroupIsDeliveredUpToTheCap) {
 
 // A run whose first sample has flags of its own (not sync) and whose other
 // samples share the track's (sync): the first sync sample is the run's second.
+// A fragment of a track the movie does not know is passed over.
 TEST(QTFragmentRuns, AFirstSampleOfItsOwnLeavesTheSyncSamplesAfterIt) {
   QtWriterTrack track;
   track.stsd = VideoStsd("avc1", 16, 16);
@@ -94,7 +95,9 @@ TEST(QTFragmentRuns, AFirstSampleOfItsOwnLeavesTheSyncSamplesAfterIt) {
     ByteBuilder traf;
     traf.fullAtom("tfhd", 0, 0x20000, ByteBuilder().u32(1));
     traf.fullAtom("trun", 0, 0x5, ByteBuilder().u32(4).u32(dataOffset).u32(0x00010000));
-    return Atom("moof", FullAtom("mfhd", 0, 0, ByteBuilder().u32(1)) + Atom("traf", traf));
+    ByteBuilder unknown;
+    unknown.fullAtom("tfhd", 0, 0x20000, ByteBuilder().u32(9)).fullAtom("trun", 0, 0x1, ByteBuilder().u32(1).u32(0));
+    return Atom("moof", FullAtom("mfhd", 0, 0, ByteBuilder().u32(1)) + Atom("traf", unknown) + Atom("traf", traf));
   };
   const std::string media = std::string(10, 'a') + std::string(10, 'b') + std::string(10, 'c') + std::string(10, 'd');
   auto reader = qtfiles::OpenBytes(QtFile("", {track}, false, true, Atom("mvex", trex)) +

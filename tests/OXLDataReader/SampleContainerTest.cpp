@@ -14,6 +14,7 @@ class FixedReader : public COXLDataReader {
  public:
   explicit FixedReader(OXLDataReader::DataType type = OXLDataReader::Video_Data) : COXLDataReader(type, 0, "t") {}
   unsigned int system = 3, in = 0, out = 0;
+  OXLDataReader::VideoDataType videoType = OXLDataReader::ProRes_Video;
   int audioInfos = -1;
   bool lendOwnMemory = false;
   double time = 0.0;
@@ -25,7 +26,7 @@ class FixedReader : public COXLDataReader {
     return 0;
   }
   bool GetVideoInfo(OXLDataReader::VIDEO_INFO& info) override {
-    info.VideoType = OXLDataReader::ProRes_Video, info.Resolution = OXLDataReader::HD_1080;
+    info.VideoType = videoType, info.Resolution = OXLDataReader::HD_1080;
     return true;
   }
   int GetNextData(unsigned char*& data, unsigned int, unsigned int* dataSize, double* t) override {
@@ -43,13 +44,22 @@ class FixedReader : public COXLDataReader {
   }
 };
 
+std::shared_ptr<const qel::IVideoSample> VideoSample(FixedReader& reader) {
+  return std::dynamic_pointer_cast<const qel::IVideoSample>(reader.GetNextDataSampleContainer()->GetSample());
+}
+
 // Interlaced pictures make a track of two fields; lent bytes are copied into
 // the container's own (recycled) buffer; a video system without picture rate
-// (the field systems) fails the sample, and a later one is tried again.
+// (the field systems) fails the sample, and a later one is tried again. Video
+// types past the last one (50) have no codec family.
 TEST(SampleContainer, DescriptionAndLentBytes) {
   FixedReader reader;
-  auto sample = std::dynamic_pointer_cast<const qel::IVideoSample>(reader.GetNextDataSampleContainer()->GetSample());
+  auto sample = VideoSample(reader);
   EXPECT_EQ(sample->GetParameters()->GetCodecFamily(), qel::VCodecFamily_ProRes);
+  FixedReader last, past;
+  last.videoType = OXLDataReader::H264_Intra, past.videoType = static_cast<OXLDataReader::VideoDataType>(51);
+  EXPECT_EQ(VideoSample(last)->GetParameters()->GetCodecFamily(), qel::VCodecFamily_AVC);
+  EXPECT_EQ(VideoSample(past)->GetParameters()->GetCodecFamily(), qel::VCodecFamily_Unknown);
   EXPECT_EQ(sample->GetVideoInfo()->GetChannelInfo()->GetTrack()->GetChannelCount(), 2u);
   const unsigned char* first = sample->GetBuffer()->GetData();
   sample.reset();

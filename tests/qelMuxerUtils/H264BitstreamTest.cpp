@@ -24,6 +24,9 @@ const char kCroppedSps[] = "6742001e ddd2f4";
 const char kCroppedAwaySps[] = "6742001e ddd13d", kCroppedAwayBottomSps[] = "6742001e ddde25";
 // The same in High 4:4:4, whose chroma is as wide as luma: 12 wide.
 const char kCropped444Sps[] = "67f4001e 919774bd";
+// High 4:2:2 Intra 3840x2160 whose VUI has only an overscan flag, whole (no
+// timing) or cut at the byte boundary right before its timing flag.
+const char kNoTimingSps[] = "677a1033 b6cf00f0 010fa840", kCutBeforeTimingSps[] = "677a1033 b6cf00f0 010fa8";
 
 bool Parses(const std::string& nal, H264::SequenceParameterSet& parsed) {
   const ExactBuffer sps(nal);
@@ -51,6 +54,9 @@ TEST(H264Units, HighProfileSpsIsReadAndDamagedUnitsAreRefused) {
   EXPECT_FALSE(Parses(oxltest::FromHex(kCroppedAwayBottomSps), parsed));
   ASSERT_TRUE(Parses(oxltest::FromHex(kCropped444Sps), parsed));
   EXPECT_EQ(std::make_pair(parsed.width, parsed.chromaFormatIdc), std::make_pair(12u, 3u));
+  EXPECT_FALSE(Parses(oxltest::FromHex(kCutBeforeTimingSps), parsed));
+  ASSERT_TRUE(Parses(oxltest::FromHex(kNoTimingSps), parsed));
+  EXPECT_EQ(std::make_tuple(parsed.width, parsed.height, parsed.timingInfo), std::make_tuple(3840u, 2160u, false));
   // NAL units with the forbidden bit, in either frame form.
   H264::FrameForm form;
   std::vector<H264::NalUnit> units;
