@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <set>
 #include <tuple>
 #include <vector>
 
+#include "OXLDataReader/MediaTester.h"
 #include "OXLDataReader/MediaTypes.h"
 #include "OXLDataReader/OXLMediaIdentifier.h"
 #include "QTFileCases.h"
@@ -187,6 +189,22 @@ TEST(IdentificationFailures, ExtensionOrderShortAndMissingFilesAndBatchCounts) {
   claims.resize(0x10000 - 3, '\0');
   const Identified got = Identify(dir.write("claims.mxf", claims));
   EXPECT_EQ(std::make_pair(got.code, got.fileType), std::make_pair(0, 20u));
+}
+
+// A tester answers 2 (not its family) for too few bytes, not 3 (failed).
+TEST(IdentificationHelpers, TestersAnswerTwoForTooFewBytes) {
+  auto bytes = qel::CreateBuffer();
+  ASSERT_TRUE(bytes->Resize(3));
+  std::memcpy(bytes->GetData(), "\0\0\1", 3);
+  MPEGESTester es;
+  MPEGTester ps;
+  AAFTester aaf;
+  for (MediaTester* tester : {static_cast<MediaTester*>(&es), static_cast<MediaTester*>(&ps), static_cast<MediaTester*>(&aaf)}) {
+    tester->SetFileReaderAndDataBuffer(nullptr, bytes);
+    bool found = true;
+    EXPECT_EQ(tester->CorrespondToFile(found), 2);
+    EXPECT_FALSE(found);
+  }
 }
 
 // The markers count only with their whole length: the MXF key needs the

@@ -173,6 +173,29 @@ TEST_F(MxfStructureTest, PartitionsAreFoundEveryWay) {
   EXPECT_EQ(reader.GetPartitions()[0]->m_KagSize, 1u);  // as our writer's packs give it
 }
 
+// A reader whose opening reads nothing: its cursor stays at the file's start.
+class KlvWindow : public CMXFDataReader {
+ public:
+  KlvWindow() : CMXFDataReader(OXLDataReader::Video_Data, 4096, "klv") {}
+
+ protected:
+  int Initialize(bool) override { return 0; }
+};
+
+// The key search steps byte by byte over stray bytes and jumps whole KLVs, so
+// a key inside a value is not found.
+TEST(MxfKlvSearch, StrayBytesAreSearchedAndKlvsJumped) {
+  const std::string prefix = Label("06.0e.2b.34.02.05.01.01.0d.01.02.01.01.02.04.00");
+  const std::string bytes = "abc" + Klv(Label("06.0e.2b.34.01.01.01.01.0f.0f.0f.0f.0f.0f.0f.0f"), prefix + U8(1) + "x") +
+                            Klv(prefix, "1234567");
+  oxltest::TempDir dir;
+  KlvWindow reader;
+  ASSERT_EQ(reader.Open(dir.write("klv.mxf", bytes).c_str(), false), 0);
+  long length = 0;
+  ASSERT_TRUE(reader.FindMXFKey(reinterpret_cast<const unsigned char*>(prefix.data()), &length, 13));
+  EXPECT_EQ(length, 7);
+}
+
 // Picture coding labels FFmpeg does not write, with a registry version byte of
 // their own; the sample rate gives the edit rate; DVCPRO HD is HD at any height;
 // the bit rate tells the IMX type of an MPEG frame label; only H.264 intra is UHD at 2160 lines.

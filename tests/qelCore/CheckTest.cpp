@@ -51,6 +51,7 @@ TEST(Check, WithoutWriterLevelNameAndTextGoToStandardError) {
   qel::Log(qel::LogLevel::Error, "disk gone", "x.cpp", 1);
   qel::Log(qel::LogLevel::Info, "[MILESTONE][m]", "x.cpp", 2);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR disk gone\nINFO [MILESTONE][m]\n");
+  EXPECT_EQ(qel::ToString(static_cast<qel::LogLevel>(7)), "7");  // past TRACE: its number
 }
 
 namespace {

@@ -5,8 +5,10 @@
 
 #include "OXLDataReader/OXL_QuickTime/QTAtom.h"
 #include "OXLDataReader/OXL_QuickTime/QTAtomStreamReader.h"
+#include "OXLDataReader/QTDatareader.h"
 #include "OXLFileAccess/SimpleFileReader.h"
 #include "support/ByteBuilder.h"
+#include "support/QtMovieWriter.h"
 #include "support/TempDir.h"
 
 using namespace oxltest;
@@ -40,6 +42,20 @@ TEST(AtomWalk, MovieAfterASixtyFourBitSizeIsFoundAndLoaded) {
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(walker.GetCurrent()), moov.size()), moov);
   StreamWalker zero(dir.write("zero.mov", ByteBuilder().u32(1).fourcc("mdat").u64(0).str() + Atom("moov", "")));
   EXPECT_FALSE(zero.FindMoovAtom());
+  // The reader takes a movie atom of that form too.
+  QtWriterTrack track;
+  track.stsd = VideoStsd("apcn", 16, 16);
+  track.sizes = {5};
+  track.offsets = {0};
+  std::string movie = QtFile("frame", {track}, true);
+  const size_t at = movie.rfind("moov") - 4;
+  movie = movie.substr(0, at) + ByteBuilder().u32(1).fourcc("moov").u64(movie.size() - at + 8).str() + movie.substr(at + 8);
+  CQTDataReader reader(OXLDataReader::Video_Data, "wide");
+  ASSERT_EQ(reader.Open(dir.write("wide-moov.mov", movie).c_str(), false), 0);
+  unsigned char frame[8], *data = frame;
+  unsigned int size = 0;
+  EXPECT_EQ(reader.GetNextData(data, sizeof frame, &size, nullptr), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size), "frame");
 }
 
 TEST(AtomWalk, ChildAtomIsFoundOnlyWhenPresent) {
