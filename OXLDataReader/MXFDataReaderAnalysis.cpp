@@ -1,11 +1,11 @@
 // Picture descriptors and the refinement of AVC-Intra video data types.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <exception>
 #include <map>
 #include <vector>
 
-#include "qelMuxerUtils/OXLAVCIntraHelper.h"
 #include "OXLDataReader/MXFDataReader.h"
 #include "OXLDataReader/MXFLocalKeyTable.h"
 #include "OXLDataReader/MXFUtils.h"
@@ -223,7 +223,10 @@ int CMXFDataReader::AnalyseBitstream(VideoDataType& type) {
   const unsigned long fileSize = GetFileSize();
   if (fileSize != ~0UL && m_EditByteCount > fileSize) return -1;
   if (GoToDataStart() != 0) return -1;
-  std::vector<unsigned char> frame(m_EditByteCount ? m_EditByteCount : 4u << 20);
+  // Without an edit unit size a frame gets 4 MiB, but no more than the file holds.
+  size_t bufferSize = m_EditByteCount ? m_EditByteCount : 4u << 20;
+  if (!m_EditByteCount && fileSize != ~0UL) bufferSize = std::min<size_t>(bufferSize, fileSize);
+  std::vector<unsigned char> frame(bufferSize);
   unsigned char* data = frame.data();
   unsigned int size = 0;
   const int read = GetNextData(data, static_cast<unsigned int>(frame.size()), &size, nullptr);
