@@ -131,7 +131,8 @@ int CIMXVideoReader::FindPrevData() {
   const uint64_t at = CurrentFileOffset();
   if (at < m_qwEssenceStart + m_EditByteCount) return 100;
   const uint64_t target = at - m_EditByteCount;
-  if (InWindow(target) && WindowEnd() - target >= m_EditByteCount) return SetFileIndex(target) == 0 ? 0 : 1;
+  // The cursor never passes the window's end, so a target in the window has its whole unit there.
+  if (InWindow(target)) return SetFileIndex(target) == 0 ? 0 : 1;
   // The window moves back to end with the target edit unit.
   StopReadAhead();
   const uint64_t span = COXLDataReader::m_dwBufferSize - m_EditByteCount;
