@@ -40,7 +40,6 @@ TEST(ContextReader, TimecodeAndCachedVideoInfoFromTheReader) {
   OXLDataReader::VIDEO_INFO info{};
   {
     DataReaderContextReader context(reader);
-    EXPECT_EQ(context.GetType(), 1);
     EXPECT_EQ(context.GetTC(in, out, system), 0);
     EXPECT_EQ(in + out, 450u);
     EXPECT_EQ(system, OxlTbx::VS_NTSCDrop);

@@ -1,7 +1,6 @@
-// Failure containment of the QuickTime reader: every raw reading and
-// positioning operation, from every state a host can reach, answers a
-// result code; damaged, truncated and lying files end in clear codes, never
-// in an exception, a crash, a hang or an allocation sized by a corrupt field.
+// Every raw operation of the QuickTime reader answers a result code from every
+// state; damaged, truncated and lying files end in clear codes, never in an
+// exception, a crash, a hang or an allocation sized by a corrupt field.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -270,7 +269,6 @@ TEST_F(DamagedMovie, DistantSyncSampleIsFoundWithoutWalkingTheSamples) {
   EXPECT_TRUE(qtfiles::ReadForward(*reader, 0).empty());  // no sync sample after the first
 }
 
-// Tables that disagree on the sample count: the shortest one ends the track.
 TEST_F(DamagedMovie, ShortTimeOrCompositionTableOrUnderstatedMovieAtomEndsTheTrack) {
   std::string shortTimes = OneSyncMovie(20, 10);
   Put32(shortTimes, AtomAt(shortTimes, "stts") + 16, 5);  // times for 5 of the 20 samples
