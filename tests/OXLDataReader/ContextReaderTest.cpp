@@ -6,8 +6,7 @@
 
 namespace {
 
-class AnsweringReader : public COXLDataReader {
- public:
+struct AnsweringReader : COXLDataReader {
   AnsweringReader() : COXLDataReader(OXLDataReader::Video_Data, 0, "ctx") {}
   int inOutResult = 0, videoInfoCalls = 0;
   bool videoInfoResult = true;
@@ -19,8 +18,6 @@ class AnsweringReader : public COXLDataReader {
     info.Width = 720;
     return ++videoInfoCalls, videoInfoResult;
   }
-
- protected:
   int Initialize(bool) override { return 0; }
 };
 
@@ -40,6 +37,7 @@ TEST(ContextReader, TimecodeAndCachedVideoInfoFromTheReader) {
   OXLDataReader::VIDEO_INFO info{};
   {
     DataReaderContextReader context(reader);
+    EXPECT_EQ(context.GetType(), 1);
     EXPECT_EQ(context.GetTC(in, out, system), 0);
     EXPECT_EQ(in + out, 450u);
     EXPECT_EQ(system, OxlTbx::VS_NTSCDrop);

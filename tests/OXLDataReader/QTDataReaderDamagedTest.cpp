@@ -48,7 +48,6 @@ class Host {
   double time = 0;
 };
 
-// Every raw operation once; each must answer a documented code and throw nothing.
 void CallEveryOperation(Host& host, const std::string& state) {
   static const std::set<int> codes = {0, 1, 100, 101, 102, 104, -1};
   CQTDataReader& r = host.reader;

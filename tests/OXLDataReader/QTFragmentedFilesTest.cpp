@@ -39,7 +39,6 @@ class FragmentedMovieTest : public testing::Test {
     mfra = TopLevel(listed, "mfra").at(0).first;
     tfra = listed.find("tfra", mfra) - 4;
   }
-  // Every video delivery from the start, of the movie `bytes`.
   std::vector<Delivery> ReadAll(const std::string& bytes, int* openResult = nullptr) {
     int opened = 0;
     auto reader = OpenBytes(bytes, &opened);

@@ -57,6 +57,16 @@ TEST(SampleTimeTables, VisitsInAnyOrderOfALongTableAgreeWithTheSums) {
   EXPECT_FALSE(offsets.FindSample(value.size()));
 }
 
+// Half a sample rounds up; times past the table are not bounded by it.
+TEST(SampleTimeTables, NearestStartsAndSamplesPastTheTable) {
+  const ExactBuffer stts(RunTableAtom("stts", {{3, 10}, {2, 20}}));
+  CSampleTimeTable table;
+  table.SetTableData(stts.data(), stts.size(), qel::EditRate(10, 1));  // 10 units per second
+  const std::pair<double, uint64_t> nearest[] = {{1.5, 2}, {1.49, 1}, {4.0, 4}, {0.3, 0}, {-1.0, 0}, {9.0, 6}};
+  for (auto [seconds, sample] : nearest) EXPECT_EQ(table.FindTimeSample(seconds), sample) << seconds;
+  EXPECT_THROW(table.GetSampleTime(5), qel::QELRuntimeError);
+}
+
 // A run not starting after the one before ends the table.
 TEST(SampleChunkTables, LastRunGoesOnAndBackwardOrEmptyRunsEndTheTable) {
   const auto chunkOf = [](const std::string& stsc, uint64_t sample) {
