@@ -114,6 +114,7 @@ std::vector<QtFileCase> CasesWhere(bool (*wanted)(const QtFileCase&)) {
 class QtFileVideo : public QtFileTest {};
 
 OXLDataReader::VideoResolution ResolutionOfHeight(int height) {
+  if (height == 2160) return OXLDataReader::UHD_2160;
   if (height >= 1080) return OXLDataReader::HD_1080;
   if (height >= 720) return OXLDataReader::HD_720;
   if (height >= 576) return OXLDataReader::SD_625;

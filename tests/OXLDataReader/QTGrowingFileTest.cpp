@@ -1,8 +1,7 @@
-// Fragmented files that grow while they are read: a file FFmpeg made is
-// written again one step at a time, each step ending inside a fragment, and
-// after each the reader reads to the end of the data. It must deliver nothing
-// of a fragment until a later step completes it, and in all the frames
-// ffprobe finds in the finished file, each once, in order.
+// A fragmented file FFmpeg made, written again one step at a time, each step
+// ending inside a fragment; after each the reader reads to the end. It must
+// deliver nothing of a fragment until a step completes it, and in all
+// ffprobe's frames of the finished file, each once, in order.
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -60,11 +59,9 @@ class GrowingFragmentedFile : public testing::Test {
 
 }  // namespace
 
-// After opening and after every step, reads to the end. The reader scans for
-// new fragments once a second of processor time has passed: a fragment whose
-// "moof" the last scan found whole needs only its data, one whose "moof" was
-// cut waits for the next scan. Each round delivers the groups of the fragment
-// the step completed.
+// The reader scans for new fragments once a second of processor time has
+// passed: a fragment whose "moof" the last scan found whole needs only its
+// data, one whose "moof" was cut waits for the next scan.
 TEST_F(GrowingFragmentedFile, TopLevelScanDeliversEveryFrameOnceInOrder) {
   CQTDataReader reader(OXLDataReader::Video_Data, "growing");
   ASSERT_EQ(reader.Open(m_File->path().c_str(), false), 0);
