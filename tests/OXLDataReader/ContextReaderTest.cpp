@@ -6,8 +6,7 @@
 
 namespace {
 
-class AnsweringReader : public COXLDataReader {
- public:
+struct AnsweringReader : COXLDataReader {
   AnsweringReader() : COXLDataReader(OXLDataReader::Video_Data, 0, "ctx") {}
   int inOutResult = 0, videoInfoCalls = 0;
   bool videoInfoResult = true;
@@ -19,8 +18,6 @@ class AnsweringReader : public COXLDataReader {
     info.Width = 720;
     return ++videoInfoCalls, videoInfoResult;
   }
-
- protected:
   int Initialize(bool) override { return 0; }
 };
 

@@ -1,7 +1,6 @@
-// Failure containment of the QuickTime reader: every raw reading and
-// positioning operation, from every state a host can reach, answers a
-// result code; damaged, truncated and lying files end in clear codes, never
-// in an exception, a crash, a hang or an allocation sized by a corrupt field.
+// Every raw operation of the QuickTime reader answers a result code from every
+// state; damaged, truncated and lying files end in clear codes, never in an
+// exception, a crash, a hang or an allocation sized by a corrupt field.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -49,7 +48,6 @@ class Host {
   double time = 0;
 };
 
-// Every raw operation once; each must answer a documented code and throw nothing.
 void CallEveryOperation(Host& host, const std::string& state) {
   static const std::set<int> codes = {0, 1, 100, 101, 102, 104, -1};
   CQTDataReader& r = host.reader;
@@ -270,7 +268,6 @@ TEST_F(DamagedMovie, DistantSyncSampleIsFoundWithoutWalkingTheSamples) {
   EXPECT_TRUE(qtfiles::ReadForward(*reader, 0).empty());  // no sync sample after the first
 }
 
-// Tables that disagree on the sample count: the shortest one ends the track.
 TEST_F(DamagedMovie, ShortTimeOrCompositionTableOrUnderstatedMovieAtomEndsTheTrack) {
   std::string shortTimes = OneSyncMovie(20, 10);
   Put32(shortTimes, AtomAt(shortTimes, "stts") + 16, 5);  // times for 5 of the 20 samples

@@ -1,7 +1,6 @@
 #pragma once
-// QuickTime movies made by FFmpeg for the reader's end-to-end tests, and
-// what ffprobe says the reader must deliver for each, with the reading
-// helpers the QuickTime reader tests share.
+// FFmpeg's movies for the QuickTime reader tests, what ffprobe says the reader
+// must deliver from each, and the reading helpers those tests share.
 #include <gtest/gtest.h>
 
 #include <memory>

@@ -1,24 +1,21 @@
-// Fragmented movies made by FFmpeg: how fragments are found (random-access
-// table or a scan), positioning among fragments, and damaged
-// fragment structures. Byte-exact reading forwards and backwards is checked
-// with every other movie in the file table (QTDataReaderFilesTest).
+// Fragmented movies made by FFmpeg: how fragments are found (random-access table
+// or a scan), positioning among them, damaged fragments. Reading: the file table.
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <tuple>
 
 #include "QTFileCases.h"
 #include "support/ByteBuilder.h"
 #include "support/CapturingLogger.h"
 #include "support/ErrorText.h"
 #include "support/GrowingFile.h"
-#include "support/QtMovieAtoms.h"
 #include "support/TempDir.h"
 
 using namespace oxltest;
 using namespace qtfiles;
 
 namespace {
-
 
 // Offset and size of every top-level atom of `type`.
 std::vector<std::pair<size_t, uint32_t>> TopLevel(const std::string& bytes, const char* type) {
@@ -35,13 +32,13 @@ class FragmentedMovieTest : public testing::Test {
     for (const auto& c : AllCases()) {
       if (c.name == "h264_25_frag_mfra") withTable = CaseFixture(c);
       if (c.name == "h264_25_frag_scan_base_moof") withoutTable = CaseFixture(c);
+      if (c.name == "h264_25_aac") twoTracks = CaseFixture(c);
     }
-    ASSERT_TRUE(withTable && withoutTable);
-    listed = ReadFileBytes(withTable->path, 0, 1 << 24);
+    ASSERT_TRUE(withTable && withoutTable && twoTracks);
+    listed = ReadWholeFile(withTable->path);
     mfra = TopLevel(listed, "mfra").at(0).first;
     tfra = listed.find("tfra", mfra) - 4;
   }
-  // Every video delivery from the start, of the movie `bytes`.
   std::vector<Delivery> ReadAll(const std::string& bytes, int* openResult = nullptr) {
     int opened = 0;
     auto reader = OpenBytes(bytes, &opened);
@@ -58,7 +55,7 @@ class FragmentedMovieTest : public testing::Test {
     for (size_t i = 0; i < read.size(); ++i) EXPECT_EQ(read[i].bytes, whole[i].bytes) << i;
   }
 
-  const MediaFixture *withTable = nullptr, *withoutTable = nullptr;
+  const MediaFixture *withTable = nullptr, *withoutTable = nullptr, *twoTracks = nullptr;
   std::string listed;
   size_t mfra = 0, tfra = 0;
   CapturingLogger log;
@@ -66,8 +63,7 @@ class FragmentedMovieTest : public testing::Test {
 
 }  // namespace
 
-// A time lands on the sync sample of the fragment that decodes it, and the
-// next delivery is that fragment's group, whichever way fragments are found.
+// Whichever way fragments are found.
 TEST_F(FragmentedMovieTest, TimesLandOnTheSyncSampleOfTheirFragment) {
   for (const MediaFixture* movie : {withTable, withoutTable}) {
     const auto expected = ExpectedVideoDeliveries(*movie, true, true);
@@ -94,26 +90,21 @@ TEST_F(FragmentedMovieTest, TimesLandOnTheSyncSampleOfTheirFragment) {
   }
 }
 
-// Damaged tables: the scan takes over. A table of version-1 entries (4-byte
-// fragment, run and sample numbers: 28 bytes in place of FFmpeg's 19) is
-// read like FFmpeg's, without a complaint.
+// A table of version-1 entries (4-byte fragment, run and sample numbers: 28
+// bytes in place of FFmpeg's 19) is read like FFmpeg's, without a complaint.
 TEST_F(FragmentedMovieTest, DamagedRandomAccessTablesLeaveTheScanInCharge) {
-  ExpectWholeMovie(ReadFileBytes(withoutTable->path, 0, 1 << 24));  // table and scan deliver the same frames
-  struct Damage {
-    const char* name;
-    size_t at;
-    uint32_t value;
-  };
+  ExpectWholeMovie(ReadWholeFile(withoutTable->path));  // table and scan deliver the same frames
+  using Damage = std::tuple<const char*, size_t, uint32_t>;  // what, where, the value written
   const Damage damages[] = {
       {"mfro past the start", listed.size() - 4, uint32_t(listed.size() + 100)},
       {"mfro not at an mfra", listed.size() - 4, uint32_t(listed.size() - mfra + 8)},
       {"tfra size against its count", tfra + 20, Get32(listed, tfra + 20) + 1},
       {"no mfro", listed.size() - 12, 0x6D667278u /* "mfrx" */},
   };
-  for (const Damage& d : damages) {
-    SCOPED_TRACE(d.name);
+  for (const auto& [name, at, value] : damages) {
+    SCOPED_TRACE(name);
     std::string bytes = listed;
-    Put32(bytes, d.at, d.value);
+    Put32(bytes, at, value);
     ExpectWholeMovie(bytes);
   }
   const uint32_t count = Get32(listed, tfra + 20);
@@ -128,7 +119,7 @@ TEST_F(FragmentedMovieTest, DamagedRandomAccessTablesLeaveTheScanInCharge) {
 }
 
 TEST_F(FragmentedMovieTest, DamagedFragmentsEndTheReadingWithACode) {
-  const std::string scanned = ReadFileBytes(withoutTable->path, 0, 1 << 24);
+  const std::string scanned = ReadWholeFile(withoutTable->path);
   const auto whole = ReadAll(listed);
   const auto expectFirstGroupOnly = [&](const std::string& bytes, int open) {
     int opened = -1;
@@ -154,8 +145,7 @@ TEST_F(FragmentedMovieTest, DamagedFragmentsEndTheReadingWithACode) {
   expectFirstGroupOnly(bytes, 0);
 }
 
-// A host that knows the fragments of a one-track movie (a recording) tells
-// them in place of the table and the scan; one of two tracks refuses them.
+// A recording's host tells the fragments in place of the table and the scan.
 TEST_F(FragmentedMovieTest, HostToldFragmentsOnlyForSingleTrackMovies) {
   struct Host : CQTDataReader::IFragmentIndexInformer {
     std::deque<CQTDataReader::MoofInfo> known;
@@ -168,17 +158,16 @@ TEST_F(FragmentedMovieTest, HostToldFragmentsOnlyForSingleTrackMovies) {
   };
   auto host = std::make_shared<Host>();
   const qel::EditRate rate(uint32_t(withTable->probe.Stream("v:0").timeBaseDen), 1);
-  for (const TfraEntry& e : ReadTfraEntries(listed)) host->known.push_back({qel::MediaTime(rate, int64_t(e.time)), e.moofOffset});
+  const auto get64 = [&](size_t at) { return uint64_t(Get32(listed, at)) << 32 | Get32(listed, at + 4); };
+  for (uint32_t i = 0; i < Get32(listed, tfra + 20); ++i)  // version-1 entries: time, offset, three 1-byte numbers
+    host->known.push_back({qel::MediaTime(rate, int64_t(get64(tfra + 24 + 19 * i))), get64(tfra + 32 + 19 * i)});
   TempDir dir;
   CQTDataReader told(OXLDataReader::Video_Data, "told");
   told.SetExternalIndexInformer(host);
   ASSERT_EQ(told.Open(dir.write("untabled.mp4", listed.substr(0, mfra)).c_str(), false), 0);
   EXPECT_EQ(Joined(ReadForward(told, 100000)), Joined(ReadAll(listed)));
-  const MediaFixture& twoTracks = GetMediaFixture(
-      "frag_av.mp4", {"-f lavfi -i sine -f lavfi -i testsrc=size=64x48:rate=25 -t 1.5 -c:v libx264 -bf 2 -g 12 "
-                      "-pix_fmt yuv420p -c:a aac -movflags frag_keyframe+empty_moov"});
   CQTDataReader reader(OXLDataReader::Video_Data, "informer");
-  ASSERT_EQ(reader.Open(twoTracks.path.c_str(), false), 0);
+  ASSERT_EQ(reader.Open(twoTracks->path.c_str(), false), 0);
   CQTDataReader::MoofInfo info;
   EXPECT_EQ(QelFailure([&] { reader.AppendReferenceFragment(info); }), "[Avaiable only for mono track files]");
 }

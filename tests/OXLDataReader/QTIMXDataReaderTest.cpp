@@ -24,12 +24,6 @@ std::pair<int, std::string> ReadNext(CQTIMXDataReader& reader, unsigned int buff
   return {result, result == 0 ? std::string(reinterpret_cast<const char*>(data), size) : std::to_string(size)};
 }
 
-std::string Pattern(size_t size, char seed) {
-  std::string s;
-  while (s.size() < size) s.push_back(static_cast<char>(seed + s.size() * 7));
-  return s;
-}
-
 std::string Wrapped(const std::string& data, uint32_t length, size_t padding) {
   return ByteBuilder().bytes(kSmpteKey).u8(0x83).u24(length).bytes(data).zeros(padding).str();
 }
@@ -40,10 +34,10 @@ std::string Wrapped(const std::string& data, uint32_t length, size_t padding) {
 // or a sample shorter than its key and length, is an error (100) the cursor
 // stays on until skipped.
 TEST(QtImxSamples, WrappedSamplesGiveTheirValueAndDamagedOnesCanBeSkipped) {
-  const std::string data = Pattern(256, 1), plain = Pattern(300, 2), tiny("\x06\x0e", 2);
+  const std::string data(256, 'd'), plain(300, 'p'), tiny("\x06\x0e", 2);
   QtWriterTrack track;
   std::string payload;
-  for (const auto& s : {Wrapped(data, 256, 100), plain, Wrapped(Pattern(30, 6), 31, 0), kSmpteKey.substr(0, 10), tiny}) {
+  for (const auto& s : {Wrapped(data, 256, 100), plain, Wrapped(std::string(30, 'v'), 31, 0), kSmpteKey.substr(0, 10), tiny}) {
     track.offsets.push_back(payload.size());
     track.sizes.push_back(static_cast<uint32_t>(s.size()));
     payload += s;

@@ -1,6 +1,5 @@
 #include "support/GrowingFile.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -50,26 +49,6 @@ FragmentedLayout SplitFragments(const std::string& bytes) {
 std::string ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::vector<TfraEntry> ReadTfraEntries(const std::string& bytes) {
-  if (bytes.size() < 16 || bytes.compare(bytes.size() - 12, 4, "mfro") != 0) throw std::runtime_error("no mfro");
-  const size_t mfraSize = Be(bytes, bytes.size() - 4, 4);
-  if (mfraSize < 8 || mfraSize > bytes.size()) throw std::runtime_error("bad mfro");
-  const size_t mfra = bytes.size() - mfraSize;
-  for (const Atom& atom : Atoms(bytes, mfra + 8, bytes.size())) {
-    if (atom.type != "tfra") continue;
-    const bool v1 = bytes[atom.offset + 8] == 1;
-    const uint64_t lengths = Be(bytes, atom.offset + 16, 4);
-    const size_t count = Be(bytes, atom.offset + 20, 4);
-    const size_t field = v1 ? 8 : 4;
-    const size_t entrySize = 2 * field + ((lengths >> 4) & 3) + ((lengths >> 2) & 3) + (lengths & 3) + 3;
-    std::vector<TfraEntry> entries;
-    for (size_t i = 0, at = atom.offset + 24; i < count; ++i, at += entrySize)
-      entries.push_back({Be(bytes, at, field), Be(bytes, at + field, field)});
-    return entries;
-  }
-  throw std::runtime_error("no tfra");
 }
 
 GrowingFile::GrowingFile(std::string path, const std::string& initial) : m_Path(std::move(path)) {

@@ -24,17 +24,6 @@ FragmentedLayout SplitFragments(const std::string& bytes);
 // Every byte of the file at `path` (empty when it cannot be read).
 std::string ReadWholeFile(const std::string& path);
 
-// An entry of a track fragment random access table ("tfra"): a fragment's
-// first sync sample time (media time scale) and the offset of its "moof".
-struct TfraEntry {
-  uint64_t time = 0;
-  uint64_t moofOffset = 0;
-};
-
-// The entries of the first "tfra" of the "mfra" that closes `bytes`; throws
-// std::runtime_error when there is none.
-std::vector<TfraEntry> ReadTfraEntries(const std::string& bytes);
-
 class GrowingFile {
  public:
   // Creates `path` holding `initial`.

@@ -68,8 +68,6 @@ TEST(MoovSubIndex, OffsetsAndLastCompleteSamplesOfOddTables) {
   EXPECT_EQ(Position(empty->GetLastSampleIndex()), -1);
 }
 
-// The sub-index keeps its own copy of the tables; without chunk offsets it
-// answers that mandatory tables are missing.
 TEST(MoovSubIndex, MandatoryTablesAndOwnCopy) {
   std::string stbl = VideoStbl();
   auto index = Index(stbl);

@@ -1,6 +1,5 @@
-// Start timecodes from QuickTime time-code tracks, for what the FFmpeg files
-// do not reach: 24 and non-drop 30 and 60 frame counts, and a start read
-// into a system of the other scan.
+// Time-code tracks the FFmpeg files do not reach: 24 and non-drop 30 and 60
+// frame counts, and a start read into a system of the other scan.
 #include <gtest/gtest.h>
 
 #include <stdexcept>

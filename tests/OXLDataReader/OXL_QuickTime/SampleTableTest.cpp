@@ -1,6 +1,5 @@
 // The sample table cursors on shapes FFmpeg never writes: thousands of runs
-// (some empty) visited in any order, empty and backward "stsc" runs, zeros
-// in "stss". Tables claiming more than they hold: see QTDataReaderDamagedTest.
+// (some empty) visited in any order, empty and backward "stsc" runs, zeros in "stss".
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -30,8 +29,7 @@ std::vector<uint64_t> WanderingOrder(uint64_t count, unsigned seed) {
   return order;
 }
 
-// Far jumps in a long, irregular table (seeks in an hour-long track) give what
-// summing the runs gives: decode times, nearest starts, composition offsets.
+// Decode times, nearest starts and composition offsets, as in seeks in an hour-long track.
 TEST(SampleTimeTables, VisitsInAnyOrderOfALongTableAgreeWithTheSums) {
   std::mt19937 random(7);
   SampleRuns runs;
@@ -69,8 +67,7 @@ TEST(SampleTimeTables, NearestStartsAndSamplesPastTheTable) {
   EXPECT_THROW(table.GetSampleTime(5), qel::QELRuntimeError);
 }
 
-// The last run goes on for ever; a run not starting after the one before
-// ends the table; empty runs hold no sample.
+// A run not starting after the one before ends the table.
 TEST(SampleChunkTables, LastRunGoesOnAndBackwardOrEmptyRunsEndTheTable) {
   const auto chunkOf = [](const std::string& stsc, uint64_t sample) {
     const ExactBuffer b(stsc);

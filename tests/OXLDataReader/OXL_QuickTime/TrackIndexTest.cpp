@@ -1,6 +1,5 @@
 // The track index: time lookup across sub-indexes whose starts are chained
-// lazily, and cursors re-anchored after a new movie header. Known starts and
-// cursors crossing or awaiting fragments are checked on fragmented files.
+// lazily (FFmpeg's fragments all state theirs), and cursors re-anchored after a new movie header.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -154,7 +153,6 @@ TEST(TrackIndexNewMovieHeader, ClearsTheChainAndCursorsReanchorByTime) {
   EXPECT_EQ(Where(beforeStart), std::make_pair(uint64_t(0), int64_t(0)));
 }
 
-// A cursor on a time that the new header does not hold cannot re-anchor.
 TEST(TrackIndexNewMovieHeader, TimePastTheNewHeaderFails) {
   CTrackIndex index;
   index.AppendTrackSubIndex(Fake(1, 10, 0));
