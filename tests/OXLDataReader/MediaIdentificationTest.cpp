@@ -199,7 +199,7 @@ TEST(IdentificationHelpers, TestersAnswerTwoForTooFewBytes) {
   MPEGESTester es;
   MPEGTester ps;
   AAFTester aaf;
-  for (MediaTester* tester : {static_cast<MediaTester*>(&es), static_cast<MediaTester*>(&ps), static_cast<MediaTester*>(&aaf)}) {
+  for (MediaTester* tester : std::initializer_list<MediaTester*>{&es, &ps, &aaf}) {
     tester->SetFileReaderAndDataBuffer(nullptr, bytes);
     bool found = true;
     EXPECT_EQ(tester->CorrespondToFile(found), 2);

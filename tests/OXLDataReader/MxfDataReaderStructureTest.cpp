@@ -216,8 +216,8 @@ TEST_F(MxfStructureTest, PictureCodingLabelsSampleRatesAndLayout) {
   for (const auto& row : rows) {
     FileLayout layout;
     layout.pictureCoding = Label("06.0e.2b.34.04.01.01.0a") + Label(row.tail);
-    if (row.bitRate) layout.pictureItems = LocalSet().item(0x8002, U32(row.bitRate)).str();
-    if (row.height != 288) layout.pictureItems = LocalSet().item(0x3202, U32(row.height)).str();  // read last, it wins
+    if (row.bitRate) layout.pictureItems += LocalSet().item(0x8002, U32(row.bitRate)).str();
+    if (row.height != 288) layout.pictureItems += LocalSet().item(0x3202, U32(row.height)).str();  // read last, it wins
     layout.rateNum = row.rateNum;
     layout.rateDen = row.rateDen;
     layout.frameLayout = 0;

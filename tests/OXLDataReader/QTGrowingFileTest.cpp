@@ -71,7 +71,7 @@ TEST_F(GrowingFragmentedFile, TopLevelScanDeliversEveryFrameOnceInOrder) {
   EXPECT_TRUE(all.empty()) << "the file holds no complete fragment yet";
   for (size_t step = 0; step <= m_Layout.fragments.size(); ++step) {
     SCOPED_TRACE("after growth step " + std::to_string(step));
-    if (step > 0) m_File->Append(m_Layout.fragments[step - 1].bytes.substr(CutPoint(step - 1)));  
+    if (step > 0) m_File->Append(m_Layout.fragments[step - 1].bytes.substr(CutPoint(step - 1)));
     if (step < m_Layout.fragments.size()) m_File->Append(m_Layout.fragments[step].bytes.substr(0, CutPoint(step)));
     std::vector<Delivery> round;
     if (step > 0) {
