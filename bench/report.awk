@@ -3,8 +3,9 @@
 # median of the per-repetition ratios: the readers run side by side in each
 # repetition, so pairing cancels part of the machine's drift) and the target.
 #
-# Input lines: "info<TAB>key<TAB>value", "input<TAB>label<TAB>title<TAB>bytes<TAB>open time target"
-# (the most OXL's open may take as a share of libavformat's; empty: no open targets),
+# Input lines: "info<TAB>key<TAB>value", "input<TAB>label<TAB>title<TAB>bytes<TAB>open time target<TAB>cache"
+# (the most OXL's open may take as a share of libavformat's; empty: no open targets; cache: warm,
+# cold or uncontrolled),
 # "landings<TAB>label<TAB>agreeing<TAB>total", and measurements "file=L rep=N measure=M reader=R key=value...".
 
 function median(list,    n, a, i, j, t) {
@@ -48,7 +49,7 @@ function notarget() { printf " | |\n" }
 
 BEGIN { FS = "\t" }
 $1 == "info" { info[$2] = $3; next }
-$1 == "input" { files[++nfiles] = $2; title[$2] = $3; size[$2] = $4; openTarget[$2] = $5; next }
+$1 == "input" { files[++nfiles] = $2; title[$2] = $3; size[$2] = $4; openTarget[$2] = $5; cache[$2] = $6; next }
 $1 == "landings" { agree[$2] = $3; landings[$2] = $4; next }
 /^file=/ {
   parse_fields($0)
@@ -73,11 +74,14 @@ function same(label, measure) { return bytes[label, measure, "oxl"] == bytes[lab
 END {
   reps = info["reps"]
   printf "Measured %s on %s, %s of memory, %s. Compared with %s. Build: RelWithDebInfo (-O2 -g), commit %s.\n\n", info["date"], info["cpu"], info["memory"], info["system"], info["avformat"], info["commit"]
-  printf "Every figure is the median of %d runs, each in a fresh process (`oxl_bench`, one measurement per run); in every repetition the two readers run one after the other, alternating which goes first. A ratio is the median of the per-repetition ratios. Warm cache: each file is read once before its runs and stays in the page cache, so both readers read from memory, and plain `read()` shows what this machine's page cache delivers.\n\n", reps
+  printf "Every figure is the median of %d runs, each in a fresh process (`oxl_bench`, one measurement per run); in every repetition the two readers run one after the other, alternating which goes first. A ratio is the median of the per-repetition ratios. Warm cache, unless a file's section says otherwise: each file is read once before its runs and stays in the page cache, so both readers read from memory, and plain `read()` shows what this machine's page cache delivers.\n\n", reps
   for (i = 1; i <= nfiles; i++) {
     L = files[i]
     printf "### %s\n\n", title[L]
-    printf "%.2f GB file, %d video samples holding %.1f MB.\n\n", size[L] / 1e9, samples[L], videoBytes[L] / 1e6
+    printf "%.2f GB file, %d video samples holding %.1f MB.", size[L] / 1e9, samples[L], videoBytes[L] / 1e6
+    if (cache[L] == "cold") printf " Cold cache: the file is larger than three quarters of the memory, so the page cache is emptied before every run and every reader, plain `read()` included, reads it from disk."
+    if (cache[L] == "uncontrolled") printf " The file is larger than three quarters of the memory and the page cache could not be emptied (not root): each run finds whatever part of it the run before left cached, so these figures vary with the order of the runs."
+    printf "\n\n"
     printf "| Figure | OXL reader | libavformat | OXL / libavformat | Target | Result |\n|---|---:|---:|---:|---|---|\n"
     row(L, "Open: time until ready for the first frame (ms)", "open_ms")
     if (openTarget[L] != "") target("OXL ≤ " openTarget[L] " × libavformat", ratio(L, "open_ms", "oxl", "avformat"), openTarget[L] + 0, 1, L, "open_ms"); else notarget()
