@@ -165,6 +165,7 @@ class CQTDataReader : public CQTAtomStreamReader {
                     unsigned int& filled);
   int GoToNextSyncData();
   unsigned int BytesOfGroup(unsigned int firstSize);
+  bool NeedsWindowBehind(const QtSampleFacts& sample) const;
   bool StepWithinGroup(unsigned int count, QtSampleFacts& sample);
   int OpenReferencedFile(const std::shared_ptr<CQTMediaTrack>& track);
   std::wstring ReferencedPath(const std::shared_ptr<CQTMediaTrack>& track) const;

@@ -227,12 +227,21 @@ int CQTDataReader::ReadPrev(unsigned char* data, unsigned int size, unsigned int
   if (m_Cursor->IsOutOfBounds()) return Undo(kEndOfData);
   const QtSampleFacts sample = m_Cursor->GetSampleFacts();
   m_dCurrentTime = m_Cursor->GetSampleTimeStamp().start.GetTimeStamp();
-  if (SetFileIndexBack(sample.offset, BytesOfGroup(sample.size)) != 0) return Undo(1);
+  if (NeedsWindowBehind(sample) && SetFileIndexBack(sample.offset, BytesOfGroup(sample.size)) != 0) return Undo(1);
   const int result = GetSyncData(data, size, dataSize);
   if (result != 0) return Undo(result);
   RestoreCursor(m_GroupStart);
   if (time) *time = m_dCurrentTime - PrimingSeconds();
   return 0;
+}
+
+// Reading backwards, the window is loaded to end with the group, so that it
+// serves the groups before it as well. Not when it holds the group already
+// (the group's size need not be walked then), nor for a large sample: that
+// goes straight into the caller's buffer as forwards, one copy instead of two.
+bool CQTDataReader::NeedsWindowBehind(const QtSampleFacts& sample) const {
+  const bool inWindow = sample.offset >= m_qwBufferFileOffset && sample.offset < m_qwBufferFileOffset + m_dwBufferDataSize;
+  return !inWindow && sample.size < kDirectReadSize;
 }
 
 // The bytes the delivery at the cursor is about to read, as far as the
