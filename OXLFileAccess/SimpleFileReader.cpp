@@ -1,7 +1,9 @@
 #include "OXLFileAccess/SimpleFileReader.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cwchar>
 
 #include "OXLFileAccess/OXLAccessHandler.h"
@@ -48,10 +50,19 @@ bool SimpleFileReader::IsFileEnd() {
   return static_cast<long>(m_qwPosition) >= static_cast<long>(GetFileSize());
 }
 
+// Reads at the tracked position (pread): a move costs no call into the
+// system, so a jump and its read are one call, not two.
 int SimpleFileReader::ReadFile(void* buffer, unsigned int count, unsigned int* read) {
   if (!m_pFile) return -1;
   Stopwatch watch(m_LogId, "Read File");
-  const size_t n = std::fread(buffer, 1, count, m_pFile);
+  const int fd = fileno(m_pFile);
+  size_t n = 0;
+  while (n < count) {
+    const ssize_t got = pread(fd, static_cast<char*>(buffer) + n, count - n, static_cast<off_t>(m_qwPosition + n));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    n += static_cast<size_t>(got);
+  }
   if (read) *read = static_cast<unsigned int>(n);
   if (n == 0) {
     m_bOpen = false;
@@ -61,38 +72,30 @@ int SimpleFileReader::ReadFile(void* buffer, unsigned int count, unsigned int* r
   return 0;
 }
 
+// Moves the tracked position; a position before the file's start fails and,
+// as a failed seek did, marks the file unreadable until the next good move.
 int SimpleFileReader::Seek(long offset, int origin) {
   if (!m_pFile) return -1;
-  Stopwatch watch(m_LogId, "Set File Pointer");
-  m_bOpen = std::fseek(m_pFile, offset, origin) == 0;
-  return m_bOpen ? 0 : 1;
+  long base = 0;
+  if (origin == SEEK_CUR) base = static_cast<long>(m_qwPosition);
+  if (origin == SEEK_END) base = static_cast<long>(GetFileSize());
+  const long target = base + offset;
+  m_bOpen = target >= 0;
+  if (!m_bOpen) return 1;
+  m_qwPosition = static_cast<unsigned long>(target);
+  return 0;
 }
 
-int SimpleFileReader::SetFilePointer(unsigned long& offset) {
-  const int result = Seek(static_cast<long>(offset), SEEK_SET);
-  if (result == 0) m_qwPosition = offset;
-  return result;
-}
+int SimpleFileReader::SetFilePointer(unsigned long& offset) { return Seek(static_cast<long>(offset), SEEK_SET); }
 
-unsigned long SimpleFileReader::GetFilePointer() const {
-  if (!m_pFile) return ~0UL;
-  return static_cast<unsigned long>(std::ftell(m_pFile));
-}
+unsigned long SimpleFileReader::GetFilePointer() const { return m_pFile ? m_qwPosition : ~0UL; }
 
-int SimpleFileReader::MoveFilePointer(long delta) {
-  const int result = Seek(delta, SEEK_CUR);
-  if (result == 0) m_qwPosition += static_cast<unsigned long>(delta);
-  return result;
-}
+int SimpleFileReader::MoveFilePointer(long delta) { return Seek(delta, SEEK_CUR); }
 
 bool SimpleFileReader::SetReadFilePointer(long& offset, OxlFileReader::MoveMethod method) {
   if (Seek(offset, localFileReader::ToWindowsMoveMethod(method)) != 0) return false;
-  if (method == OxlFileReader::Begin) {
-    m_qwPosition = static_cast<unsigned long>(offset);
-    return true;
-  }
+  if (method == OxlFileReader::Begin) return true;
   if (method == OxlFileReader::Current) {
-    m_qwPosition += static_cast<unsigned long>(offset);
     offset = static_cast<long>(m_qwPosition);
     return true;
   }

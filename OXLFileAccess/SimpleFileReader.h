@@ -1,6 +1,6 @@
 #pragma once
-// A local file read through the C standard I/O library, opened by the UTF-8
-// form of its wide path.
+// A local file opened through the C standard I/O library by the UTF-8 form
+// of its wide path, read at a position of its own (pread).
 #include <cstdio>
 #include <string>
 
@@ -23,7 +23,7 @@ class SimpleFileReader : public COXLFileReader {
   int SetFilePointer(unsigned long& offset) override;
   unsigned long GetFilePointer() const override;
   int MoveFilePointer(long delta) override;
-  // The end origin seeks and returns false: no position is tracked for it.
+  // The end origin moves and returns false, leaving `offset` as it was.
   bool SetReadFilePointer(long& offset, OxlFileReader::MoveMethod method) override;
   unsigned long GetFileSize() override;
   int GetFileName(wchar_t* name, unsigned int size) override;

@@ -65,7 +65,7 @@ std::string MeasureOpen(const MeasurementOptions& options) {
 std::string MeasurePlainRead(const MeasurementOptions& options) {
   AvformatBenchReader index;
   index.Open(options.path);
-  PlainFileRead plain(index.SampleRanges());
+  PlainFileRead plain(index.SampleRanges(), options.reader == "copy");
   ByteSink sink(options.verify);
   Stopwatch watch;
   plain.Read(options.path, sink);
@@ -73,7 +73,7 @@ std::string MeasurePlainRead(const MeasurementOptions& options) {
 }
 
 std::string MeasureForward(const MeasurementOptions& options) {
-  if (options.reader == "read") return MeasurePlainRead(options);
+  if (options.reader == "read" || options.reader == "copy") return MeasurePlainRead(options);
   auto reader = OpenReader(options);
   ByteSink sink(options.verify);
   Stopwatch watch;

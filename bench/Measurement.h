@@ -15,7 +15,8 @@
 //
 // Readers: "oxl" (the MXF frame reader for a ".mxf" file, the QuickTime reader
 // otherwise), "avformat", and for forward also "read" (plain read() of the
-// same bytes). The result is one line of "key=value" words.
+// same bytes) and "copy" (the same, each frame also copied into a frame
+// buffer). The result is one line of "key=value" words.
 #include <string>
 
 struct MeasurementOptions {

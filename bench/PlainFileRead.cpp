@@ -27,7 +27,10 @@ struct FileDescriptor {
 
 }  // namespace
 
-PlainFileRead::PlainFileRead(std::vector<ByteRange> ranges) : m_Ranges(std::move(ranges)) {
+PlainFileRead::PlainFileRead(std::vector<ByteRange> ranges, bool copy) : m_Ranges(std::move(ranges)), m_bCopy(copy) {
+  int64_t largest = 0;
+  for (const ByteRange& range : m_Ranges) largest = std::max(largest, range.size);
+  if (m_bCopy) m_Frame.resize(size_t(largest));
   for (size_t i = 0; i < m_Ranges.size(); ++i) {
     const bool near = i > 0 && m_Ranges[i].offset >= m_Ranges[i - 1].offset + m_Ranges[i - 1].size &&
                       m_Ranges[i].offset - (m_Ranges[i - 1].offset + m_Ranges[i - 1].size) < kReadThroughGap;
@@ -52,11 +55,18 @@ void PlainFileRead::ReadSpan(int fd, const Span& span, std::vector<unsigned char
     for (; sample < span.last && m_Ranges[sample].offset < callEnd; ++sample) {
       const ByteRange& range = m_Ranges[sample];
       const int64_t from = std::max(range.offset, at), to = std::min(range.offset + range.size, callEnd);
-      sink.Take(buffer.data() + (from - at), size_t(to - from));
+      Hand(range, buffer.data() + (from - at), from, to, sink);
       if (range.offset + range.size > callEnd) break;
     }
     at = callEnd;
   }
+}
+
+// The part [from, to) of the sample's bytes, just read into `part`.
+void PlainFileRead::Hand(const ByteRange& range, const unsigned char* part, int64_t from, int64_t to, ByteSink& sink) const {
+  if (!m_bCopy) return sink.Take(part, size_t(to - from));
+  std::memcpy(m_Frame.data() + (from - range.offset), part, size_t(to - from));
+  if (to == range.offset + range.size) sink.Take(m_Frame.data(), size_t(range.size));
 }
 
 void PlainFileRead::Read(const std::string& path, ByteSink& sink) const {

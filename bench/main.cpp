@@ -1,7 +1,7 @@
 // oxl_bench: one measurement of one reader on one movie, printed as one line
 // of "key=value" words. bench/run.sh runs it many times and writes the tables.
 //
-//   oxl_bench <open|forward|backward|seek> <oxl|avformat|read> <file> [--seeks N] [--landings FILE] [--verify]
+//   oxl_bench <open|forward|backward|seek> <oxl|avformat|read|copy> <file> [--seeks N] [--landings FILE] [--verify]
 //   oxl_bench --version
 #include <cstring>
 #include <iostream>
@@ -14,7 +14,7 @@
 namespace {
 
 int Usage() {
-  std::cerr << "usage: oxl_bench <open|forward|backward|seek> <oxl|avformat|read> <file> [--seeks N] [--landings FILE] [--verify]\n"
+  std::cerr << "usage: oxl_bench <open|forward|backward|seek> <oxl|avformat|read|copy> <file> [--seeks N] [--landings FILE] [--verify]\n"
                "       oxl_bench --version\n";
   return 2;
 }

@@ -97,6 +97,7 @@ END {
     row(L, "Forward: video MB per second", "fwd_mbps"); notarget()
     printf "| Forward: share of plain `read()` of the same bytes (%s MB/s) | %s | %s | |", fmt(median(v[L, "fwd_mbps", "read"])), fmt(ratio(L, "fwd_mbps", "oxl", "read")), fmt(ratio(L, "fwd_mbps", "avformat", "read"))
     target("OXL ≥ 0.90", ratio(L, "fwd_mbps", "oxl", "read"), 0.9, 0, L, "fwd_read")
+    printf "| Forward: plain `read()` plus a copy of each frame into a buffer, as share of plain `read()`: the best a reader that fills the caller's buffer can do | %s | | |", fmt(ratio(L, "fwd_mbps", "copy", "read")); notarget()
     row(L, "Backward: µs per frame (libavformat: a seek per group)", "bwd_us"); notarget()
     printf "| Backward frame cost / forward frame cost | %s | %s | |", fmt(ratio(L, "bwd_us", "oxl", "oxl", "fwd_us")), fmt(ratio(L, "bwd_us", "avformat", "avformat", "fwd_us"))
     target("OXL ≤ 1.5", ratio(L, "bwd_us", "oxl", "oxl", "fwd_us"), 1.5, 1, L, "bwd")

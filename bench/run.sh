@@ -170,7 +170,10 @@ for input in "${inputs[@]}"; do
     if [ $((rep % 2)) -eq 1 ]; then readers=(oxl avformat); else readers=(avformat oxl); fi
     for what in open forward backward seek; do
       for reader in "${readers[@]}"; do measure "$label" "$path" "$rep" "$what" "$reader"; done
-      [ "$what" = forward ] && measure "$label" "$path" "$rep" forward read
+      if [ "$what" = forward ]; then
+        measure "$label" "$path" "$rep" forward read
+        measure "$label" "$path" "$rep" forward copy
+      fi
     done
   done
   agree=$(paste -d' ' "$data/landings.$label.oxl" "$data/landings.$label.avformat" | awk '$2 == $4' | wc -l)

@@ -14,6 +14,7 @@ END {
     split(key, p, SUBSEP)
     if (hash[p[1], p[2], "oxl"] != hash[p[1], p[2], "avformat"]) { print p[1] " " p[2] ": the readers delivered different bytes"; bad = 1 }
     if (p[2] == "forward" && hash[p[1], p[2], "read"] != hash[p[1], p[2], "oxl"]) { print p[1] ": plain read() read other bytes"; bad = 1 }
+    if (p[2] == "forward" && hash[p[1], p[2], "copy"] != hash[p[1], p[2], "oxl"]) { print p[1] ": the copying read() delivered other bytes"; bad = 1 }
   }
   if (inputs == 0) { print "no inputs measured"; bad = 1 }
   exit bad
