@@ -31,7 +31,16 @@ function ratio(label, name, a, b, nameB,    r, list, x, y) {
     x = one[label, name, a, r]; y = one[label, nameB, b, r]
     if (x != "" && y + 0 > 0) list = list " " x / y
   }
+  lastRatios = list
   return median(list)
+}
+# "lowest–highest" of a list of numbers.
+function range(list,    n, a, i, lo, hi) {
+  n = split(list, a, " ")
+  if (n == 0) return ""
+  lo = hi = a[1] + 0
+  for (i = 2; i <= n; i++) { if (a[i] + 0 < lo) lo = a[i] + 0; if (a[i] + 0 > hi) hi = a[i] + 0 }
+  return fmt(lo) "–" fmt(hi)
 }
 function status(value, limit, atMost) {
   if (value == "") return "n/a"
@@ -40,8 +49,10 @@ function status(value, limit, atMost) {
 function row(label, title, name, unit) {
   printf "| %s | %s | %s | %s |", title, fmt(median(v[label, name, "oxl"])), fmt(median(v[label, name, "avformat"])), fmt(ratio(label, name, "oxl", "avformat"))
 }
+# Called with ratio(...) as `value`, so lastRatios holds that ratio's repetitions.
 function target(text, value, limit, atMost, label, key) {
   st = status(value, limit, atMost)
+  spread[label, key] = range(lastRatios)
   printf " %s | %s |\n", text, st
   summary[label, key] = st " (" fmt(value) ")"
 }
@@ -115,6 +126,16 @@ END {
   for (k = 1; k <= 6; k++) {
     printf "| %s |", names[k]
     for (i = 1; i <= nfiles; i++) printf " %s |", ((files[i], keys[k]) in summary) ? summary[files[i], keys[k]] : "—"
+    printf "\n"
+  }
+  printf "\nThe same ratios, lowest–highest over the %d repetitions:\n\n| Target |", reps
+  for (i = 1; i <= nfiles; i++) printf " %s |", files[i]
+  printf "\n|---|"
+  for (i = 1; i <= nfiles; i++) printf "---|"
+  printf "\n"
+  for (k = 1; k <= 6; k++) {
+    printf "| %s |", names[k]
+    for (i = 1; i <= nfiles; i++) printf " %s |", ((files[i], keys[k]) in spread) ? spread[files[i], keys[k]] : "—"
     printf "\n"
   }
 }
