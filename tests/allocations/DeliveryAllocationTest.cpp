@@ -1,9 +1,10 @@
 // Deliveries of the QuickTime and MXF frame readers allocate nothing once the
 // first round is made: 10,000 deliveries forwards, backwards and after seeks,
 // on intra and long-GOP video, PCM and AAC sound, plain and fragmented movies
-// and a D-10 MXF file (with the read-ahead thread on) made by FFmpeg. This program replaces the global operator new to count heap
-// allocations, so it is a test program of its own; the MXF analysis test at
-// the end uses it to see the largest allocation.
+// and a D-10 MXF file (with the read-ahead thread on) made by FFmpeg. This
+// program replaces the global operator new to count heap allocations, so it
+// is a test program of its own; the MXF analysis test at the end uses it to
+// see the largest allocation.
 #include <gtest/gtest.h>
 
 #include <algorithm>
