@@ -75,8 +75,6 @@ class CIMXDataReader : public CMXFDataReader {
   // Seconds of the edit unit starting at `offset`.
   double TimeOf(uint64_t offset) const;
   // File offset just after the loaded data: where the file reader stands.
-  uint64_t WindowEnd() const { return m_qwBufferFileOffset + m_dwBufferDataSize; }
-  bool InWindow(uint64_t offset) const { return offset >= m_qwBufferFileOffset && offset < WindowEnd(); }
 
   // Called before the reader touches the file reader outside its reads
   // (file size, keys beyond the window, moves): a reader that reads ahead on

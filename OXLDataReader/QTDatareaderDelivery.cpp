@@ -92,8 +92,8 @@ void CQTDataReader::LogContained(const char* name, const char* what) const {
 // that starts where the last direct read ended needs no seek.
 int CQTDataReader::ReadChunkData(unsigned char* buffer, unsigned int size, unsigned long offset,
                                  unsigned int sampleSize, unsigned int& filled) {
-  const unsigned long windowEnd = m_qwBufferFileOffset + m_dwBufferDataSize;
-  const bool inWindow = offset >= m_qwBufferFileOffset && offset < windowEnd;
+  const unsigned long windowEnd = WindowEnd();
+  const bool inWindow = InWindow(offset);
   const bool ahead = offset >= windowEnd && offset - windowEnd < m_dwBufferSize;
   if (uint64_t(filled) + sampleSize > size) {
     filled = uint64_t(filled) + sampleSize > UINT32_MAX ? UINT32_MAX : filled + sampleSize;
@@ -240,8 +240,7 @@ int CQTDataReader::ReadPrev(unsigned char* data, unsigned int size, unsigned int
 // (the group's size need not be walked then), nor for a large sample: that
 // goes straight into the caller's buffer as forwards, one copy instead of two.
 bool CQTDataReader::NeedsWindowBehind(const QtSampleFacts& sample) const {
-  const bool inWindow = sample.offset >= m_qwBufferFileOffset && sample.offset < m_qwBufferFileOffset + m_dwBufferDataSize;
-  return !inWindow && sample.size < kDirectReadSize;
+  return !InWindow(sample.offset) && sample.size < kDirectReadSize;
 }
 
 // The bytes the delivery at the cursor is about to read, as far as the
