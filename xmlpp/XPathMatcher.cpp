@@ -184,6 +184,77 @@ class Cursor {
   std::vector<Level> m_Levels;   // the open levels of a walk over children
 };
 
+// A condition is asked about the same element again and again when paths
+// nest: "//*[//*[...]]" walks the whole tree for every element its step
+// tests, and each level multiplies the walks. The outermost match remembers
+// every condition's answer per element (per document for a condition that
+// starts at the document), so nesting adds to the cost instead of multiplying
+// it. The answers stand only while that match runs: the document cannot
+// change under it, but may change before the next one.
+class Answers {
+ public:
+  class Scope;
+
+  static Answers& current() { return *s_pCurrent; }
+
+  // Only conditions that walk (paths and groups) are remembered: a test on
+  // the element itself costs less than looking its answer up.
+  bool holds(const Condition& condition, const Element& element, const PrefixNsMap& namespaces) {
+    const Path* path = dynamic_cast<const Path*>(&condition);
+    if (!path) return ask(condition, element, namespaces);
+    const Key key{path, startsAtDocument(*path) ? topOf(&element) : &element};
+    auto known = m_Known.find(key);
+    if (known != m_Known.end()) return known->second;
+    const bool answer = ask(condition, element, namespaces);
+    m_Known.emplace(key, answer);
+    return answer;
+  }
+
+ private:
+  struct Key {
+    const Path* condition;
+    const Element* element;
+    bool operator==(const Key& other) const { return condition == other.condition && element == other.element; }
+  };
+  struct KeyHash {
+    size_t operator()(const Key& k) const {
+      return std::hash<const void*>()(k.condition) * 31 + std::hash<const void*>()(k.element);
+    }
+  };
+
+  static bool ask(const Condition& condition, const Element& element, const PrefixNsMap& namespaces) {
+    NodeSet scratch;
+    return condition.does_match(element, namespaces, WHERE::CHILDREN, HOWMANY::FIRST, scratch);
+  }
+
+  static bool startsAtDocument(const Path& path) {
+    return path.node() && path.node()->kind() == Node::Kind::ROOT;
+  }
+
+  static thread_local Answers* s_pCurrent;
+  std::unordered_map<Key, bool, KeyHash> m_Known;
+};
+
+thread_local Answers* Answers::s_pCurrent = nullptr;
+
+// Sets up the answers for the outermost match on this thread; nested matches
+// use those.
+class Answers::Scope {
+ public:
+  Scope() : m_bOutermost(!s_pCurrent) {
+    if (m_bOutermost) s_pCurrent = &m_Answers;
+  }
+  ~Scope() {
+    if (m_bOutermost) s_pCurrent = nullptr;
+  }
+  Scope(const Scope&) = delete;
+  Scope& operator=(const Scope&) = delete;
+
+ private:
+  bool m_bOutermost;
+  Answers m_Answers;
+};
+
 class Matcher {
  public:
   Matcher(const PrefixNsMap& namespaces, HOWMANY howMany, NodeSet& result, const Document* document)
@@ -351,10 +422,10 @@ bool Position::does_match(const Element& element, const PrefixNsMap& namespaces,
 
 bool Path::passes(const Element& element, const PrefixNsMap& namespaces, size_t count) const {
   if (m_pNode && !m_pNode->does_match(element, namespaces)) return false;
+  Answers::Scope scope;
   for (size_t i = 0; i < count && i < m_Conditions.size(); ++i) {
     if (!m_Conditions[i]) throw Exception("xpath::Path::does_match: empty condition " + printed(*this));
-    NodeSet scratch;
-    if (!m_Conditions[i]->does_match(element, namespaces, WHERE::CHILDREN, HOWMANY::FIRST, scratch)) return false;
+    if (!Answers::current().holds(*m_Conditions[i], element, namespaces)) return false;
   }
   return true;
 }
@@ -372,12 +443,14 @@ bool Path::does_match(const Document& document, const PrefixNsMap& namespaces, W
 bool Path::match(const MatchStart& start, const PrefixNsMap& namespaces, WHERE where, HOWMANY howMany,
                  NodeSet& result) const {
   if (!start.element) return false;
+  Answers::Scope answers;
   return Matcher(namespaces, howMany, result, start.document).run(*this, Place{start.element, false}, where);
 }
 
 bool Group::match(const MatchStart& start, const PrefixNsMap& namespaces, WHERE where, HOWMANY howMany,
                   NodeSet& result) const {
   if (!m_pFirst || !m_pSecond) throw Exception("xpath::Path::does_match: empty condition " + printed(*this));
+  Answers::Scope answers;
   if (m_Op == Op::OR) {
     const bool first = matchSide(*m_pFirst, start, namespaces, where, howMany, result);
     if (first && howMany == HOWMANY::FIRST) return true;

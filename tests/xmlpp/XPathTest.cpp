@@ -141,3 +141,25 @@ TEST(XPathLimits, ACompiledPositionMatchesAgainUnderTheSameParent) {
     EXPECT_EQ(found.size(), 1u) << i;
   }
 }
+
+// The xpath fuzz target found a union of paths that nest "//*[...]" in each
+// other's conditions: each level walked the whole document again for every
+// element the level above tested. Nested this deep, either query below would
+// take billions of walks that way.
+TEST(XPathLimits, NestedPathConditionsAreAnsweredOncePerElement) {
+  auto nested = [](std::string path, const std::string& step, int levels) {
+    while (levels-- > 0) path = step + "[" + path + "]";
+    return path;
+  };
+  DomParser flat;
+  xmltest::parsed(flat, "<r><a/><b status='end'/><c><d/><e/></c><f/><g/><h><i/><j/></h><k/></r>");
+  EXPECT_EQ(flat.get_document()->find(nested("@status='end'", "//*", 12)).size(), 12u);
+  EXPECT_EQ(flat.get_document()->find(nested("@status='none'", "//*", 12)).size(), 0u);
+
+  std::string chain;  // 30 nested elements, the deepest with an attribute
+  for (int depth = 0; depth < 30; ++depth) chain += depth < 29 ? "<e>" : "<e v=''>";
+  for (int depth = 0; depth < 30; ++depth) chain += "</e>";
+  DomParser deep;
+  // Only the elements with 15 more below them begin a long enough chain.
+  EXPECT_EQ(xmltest::parsed(deep, chain)->find("//e[" + nested("@v", ".//e", 15) + "]").size(), 15u);
+}
