@@ -28,7 +28,9 @@
 //   groups     at the top, "p1 | p2" (or "and") joins whole paths: the union
 //              of their matches ("and": only when both match).
 // Matching walks the tree without recursion, considers every node at most once
-// per step, and returns each node once, in the order found.
+// per step, answers each path condition at most once per element (so nested
+// conditions do not multiply the walks), and returns each node once, in the
+// order found.
 //
 // Errors (Exception) name the text being compiled: inside brackets or
 // parentheses that is their content. A condition on a step without a test is
