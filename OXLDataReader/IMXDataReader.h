@@ -74,7 +74,6 @@ class CIMXDataReader : public CMXFDataReader {
                     unsigned int& size) const;
   // Seconds of the edit unit starting at `offset`.
   double TimeOf(uint64_t offset) const;
-  // File offset just after the loaded data: where the file reader stands.
 
   // Called before the reader touches the file reader outside its reads
   // (file size, keys beyond the window, moves): a reader that reads ahead on

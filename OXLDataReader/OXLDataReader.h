@@ -139,6 +139,7 @@ class COXLDataReader {
   // `target`, past the window, which is left empty at the new file position.
   // -1 without a file reader, 1 when the file reader fails or gives nothing.
   int ReadBeyondWindow(unsigned char* target, unsigned int count, unsigned int& read);
+  // File offset just after the loaded data: where the file reader stands.
   uint64_t WindowEnd() const { return m_qwBufferFileOffset + m_dwBufferDataSize; }
   bool InWindow(uint64_t offset) const { return offset >= m_qwBufferFileOffset && offset < WindowEnd(); }
   // True when the window is empty at `offset` and the file reader stands
